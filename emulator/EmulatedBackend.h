@@ -1,0 +1,38 @@
+#pragma once
+
+// The back-end of the emulated build and of the tests: it routes each command to a virtual
+// drive and writes one trace line per command to the diagnostics stream:
+//   vdrive N: CDB-HEX | DIR LEN crc32=XXXXXXXX | RESULT
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Diagnostics.h"
+#include "emulator/VirtualDrive.h"
+#include "transport/PassThroughBackend.h"
+
+namespace flashtool {
+
+class EmulatedBackend final : public PassThroughBackend {
+public:
+    EmulatedBackend(std::vector<std::shared_ptr<VirtualDrive>> drives, DiagnosticSink& diagnostics);
+
+    void BeginDiscovery() override;
+    std::optional<DeviceAddress> NextCandidate() override;
+    PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
+    void CloseDevice(const DeviceAddress& device) override;
+
+    // Handles currently open (opened by discovery and not closed yet).
+    size_t OpenDevices() const;
+
+private:
+    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    std::vector<bool> open;
+    DiagnosticSink& diagnostics;
+    size_t next = 0;
+};
+
+std::string FormatTraceLine(size_t driveIndex, const TraceEntry& entry);
+
+}  // namespace flashtool

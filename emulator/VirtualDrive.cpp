@@ -1,0 +1,156 @@
+#include "emulator/VirtualDrive.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <zlib.h>
+
+#include "transport/DeviceEntry.h"
+#include "transport/Inquiry.h"
+#include "transport/ScsiTransport.h"
+
+namespace flashtool {
+
+namespace {
+
+constexpr uint8_t kOpTestUnitReady = 0x00;
+constexpr size_t kInquiryReplyLength = 125;
+constexpr size_t kOemTagOffset = 96;
+constexpr size_t kOemTagLength = 15;
+
+std::string Padded(const std::string& text, size_t width) {
+    std::string out = text.substr(0, width);
+    out.resize(width, ' ');
+    return out;
+}
+
+uint32_t Crc32Of(const uint8_t* data, uint32_t length) {
+    if (data == nullptr || length == 0) {
+        return 0;
+    }
+    return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), data, length));
+}
+
+}  // namespace
+
+PassThroughOutcome ReplyWith(const ScsiRequest& request, std::span<const uint8_t> reply) {
+    if (request.direction != DataDirection::In || request.data == nullptr) {
+        return PassThroughOutcome::Good();
+    }
+    const uint32_t moved = static_cast<uint32_t>(std::min<size_t>(reply.size(), request.length));
+    std::memcpy(request.data, reply.data(), moved);
+    return PassThroughOutcome::Good(request.length - moved);
+}
+
+VirtualDrive::VirtualDrive(VirtualDriveSetup setup)
+    : identification(Padded(setup.identification, kIdentificationLength)),
+      revision(Padded(setup.revision, kRevisionLength)),
+      oemTag(Padded(setup.oemTag, kOemTagLength)),
+      discPresent(setup.discPresent) {}
+
+PassThroughOutcome VirtualDrive::Handle(const ScsiRequest& request) {
+    PassThroughOutcome outcome = Dispatch(request);
+    Record(request, outcome);
+    return outcome;
+}
+
+PassThroughOutcome VirtualDrive::Dispatch(const ScsiRequest& request) {
+    if (vanished) {
+        return PassThroughOutcome::OsFailure(19);  // ENODEV: the device is gone
+    }
+    if (auto fault = InjectedFault(request)) {
+        return *fault;
+    }
+    switch (request.cdb[0]) {
+        case kOpInquiry:
+            return Inquiry(request);
+        case kOpTestUnitReady:
+            return TestUnitReady();
+        case 0x1B:  // START STOP UNIT
+        case 0x5A:  // MODE SENSE(10)
+        case 0xF5:  // model records
+            return HandleVendor(request);
+        case 0xFD:  // the handshake is sub-function 0xF1; 0x07 carries pages
+            return request.cdb.size() > 1 && request.cdb[1] == 0xF1 ? HandleVendor(request)
+                                                                     : HandleTransfer(request);
+        case 0xFA:
+        case 0xF2:
+        case 0x3B:  // WRITE BUFFER
+        case 0x3C:  // READ BUFFER
+            return HandleTransfer(request);
+        default:
+            return PassThroughOutcome::CheckCondition(sense::kInvalidOpcode);
+    }
+}
+
+std::optional<PassThroughOutcome> VirtualDrive::InjectedFault(const ScsiRequest& request) {
+    for (FaultSlot& slot : faults) {
+        const Fault& fault = slot.fault;
+        if (fault.opcode && *fault.opcode != request.cdb[0]) {
+            continue;
+        }
+        if (fault.subFunction && (request.cdb.size() < 2 || *fault.subFunction != request.cdb[1])) {
+            continue;
+        }
+        ++slot.seen;
+        if (fault.occurrence != 0 && slot.seen != fault.occurrence) {
+            continue;
+        }
+        switch (fault.kind) {
+            case FaultKind::TransportFailure:
+                return PassThroughOutcome::TransportFailure();
+            case FaultKind::TimeOut:
+                return PassThroughOutcome::TimedOut();
+            case FaultKind::CheckCondition:
+                return PassThroughOutcome::CheckCondition(fault.sense);
+            case FaultKind::Busy:
+                return PassThroughOutcome::Status(kStatusBusy);
+        }
+    }
+    return std::nullopt;
+}
+
+PassThroughOutcome VirtualDrive::Inquiry(const ScsiRequest& request) {
+    std::array<uint8_t, kInquiryReplyLength> reply{};
+    reply[0] = 0x05;  // peripheral device type: CD/DVD
+    reply[1] = 0x80;  // removable medium
+    reply[2] = 0x00;
+    reply[3] = 0x32;  // response data format 2
+    reply[4] = static_cast<uint8_t>(kInquiryReplyLength - 5);
+    std::memcpy(reply.data() + kInquiryIdentificationOffset, identification.data(), kIdentificationLength);
+    std::memcpy(reply.data() + kInquiryRevisionOffset, revision.data(), kRevisionLength);
+    std::memcpy(reply.data() + kOemTagOffset, oemTag.data(), kOemTagLength);
+    // The drive returns at most the allocation length of the CDB.
+    const size_t allocation = request.cdb.size() > 4 ? request.cdb[4] : 0;
+    return ReplyWith(request, std::span(reply).first(std::min(allocation, reply.size())));
+}
+
+PassThroughOutcome VirtualDrive::TestUnitReady() {
+    if (!readinessScript.empty()) {
+        const SenseInfo condition = readinessScript.front();
+        readinessScript.pop_front();
+        return PassThroughOutcome::CheckCondition(condition);
+    }
+    return discPresent ? PassThroughOutcome::Good()
+                       : PassThroughOutcome::CheckCondition(sense::kMediumNotPresent);
+}
+
+void VirtualDrive::Record(const ScsiRequest& request, const PassThroughOutcome& outcome) {
+    TraceEntry entry;
+    entry.cdb.assign(request.cdb.begin(), request.cdb.end());
+    entry.direction = request.direction;
+    entry.length = request.length;
+    entry.result = ClassifyOutcome(outcome);
+    if (request.direction == DataDirection::In && request.data != nullptr && outcome.residual != 0) {
+        // What a drive did not send reads as zero on the host side.
+        const uint32_t residual = std::min(outcome.residual, request.length);
+        std::memset(request.data + (request.length - residual), 0, residual);
+    }
+    entry.crc32 = request.direction == DataDirection::None ? 0 : Crc32Of(request.data, request.length);
+    if (entry.result != ExecResult::Ok && outcome.sense) {
+        entry.sense = *outcome.sense;
+    }
+    trace.push_back(std::move(entry));
+}
+
+}  // namespace flashtool

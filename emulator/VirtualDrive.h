@@ -1,0 +1,118 @@
+#pragma once
+
+// A model of the target drive family's command set. It answers what the program sends,
+// keeps the state a real drive keeps, checks what it receives the way a drive would, and
+// records a trace of every command so that tests can assert on the wire. Faults are
+// injected per scenario.
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emulator/TransferState.h"
+#include "emulator/VendorState.h"
+#include "transport/PassThroughBackend.h"
+#include "transport/ScsiTypes.h"
+
+namespace flashtool {
+
+// Sense conditions a drive reports.
+namespace sense {
+constexpr SenseInfo kMediumNotPresent{0x02, 0x3A, 0x00};
+constexpr SenseInfo kBecomingReady{0x02, 0x04, 0x01};
+constexpr SenseInfo kMediumChanged{0x06, 0x28, 0x00};
+constexpr SenseInfo kPowerOnReset{0x06, 0x29, 0x00};
+constexpr SenseInfo kInvalidOpcode{0x05, 0x20, 0x00};
+constexpr SenseInfo kInvalidField{0x05, 0x24, 0x00};
+}  // namespace sense
+
+enum class FaultKind : uint8_t {
+    TransportFailure,  // the adapter fails the command: Failed, no sense
+    TimeOut,           // TimedOut
+    CheckCondition,    // CHECK CONDITION with the fault's sense
+    Busy,              // SCSI status BUSY
+};
+
+// Fails the `occurrence`-th command (1-based) that matches; occurrence 0 fails every match.
+// A fault with no opcode matches every command; with a sub-function it also matches CDB
+// byte 1.
+struct Fault {
+    std::optional<uint8_t> opcode;
+    std::optional<uint8_t> subFunction;
+    uint32_t occurrence = 1;
+    FaultKind kind = FaultKind::TransportFailure;
+    SenseInfo sense{};
+};
+
+struct TraceEntry {
+    std::vector<uint8_t> cdb;  // the bytes actually sent
+    DataDirection direction = DataDirection::None;
+    uint32_t length = 0;
+    uint32_t crc32 = 0;  // of the bytes moved: sent for Out, returned for In
+    ExecResult result = ExecResult::Ok;
+    SenseInfo sense{};  // of a failed command
+};
+
+struct VirtualDriveSetup {
+    std::string identification = "ORIN    DVD RW QV-5500A ";  // 24 characters
+    std::string revision = "1.0d";                           // 4 characters
+    std::string oemTag = "ORIN      QZ";                     // INQUIRY bytes 96-110
+    bool discPresent = false;
+};
+
+class VirtualDrive {
+public:
+    explicit VirtualDrive(VirtualDriveSetup setup = {});
+
+    // Carries out one command and records it in the trace.
+    PassThroughOutcome Handle(const ScsiRequest& request);
+
+    // Scenario controls.
+    void AddFault(const Fault& fault) { faults.push_back(FaultSlot{fault, 0}); }
+    void SetDiscPresent(bool present) { discPresent = present; }
+    // Conditions reported, one per TEST UNIT READY, before the tray's steady answer.
+    void QueueReadiness(const SenseInfo& condition) { readinessScript.push_back(condition); }
+    // Every later command fails as if the device had been unplugged.
+    void Vanish() { vanished = true; }
+
+    const std::vector<TraceEntry>& Trace() const { return trace; }
+    void ClearTrace() { trace.clear(); }
+    const std::string& Identification() const { return identification; }
+    const std::string& Revision() const { return revision; }
+    VendorState& Vendor() { return vendor; }
+    TransferState& Transfer() { return transfer; }
+
+private:
+    struct FaultSlot {
+        Fault fault;
+        uint32_t seen;
+    };
+
+    PassThroughOutcome Dispatch(const ScsiRequest& request);
+    std::optional<PassThroughOutcome> InjectedFault(const ScsiRequest& request);
+    PassThroughOutcome Inquiry(const ScsiRequest& request);
+    PassThroughOutcome TestUnitReady();
+    // Vendor and transfer commands live in their own files.
+    PassThroughOutcome HandleVendor(const ScsiRequest& request);
+    PassThroughOutcome HandleTransfer(const ScsiRequest& request);
+    void Record(const ScsiRequest& request, const PassThroughOutcome& outcome);
+
+    std::string identification;
+    std::string revision;
+    std::string oemTag;
+    bool discPresent;
+    bool vanished = false;
+    std::deque<SenseInfo> readinessScript;
+    std::vector<FaultSlot> faults;
+    std::vector<TraceEntry> trace;
+    VendorState vendor;
+    TransferState transfer;
+};
+
+// Copies `reply` into the request's buffer (as much as fits) and reports the residual.
+PassThroughOutcome ReplyWith(const ScsiRequest& request, std::span<const uint8_t> reply);
+
+}  // namespace flashtool

@@ -1,0 +1,46 @@
+# Shared by scripts/demo and scripts/test: where things are, and installing what is missing.
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+# Debian packages the build, the tests and the demo need.
+base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-dev)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb xauth)
+demo_packages=(xvfb xauth)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "error: '$*' needs root and sudo is not installed" >&2
+        return 1
+    fi
+}
+
+# ensure_packages PKG...: installs the packages that are not installed yet. Safe to run
+# again: when everything is there it does nothing.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing missing packages: ${missing[*]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build DIR [CMAKE ARGS...]: an out-of-tree build in DIR.
+configure_and_build() {
+    local dir="$1"
+    shift
+    cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null &&
+        cmake --build "$dir" -j "$jobs"
+}

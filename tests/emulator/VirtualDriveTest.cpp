@@ -1,0 +1,103 @@
+// The virtual drive's base behaviour: identification, readiness, faults and the trace.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "emulator/EmulatedBackend.h"
+
+namespace flashtool {
+namespace {
+
+PassThroughOutcome SendTo(VirtualDrive& drive, std::vector<uint8_t> cdb, DataDirection direction,
+                          std::vector<uint8_t>& buffer) {
+    ScsiRequest request;
+    request.cdb = cdb;
+    request.direction = direction;
+    request.data = buffer.empty() ? nullptr : buffer.data();
+    request.length = static_cast<uint32_t>(buffer.size());
+    return drive.Handle(request);
+}
+
+TEST(VirtualDriveTest, LongInquiryCarriesTheOemTag) {
+    VirtualDrive drive({"ORIN    DVD RW QV-5500A ", "1.0d", "ORIN      QZ", false});
+    std::vector<uint8_t> buffer(125);
+    const auto outcome = SendTo(drive, {0x12, 0, 0, 0, 125, 0}, DataDirection::In, buffer);
+    EXPECT_EQ(ClassifyOutcome(outcome), ExecResult::Ok);
+    EXPECT_EQ(buffer[0], 0x05);
+    EXPECT_EQ(std::string(buffer.begin() + 8, buffer.begin() + 36), "ORIN    DVD RW QV-5500A 1.0d");
+    EXPECT_EQ(std::string(buffer.begin() + 96, buffer.begin() + 111), "ORIN      QZ   ");
+}
+
+TEST(VirtualDriveTest, InquiryReturnsNoMoreThanTheAllocationLength) {
+    VirtualDrive drive;
+    std::vector<uint8_t> buffer(200, 0xEE);
+    const auto outcome = SendTo(drive, {0x12, 0, 0, 0, 56, 0}, DataDirection::In, buffer);
+    EXPECT_EQ(outcome.residual, 200u - 56u);
+}
+
+TEST(VirtualDriveTest, TestUnitReadyFollowsTheTrayAndTheReadinessScript) {
+    VirtualDrive drive;
+    std::vector<uint8_t> none;
+    drive.QueueReadiness(sense::kPowerOnReset);
+    drive.QueueReadiness(sense::kBecomingReady);
+    const std::vector<uint8_t> tur{0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(SendTo(drive, tur, DataDirection::None, none).sense, sense::kPowerOnReset);
+    EXPECT_EQ(SendTo(drive, tur, DataDirection::None, none).sense, sense::kBecomingReady);
+    EXPECT_EQ(SendTo(drive, tur, DataDirection::None, none).sense, sense::kMediumNotPresent);
+    drive.SetDiscPresent(true);
+    EXPECT_EQ(ClassifyOutcome(SendTo(drive, tur, DataDirection::None, none)), ExecResult::Ok);
+}
+
+TEST(VirtualDriveTest, FaultsHitTheKthMatchingCommandOrEveryOne) {
+    VirtualDrive drive;
+    std::vector<uint8_t> none;
+    const std::vector<uint8_t> tur{0, 0, 0, 0, 0, 0};
+    drive.SetDiscPresent(true);
+    drive.AddFault(Fault{0x00, std::nullopt, 2, FaultKind::CheckCondition, sense::kMediumChanged});
+    EXPECT_EQ(ClassifyOutcome(SendTo(drive, tur, DataDirection::None, none)), ExecResult::Ok);
+    EXPECT_EQ(SendTo(drive, tur, DataDirection::None, none).sense, sense::kMediumChanged);
+    EXPECT_EQ(ClassifyOutcome(SendTo(drive, tur, DataDirection::None, none)), ExecResult::Ok);
+    drive.AddFault(Fault{std::nullopt, std::nullopt, 0, FaultKind::TimeOut, {}});
+    EXPECT_EQ(ClassifyOutcome(SendTo(drive, tur, DataDirection::None, none)), ExecResult::TimedOut);
+    EXPECT_EQ(ClassifyOutcome(SendTo(drive, tur, DataDirection::None, none)), ExecResult::TimedOut);
+}
+
+TEST(VirtualDriveTest, AVanishedDriveFailsEverything) {
+    VirtualDrive drive;
+    std::vector<uint8_t> none;
+    drive.Vanish();
+    EXPECT_EQ(SendTo(drive, {0, 0, 0, 0, 0, 0}, DataDirection::None, none).kind, OutcomeKind::OsError);
+}
+
+TEST(TraceLineTest, HasTheExactFormForEachResult) {
+    TraceEntry entry;
+    entry.cdb = {0x00, 0, 0, 0, 0, 0};
+    EXPECT_EQ(FormatTraceLine(0, entry), "vdrive 0: 00 00 00 00 00 00 | none 0 crc32=00000000 | ok\n");
+    entry.result = ExecResult::Failed;
+    entry.sense = sense::kMediumNotPresent;
+    EXPECT_EQ(FormatTraceLine(2, entry),
+              "vdrive 2: 00 00 00 00 00 00 | none 0 crc32=00000000 | failed 2/3A\n");
+    entry.cdb = {0xFA, 0xEE, 0xC1, 0, 0, 0, 1, 0, 0, 0, 0, 0x38};
+    entry.direction = DataDirection::Out;
+    entry.length = 16384;
+    entry.crc32 = 0xDEADBEEF;
+    entry.result = ExecResult::TimedOut;
+    EXPECT_EQ(FormatTraceLine(1, entry),
+              "vdrive 1: FA EE C1 00 00 00 01 00 00 00 00 38 | out 16384 crc32=DEADBEEF | timedout\n");
+}
+
+TEST(TraceLineTest, DigestsTheBytesReturned) {
+    CapturedDiagnostics diagnostics;
+    EmulatedBackend backend({std::make_shared<VirtualDrive>()}, diagnostics);
+    backend.BeginDiscovery();
+    const auto address = backend.NextCandidate();
+    std::vector<uint8_t> buffer(4, 0);
+    const std::vector<uint8_t> cdb{0x12, 0, 0, 0, 4, 0};
+    ScsiRequest request{cdb, DataDirection::In, buffer.data(), 4, 15};
+    backend.Send(*address, request);
+    // CRC-32 of 05 80 00 32, the first four INQUIRY bytes.
+    EXPECT_EQ(diagnostics.Text(), "vdrive 0: 12 00 00 00 04 00 | in 4 crc32=3F78652E | ok\n");
+}
+
+}  // namespace
+}  // namespace flashtool

@@ -1,0 +1,122 @@
+// Device discovery on virtual drives.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "core/Diagnostics.h"
+#include "emulator/EmulatedBackend.h"
+#include "support/ScriptedBackend.h"
+#include "transport/ScsiTransport.h"
+
+namespace flashtool {
+namespace {
+
+using ::testing::ElementsAre;
+
+struct Rig {
+    CapturedDiagnostics diagnostics;
+    testing::RecordingNotifier notifier;
+    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    EmulatedBackend* backend = nullptr;
+    std::unique_ptr<ScsiTransport> transport;
+
+    explicit Rig(std::vector<VirtualDriveSetup> setups) {
+        for (auto& setup : setups) {
+            drives.push_back(std::make_shared<VirtualDrive>(setup));
+        }
+    }
+    void Build() {
+        auto owned = std::make_unique<EmulatedBackend>(drives, diagnostics);
+        backend = owned.get();
+        transport = std::make_unique<ScsiTransport>(std::move(owned), notifier);
+        transport->LoadBackend();
+    }
+    std::string Describe(uint8_t row) {
+        std::array<char, 50> text{};
+        transport->SelectDevice(row);
+        EXPECT_TRUE(transport->DescribeSelected(text));
+        return text.data();
+    }
+};
+
+VirtualDriveSetup Drive(std::string id, std::string revision) {
+    return VirtualDriveSetup{std::move(id), std::move(revision), "", false};
+}
+
+TEST(DiscoveryTest, NoDriveLeavesNothingSelected) {
+    Rig rig({});
+    rig.Build();
+    EXPECT_EQ(rig.transport->ScanDevices(), 0);
+    EXPECT_EQ(rig.transport->Selected(), 255);
+    std::array<char, 50> text{};
+    EXPECT_FALSE(rig.transport->DescribeSelected(text));
+}
+
+TEST(DiscoveryTest, ThreeDrivesFillRowsInOrderAndSelectTheFirst) {
+    Rig rig({Drive("ORIN    DVD RW QV-5500A ", "1.0d"), Drive("KESTREL DVD-ROM KD-1650 ", "0113"),
+             Drive("ORIN    DVD RW QV-5520A ", "2.1b")});
+    rig.Build();
+    EXPECT_EQ(rig.transport->ScanDevices(), 3);
+    EXPECT_EQ(rig.transport->Selected(), 0);
+    EXPECT_EQ(rig.Describe(0), "ORIN    DVD RW QV-5500A 1.0d");
+    EXPECT_EQ(rig.Describe(1), "KESTREL DVD-ROM KD-1650 0113");
+    EXPECT_EQ(rig.Describe(2), "ORIN    DVD RW QV-5520A 2.1b");
+}
+
+TEST(DiscoveryTest, SendsTheInquiryExactlyAsGiven) {
+    Rig rig({Drive("ORIN    DVD RW QV-5500A ", "1.0d")});
+    rig.Build();
+    rig.transport->ScanDevices();
+    const auto& trace = rig.drives[0]->Trace();
+    ASSERT_EQ(trace.size(), 1u);
+    EXPECT_THAT(trace[0].cdb, ElementsAre(0x12, 0, 0, 0, 56, 0));
+    EXPECT_EQ(trace[0].direction, DataDirection::In);
+    EXPECT_EQ(trace[0].length, 56u);
+    EXPECT_THAT(rig.diagnostics.Text(),
+                ::testing::StartsWith("vdrive 0: 12 00 00 00 38 00 | in 56 crc32="));
+}
+
+TEST(DiscoveryTest, ADriveWhoseInquiryFailsLeavesNoRowAndIsClosed) {
+    Rig rig({Drive("ORIN    DVD RW QV-5500A ", "1.0d"), Drive("KESTREL DVD-ROM KD-1650 ", "0113"),
+             Drive("ORIN    DVD RW QV-5520A ", "2.1b")});
+    rig.drives[1]->AddFault(Fault{0x12, std::nullopt, 1, FaultKind::TimeOut, {}});
+    rig.Build();
+    EXPECT_EQ(rig.transport->ScanDevices(), 2);
+    EXPECT_EQ(rig.Describe(1), "ORIN    DVD RW QV-5520A 2.1b");
+    EXPECT_EQ(rig.backend->OpenDevices(), 2u);
+    EXPECT_EQ(rig.transport->Device(2).handle, 0);
+}
+
+TEST(DiscoveryTest, AZeroByteInsideTheIdentificationEndsTheDescription) {
+    Rig rig({Drive(std::string("ORIN\0   DVD RW QV-5500A ", 24), "1.0d")});
+    rig.Build();
+    rig.transport->ScanDevices();
+    EXPECT_EQ(rig.Describe(0), "ORIN1.0d");
+}
+
+TEST(DiscoveryTest, NineDrivesGiveEightRowsAndTheNinthIsNeverOpened) {
+    std::vector<VirtualDriveSetup> setups;
+    for (int i = 0; i < 9; ++i) {
+        setups.push_back(Drive("KESTREL DVD-ROM KD-1650 ", "000" + std::to_string(i)));
+    }
+    Rig rig(setups);
+    rig.Build();
+    EXPECT_EQ(rig.transport->ScanDevices(), 8);
+    EXPECT_EQ(rig.Describe(7), "KESTREL DVD-ROM KD-1650 0007");
+    EXPECT_TRUE(rig.drives[8]->Trace().empty());
+    EXPECT_EQ(rig.backend->OpenDevices(), 8u);
+}
+
+TEST(DiscoveryTest, ASecondScanClosesTheHandlesOfTheFirst) {
+    testing::RecordingNotifier notifier;
+    auto owned = std::make_unique<testing::ScriptedBackend>();
+    auto* backend = owned.get();
+    backend->candidates = {DeviceAddress{5, 0, 0}};
+    ScsiTransport transport(std::move(owned), notifier);
+    transport.ScanDevices();
+    transport.ScanDevices();
+    EXPECT_THAT(backend->closed, ElementsAre(5));
+}
+
+}  // namespace
+}  // namespace flashtool

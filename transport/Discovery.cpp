@@ -1,0 +1,58 @@
+// Device discovery: the back-end offers candidates in its stable order; each one that
+// answers a standard INQUIRY becomes the next row of the device table.
+
+#include <algorithm>
+#include <array>
+
+#include "transport/Inquiry.h"
+#include "transport/ScsiTransport.h"
+
+namespace flashtool {
+
+uint8_t ScsiTransport::ScanDevices() {
+    // Handles of an earlier scan are closed before their rows are cleared.
+    CloseAllDevices();
+    devices.fill(DeviceEntry{});
+    deviceCount = 0;
+    selected = kNoSelection;
+
+    backend->BeginDiscovery();
+    // The table has 8 rows; a ninth drive is left alone (not even opened).
+    while (deviceCount < kMaxDevices) {
+        const std::optional<DeviceAddress> candidate = backend->NextCandidate();
+        if (!candidate) {
+            break;
+        }
+        if (!ProbeCandidate(*candidate)) {
+            backend->CloseDevice(*candidate);
+        }
+    }
+    backend->EndDiscovery(notifier);
+
+    selected = deviceCount != 0 ? 0 : kNoSelection;
+    return deviceCount;
+}
+
+bool ScsiTransport::ProbeCandidate(const DeviceAddress& address) {
+    DeviceEntry& row = devices[deviceCount];
+    row = DeviceEntry{};
+    row.handle = address.handle;
+    row.hostAdapter = address.hostAdapter;
+    row.target = address.target;
+    selected = deviceCount;
+
+    const uint8_t length = backend->InquiryLength();
+    std::array<uint8_t, 255> reply{};
+    const auto cdb = InquiryCdb(length);
+    if (Execute(cdb, DataDirection::In, reply.data(), length, kShortCommandTimeout) != ExecResult::Ok) {
+        row = DeviceEntry{};
+        return false;
+    }
+    std::copy_n(reply.begin() + kInquiryIdentificationOffset, kIdentificationLength,
+                row.identification.begin());
+    std::copy_n(reply.begin() + kInquiryRevisionOffset, kRevisionLength, row.revision.begin());
+    ++deviceCount;
+    return true;
+}
+
+}  // namespace flashtool

@@ -1,0 +1,106 @@
+#pragma once
+
+// The pass-through seam: everything that differs between operating systems when one CDB
+// is sent to one drive. A back-end only finds devices and moves bytes; ScsiTransport keeps
+// the device table, the selection, the sense fields, the CDB length rule and the whole
+// Execute contract.
+//
+// Threading: a back-end is used by one thread at a time (the user-interface thread, or the
+// flash worker while a run owns the transport). Nothing here takes a lock.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "transport/ScsiTypes.h"
+
+namespace flashtool {
+
+class UserNotifier;
+
+// How a back-end reaches one device: an opaque handle of the back-end's own (0 = none),
+// or an adapter and target number. The logical unit is always 0.
+struct DeviceAddress {
+    std::intptr_t handle = 0;
+    uint8_t hostAdapter = 0;
+    uint8_t target = 0;
+};
+
+// One command as the back-end receives it: the CDB already cut to its exact length, the
+// direction already normalised, and for None no buffer and a length of 0.
+struct ScsiRequest {
+    std::span<const uint8_t> cdb;
+    DataDirection direction = DataDirection::None;
+    uint8_t* data = nullptr;
+    uint32_t length = 0;
+    uint32_t timeoutSeconds = kShortCommandTimeout;
+};
+
+// What went wrong, ranked: the command completed with a SCSI status; it timed out; the
+// host adapter or driver failed it; or the operating system refused the request.
+enum class OutcomeKind : uint8_t { Completed, TimedOut, TransportError, OsError };
+
+struct PassThroughOutcome {
+    OutcomeKind kind = OutcomeKind::TransportError;
+    uint8_t scsiStatus = kStatusGood;  // meaningful when kind is Completed
+    std::optional<SenseInfo> sense;    // captured by the transport whenever present
+    uint32_t residual = 0;             // bytes asked for but not moved (data in)
+    int osError = 0;                   // errno or the platform's error code, for OsError
+
+    static PassThroughOutcome Good(uint32_t residual = 0) {
+        return {OutcomeKind::Completed, kStatusGood, std::nullopt, residual, 0};
+    }
+    static PassThroughOutcome CheckCondition(SenseInfo sense) {
+        return {OutcomeKind::Completed, kStatusCheckCondition, sense, 0, 0};
+    }
+    static PassThroughOutcome Status(uint8_t status) {
+        return {OutcomeKind::Completed, status, std::nullopt, 0, 0};
+    }
+    static PassThroughOutcome TimedOut() { return {OutcomeKind::TimedOut, 0, std::nullopt, 0, 0}; }
+    static PassThroughOutcome TransportFailure() {
+        return {OutcomeKind::TransportError, 0, std::nullopt, 0, 0};
+    }
+    static PassThroughOutcome OsFailure(int error) {
+        return {OutcomeKind::OsError, 0, std::nullopt, 0, error};
+    }
+};
+
+// How every back-end's outcome maps to the Execute contract: Ok only when the command
+// completed with a status after which the drive did its work (GOOD, CONDITION MET,
+// INTERMEDIATE); TimedOut for a time-out; Failed for everything else, BUSY included.
+ExecResult ClassifyOutcome(const PassThroughOutcome& outcome);
+
+class PassThroughBackend {
+public:
+    virtual ~PassThroughBackend() = default;
+
+    // Chooses among the platform's pass-through layers (Windows: SPTI on NT, else ASPI).
+    virtual void DetectPlatform() {}
+
+    // Loads what the chosen layer needs. A failure may first tell the user why; the
+    // transport then shows LoadFailureMessage().
+    virtual bool LoadLibraries(UserNotifier& /*notifier*/) { return true; }
+    virtual std::string LoadFailureMessage() const { return "The drive interface could not be loaded."; }
+
+    // Allocation length of the discovery INQUIRY.
+    virtual uint8_t InquiryLength() const { return 56; }
+
+    // Discovery: candidates come one at a time, in a stable order, already opened where the
+    // layer needs a handle. A candidate the transport rejects is closed with CloseDevice.
+    // EndDiscovery tells the user about drives that exist but cannot be used.
+    virtual void BeginDiscovery() = 0;
+    virtual std::optional<DeviceAddress> NextCandidate() = 0;
+    virtual void EndDiscovery(UserNotifier& /*notifier*/) {}
+
+    // Sends one command and waits for it to complete.
+    virtual PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) = 0;
+
+    virtual void CloseDevice(const DeviceAddress& device) = 0;
+
+    // Frees whatever LoadLibraries loaded. Called once, after every device was closed.
+    virtual void Unload() {}
+};
+
+}  // namespace flashtool

@@ -1,0 +1,137 @@
+#include "transport/ScsiTransport.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "transport/UserNotifier.h"
+
+namespace flashtool {
+
+namespace {
+
+// Statuses after which the command did its work. Every other status (BUSY, RESERVATION
+// CONFLICT, TASK SET FULL, ...) means the drive did not carry the command out, and a page
+// that was not written must never count as written.
+bool IsSuccessStatus(uint8_t status) {
+    return status == kStatusGood || status == kStatusConditionMet ||
+           status == kStatusIntermediate || status == kStatusIntermediateConditionMet;
+}
+
+}  // namespace
+
+ExecResult ClassifyOutcome(const PassThroughOutcome& outcome) {
+    if (outcome.kind == OutcomeKind::Completed && IsSuccessStatus(outcome.scsiStatus)) {
+        return ExecResult::Ok;
+    }
+    return outcome.kind == OutcomeKind::TimedOut ? ExecResult::TimedOut : ExecResult::Failed;
+}
+
+ScsiTransport::ScsiTransport(std::unique_ptr<PassThroughBackend> backendIn, UserNotifier& notifierIn)
+    : backend(std::move(backendIn)), notifier(notifierIn) {}
+
+ScsiTransport::~ScsiTransport() { Release(); }
+
+void ScsiTransport::DetectPlatform() { backend->DetectPlatform(); }
+
+bool ScsiTransport::LoadAspi() {
+    const bool loaded = backend->LoadLibraries(notifier);
+    if (!loaded) {
+        deviceCount = 0;
+    }
+    return loaded;
+}
+
+bool ScsiTransport::LoadBackend() {
+    DetectPlatform();
+    if (!LoadAspi()) {
+        notifier.ShowMessage(backend->LoadFailureMessage());
+        return false;
+    }
+    return true;
+}
+
+bool ScsiTransport::Release() {
+    if (released) {
+        return true;
+    }
+    released = true;
+    CloseAllDevices();
+    backend->Unload();
+    return true;
+}
+
+void ScsiTransport::CloseAllDevices() {
+    // Every row, whatever deviceCount says: a handle is never left open behind a row.
+    for (DeviceEntry& row : devices) {
+        if (row.handle != 0) {
+            backend->CloseDevice(AddressOf(row));
+            row.handle = 0;
+        }
+    }
+}
+
+bool ScsiTransport::SelectDevice(uint8_t index) {
+    if (deviceCount == 0 || index >= deviceCount) {
+        return false;
+    }
+    selected = index;
+    return true;
+}
+
+bool ScsiTransport::DescribeSelected(std::span<char> out) const {
+    if (deviceCount == 0 || selected >= deviceCount || out.size() < kDescriptionCapacity) {
+        return false;
+    }
+    std::fill(out.begin(), out.end(), '\0');
+    const DeviceEntry& row = devices[selected];
+    const size_t idLength = strnlen(row.identification.data(), row.identification.size());
+    const size_t revLength = strnlen(row.revision.data(), row.revision.size());
+    const size_t idCopied = std::min(idLength, out.size() - 1);
+    std::copy_n(row.identification.data(), idCopied, out.begin());
+    const size_t revCopied = std::min(revLength, out.size() - 1 - idCopied);
+    std::copy_n(row.revision.data(), revCopied, out.begin() + static_cast<std::ptrdiff_t>(idCopied));
+    return true;
+}
+
+DeviceAddress ScsiTransport::AddressOf(const DeviceEntry& row) const {
+    return DeviceAddress{row.handle, row.hostAdapter, row.target};
+}
+
+ExecResult ScsiTransport::Execute(std::span<const uint8_t> cdb, DataDirection direction,
+                                  uint8_t* data, uint32_t length, uint32_t timeoutSeconds) {
+    if (selected == kNoSelection || selected >= kMaxDevices) {
+        return ExecResult::Failed;
+    }
+    senseKey = 0;
+    asc = 0;
+    if (cdb.empty() || cdb.size() < CdbLength(cdb[0])) {
+        return ExecResult::Failed;
+    }
+    ScsiRequest request;
+    request.cdb = cdb.first(CdbLength(cdb[0]));
+    request.direction = NormalisedDirection(direction);
+    request.timeoutSeconds = timeoutSeconds;
+    if (request.direction != DataDirection::None) {
+        if (data == nullptr && length != 0) {
+            return ExecResult::Failed;
+        }
+        request.data = data;
+        request.length = length;
+    }
+
+    const PassThroughOutcome outcome = backend->Send(AddressOf(devices[selected]), request);
+
+    if (request.direction == DataDirection::In && outcome.residual != 0 && request.data != nullptr) {
+        // A reply shorter than asked leaves the rest of the buffer zero, never stale bytes.
+        const uint32_t residual = std::min(outcome.residual, request.length);
+        std::memset(request.data + (request.length - residual), 0, residual);
+    }
+    const ExecResult result = ClassifyOutcome(outcome);
+    if (result != ExecResult::Ok && outcome.sense) {
+        senseKey = outcome.sense->key & 0x0F;
+        asc = outcome.sense->asc;
+    }
+    return result;
+}
+
+}  // namespace flashtool

@@ -1,0 +1,80 @@
+#pragma once
+
+// The one object through which the program talks to optical drives. It owns the device
+// table, the selected row and the sense fields of the last command, and keeps the Execute
+// contract; the platform's pass-through layer sits behind PassThroughBackend.
+//
+// Calling order: construct, LoadBackend (once), ScanDevices, SelectDevice, then any number
+// of Execute calls, each optionally followed by LastSenseKey / LastAsc. No lock: the
+// program's run state keeps the user-interface thread and the flash worker apart.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "transport/DeviceEntry.h"
+#include "transport/PassThroughBackend.h"
+#include "transport/ScsiTypes.h"
+
+namespace flashtool {
+
+class UserNotifier;
+
+class ScsiTransport {
+public:
+    static constexpr uint8_t kMaxDevices = 8;
+    static constexpr uint8_t kNoSelection = 255;
+
+    ScsiTransport(std::unique_ptr<PassThroughBackend> backend, UserNotifier& notifier);
+    virtual ~ScsiTransport();
+    ScsiTransport(const ScsiTransport&) = delete;
+    ScsiTransport& operator=(const ScsiTransport&) = delete;
+
+    // Start-up entry: DetectPlatform, then LoadAspi; on failure shows the back-end's
+    // message and returns false.
+    bool LoadBackend();
+    void DetectPlatform();
+    bool LoadAspi();
+    // Closes every open device handle and unloads the back-end; always true. Run by the
+    // destructor as well; a second call does nothing more.
+    bool Release();
+
+    // Discovery (see Discovery.cpp). Returns the number of devices found.
+    uint8_t ScanDevices();
+    uint8_t DeviceCount() const { return deviceCount; }
+    uint8_t Selected() const { return selected; }
+    // False, with the selection unchanged, when index is not a filled row.
+    bool SelectDevice(uint8_t index);
+    // Writes the selected row's identification immediately followed by its revision and a
+    // zero into `out` (at least kDescriptionCapacity bytes, zero-filled first). False, and
+    // nothing written, on an empty table, with no selection, or with a buffer too small.
+    bool DescribeSelected(std::span<char> out) const;
+    const DeviceEntry& Device(uint8_t row) const { return devices.at(row); }
+
+    // Sends one command to the selected row. The CDB must hold at least CdbLength(cdb[0])
+    // bytes; exactly that many are sent. With no selected row, or a CDB too short, nothing
+    // is sent and the result is Failed. Sense fields are cleared before each command that
+    // is sent and hold the sense key and ASC of a failed one.
+    ExecResult Execute(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
+                       uint32_t length, uint32_t timeoutSeconds);
+
+    uint8_t LastSenseKey() const { return senseKey; }
+    uint8_t LastAsc() const { return asc; }
+
+private:
+    DeviceAddress AddressOf(const DeviceEntry& row) const;
+    void CloseAllDevices();
+    bool ProbeCandidate(const DeviceAddress& address);
+
+    std::unique_ptr<PassThroughBackend> backend;
+    UserNotifier& notifier;
+    uint8_t deviceCount = 0;
+    uint8_t selected = kNoSelection;
+    uint8_t senseKey = 0;
+    uint8_t asc = 0;
+    bool released = false;
+    std::array<DeviceEntry, kMaxDevices> devices{};
+};
+
+}  // namespace flashtool
