@@ -1,0 +1,35 @@
+#pragma once
+
+// What the drive tree and the update gating leave behind for the flash run. One object,
+// owned by the dialog and passed where needed. The current family is rebuilt on every
+// check; the variant tag and payload header change only when the target's model check
+// passes; the OEM values are only ever set, so a value from an earlier press stays.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/FixedText.h"
+#include "policy/BuildConfig.h"
+
+namespace flashtool {
+
+constexpr std::string_view kVariantOrin7250 = "ORIN_7250";
+constexpr std::string_view kVariantOrin7240 = "ORIN_7240";
+
+struct GatingState {
+    // Family resolved for the drive being examined; empty (all zero) when none.
+    FixedText<10> currentFamily{};
+    // Empty, kVariantOrin7250 or kVariantOrin7240.
+    std::string variantTag;
+    // Copy of the stored PayloadHeader, taken when the variant tag is set.
+    PayloadHeader payloadHeader;
+    bool oemFamily = false;
+    uint8_t oemCode = 0;
+    bool oemRevisionAhead = false;
+
+    std::string_view CurrentFamilyText() const { return TextOf(currentFamily); }
+};
+
+}  // namespace flashtool
