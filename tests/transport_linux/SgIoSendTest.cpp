@@ -1,0 +1,245 @@
+// Request building and outcome mapping of the SG_IO back-end, against a fake ioctl.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/ScriptedBackend.h"
+#include "transport/linux/SgIoBackend.h"
+#include "transport_linux/LinuxFakes.h"
+
+namespace flashtool {
+namespace {
+
+using ::testing::ElementsAreArray;
+using testing::FakeLinuxSystem;
+using testing::FakeSysfs;
+using ::testing::HasSubstr;
+using testing::RecordingNotifier;
+
+constexpr int kFd = 7;
+
+// One optical drive on /dev/sg1, opened by a scan.
+struct SendFixture : ::testing::Test {
+    FakeSysfs sysfs;
+    FakeLinuxSystem* system = nullptr;
+    std::unique_ptr<SgIoBackend> backend;
+    RecordingNotifier notifier;
+    DeviceAddress drive;
+
+    void SetUp() override {
+        sysfs.AddDevice("1:0:0:0", "5", "sg1", "sr0");
+        auto owned = std::make_unique<FakeLinuxSystem>();
+        system = owned.get();
+        system->openResults["/dev/sg1"] = kFd;
+        backend = std::make_unique<SgIoBackend>(std::move(owned), sysfs.root, "/dev");
+        backend->LoadLibraries(notifier);
+        backend->BeginDiscovery();
+        drive = backend->NextCandidate().value();
+        ASSERT_FALSE(backend->NextCandidate());
+        backend->EndDiscovery(notifier);
+        ASSERT_TRUE(notifier.messages.empty());
+    }
+
+    PassThroughOutcome Send(std::vector<uint8_t> cdb, DataDirection direction, uint8_t* data,
+                            uint32_t length, uint32_t timeoutSeconds = kShortCommandTimeout) {
+        ScsiRequest request;
+        request.cdb = cdb;
+        request.direction = direction;
+        request.data = data;
+        request.length = length;
+        request.timeoutSeconds = timeoutSeconds;
+        return backend->Send(drive, request);
+    }
+};
+
+TEST_F(SendFixture, TheHandleIsTheDescriptorPlusOne) {
+    EXPECT_EQ(drive.handle, kFd + 1);
+}
+
+TEST_F(SendFixture, BuildsOneZeroedHeaderPerCommand) {
+    struct Case {
+        std::vector<uint8_t> cdb;
+        DataDirection direction;
+        uint32_t length;
+        uint32_t timeoutSeconds;
+        int sgDirection;
+        unsigned timeoutMs;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {{0x00, 0, 0, 0, 0, 0},                DataDirection::None, 0,     15,  SG_DXFER_NONE,     15000},
+        {{0x12, 0, 0, 0, 56, 0},               DataDirection::In,   56,    15,  SG_DXFER_FROM_DEV, 15000},
+        {{0x3B, 2, 0, 0, 0, 0, 0x40, 0, 0, 0}, DataDirection::Out,  16384, 200, SG_DXFER_TO_DEV,   200000},
+        {{0xFD, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11},
+                                               DataDirection::In,   8,     15,  SG_DXFER_FROM_DEV, 15000},
+        {{0x88, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+                                               DataDirection::In,   512,   1,   SG_DXFER_FROM_DEV, 1000},
+        // A zero time-out would hand the choice to the driver; it becomes the short one.
+        {{0x00, 0, 0, 0, 0, 0},                DataDirection::None, 0,     0,   SG_DXFER_NONE,     15000},
+        // Huge time-outs are capped, never wrapped round to something short.
+        {{0x00, 0, 0, 0, 0, 0},                DataDirection::None, 0,     0xFFFFFFFF,
+                                                                                SG_DXFER_NONE,     0xFFFFFFFF},
+    };
+    // clang-format on
+    std::vector<uint8_t> buffer(16384);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "opcode " << int(c.cdb[0]));
+        uint8_t* data = c.direction == DataDirection::None ? nullptr : buffer.data();
+        Send(c.cdb, c.direction, data, c.length, c.timeoutSeconds);
+        const testing::SeenRequest& seen = system->seen.back();
+        const sg_io_hdr_t& h = seen.header;
+        EXPECT_EQ(seen.fd, kFd);
+        EXPECT_EQ(h.interface_id, 'S');
+        EXPECT_EQ(h.cmd_len, c.cdb.size());
+        EXPECT_THAT(seen.cdb, ElementsAreArray(c.cdb));
+        EXPECT_EQ(h.dxfer_direction, c.sgDirection);
+        EXPECT_EQ(h.dxferp, data);
+        EXPECT_EQ(h.dxfer_len, c.length);
+        EXPECT_EQ(h.timeout, c.timeoutMs);
+        EXPECT_NE(h.sbp, nullptr);
+        EXPECT_GE(h.mx_sb_len, 32);
+        EXPECT_EQ(h.iovec_count, 0);
+        EXPECT_EQ(h.flags, 0u);
+        EXPECT_EQ(h.pack_id, 0);
+        EXPECT_EQ(h.usr_ptr, nullptr);
+    }
+    EXPECT_EQ(system->seen.size(), std::size(cases));
+}
+
+TEST_F(SendFixture, MapsTheCompletionToAnOutcome) {
+    // clang-format off
+    const std::vector<uint8_t> fixedNotReady = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x01};
+    const std::vector<uint8_t> deferredFixed = {0xF1, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x0C, 0x00};
+    const std::vector<uint8_t> descriptorIllegal = {0x72, 0x05, 0x24, 0x00, 0, 0, 0, 0};
+    // clang-format on
+    struct Case {
+        const char* name;
+        uint8_t status;
+        uint16_t host;
+        uint16_t driver;
+        std::vector<uint8_t> sense;
+        int resid;
+        OutcomeKind kind;
+        std::optional<SenseInfo> expectedSense;
+        uint32_t residual;
+        ExecResult result;
+    };
+    constexpr auto Done = OutcomeKind::Completed;
+    constexpr auto Late = OutcomeKind::TimedOut;
+    constexpr auto Broken = OutcomeKind::TransportError;
+    constexpr auto None = std::nullopt;
+    // clang-format off
+    const Case cases[] = {
+        // name                            status host  driver sense             resid kind    sense                        residual result
+        {"good",                           0x00,  0,    0,     {},               0,    Done,   None,                        0,  ExecResult::Ok},
+        {"fixed sense",                    0x02,  0,    0x08,  fixedNotReady,    0,    Done,   SenseInfo{0x02, 0x3A, 0x01}, 0,  ExecResult::Failed},
+        {"deferred fixed sense",           0x02,  0,    0x08,  deferredFixed,    0,    Done,   SenseInfo{0x03, 0x0C, 0x00}, 0,  ExecResult::Failed},
+        {"descriptor sense",               0x02,  0,    0x08,  descriptorIllegal,0,    Done,   SenseInfo{0x05, 0x24, 0x00}, 0,  ExecResult::Failed},
+        {"check condition without sense",  0x02,  0,    0,     {},               0,    Done,   SenseInfo{},                 0,  ExecResult::Failed},
+        {"busy",                           0x08,  0,    0,     {},               0,    Done,   None,                        0,  ExecResult::Failed},
+        {"host time-out",                  0x00,  0x03, 0,     {},               0,    Late,   None,                        0,  ExecResult::TimedOut},
+        {"old driver time-out",            0x00,  0,    0x06,  {},               0,    Late,   None,                        0,  ExecResult::TimedOut},
+        {"no connect",                     0x00,  0x01, 0,     {},               0,    Broken, None,                        0,  ExecResult::Failed},
+        {"host error with sense",          0x02,  0x07, 0x08,  fixedNotReady,    0,    Broken, None,                        0,  ExecResult::Failed},
+        {"driver error",                   0x00,  0,    0x04,  {},               0,    Broken, None,                        0,  ExecResult::Failed},
+        // Only the low nibble is the driver byte; retry suggestions above it are no error.
+        {"sense with a suggestion",        0x00,  0,    0x18,  {},               0,    Done,   None,                        0,  ExecResult::Ok},
+        {"short transfer",                 0x00,  0,    0,     {},               20,   Done,   None,                        20, ExecResult::Ok},
+        {"residual beyond the length",     0x00,  0,    0,     {},               500,  Done,   None,                        56, ExecResult::Ok},
+        {"negative residual",              0x00,  0,    0,     {},               -4,   Done,   None,                        0,  ExecResult::Ok},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        system->ioctl = [&c](int, sg_io_hdr_t& h) {
+            std::copy(c.sense.begin(), c.sense.end(), h.sbp);
+            h.sb_len_wr = static_cast<unsigned char>(c.sense.size());
+            h.status = c.status;
+            h.host_status = c.host;
+            h.driver_status = c.driver;
+            h.resid = c.resid;
+            return 0;
+        };
+        std::array<uint8_t, 56> buffer{};
+        const PassThroughOutcome outcome =
+            Send({0x12, 0, 0, 0, 56, 0}, DataDirection::In, buffer.data(), 56);
+        EXPECT_EQ(outcome.kind, c.kind);
+        if (c.kind == OutcomeKind::Completed) {
+            EXPECT_EQ(outcome.scsiStatus, c.status);
+        }
+        EXPECT_EQ(outcome.sense, c.expectedSense);
+        EXPECT_EQ(outcome.residual, c.residual);
+        EXPECT_EQ(ClassifyOutcome(outcome), c.result);
+    }
+}
+
+TEST_F(SendFixture, SenseLengthWrittenBoundsWhatIsParsed) {
+    // The driver wrote only 3 bytes: the ASC at byte 12 is stale buffer content and must
+    // not be believed.
+    system->ioctl = [](int, sg_io_hdr_t& h) {
+        const uint8_t sense[14] = {0x70, 0, 0x06, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x29, 0x00};
+        std::memcpy(h.sbp, sense, sizeof sense);
+        h.sb_len_wr = 3;
+        h.status = 0x02;
+        return 0;
+    };
+    const PassThroughOutcome outcome = Send({0x00, 0, 0, 0, 0, 0}, DataDirection::None, nullptr, 0);
+    EXPECT_EQ(outcome.sense, (SenseInfo{0x06, 0x00, 0x00}));
+}
+
+TEST_F(SendFixture, AnIoctlErrorIsAnOsError) {
+    for (const int error : {EIO, ENODEV, EINVAL}) {
+        system->ioctl = [error](int, sg_io_hdr_t&) { return error; };
+        const PassThroughOutcome outcome =
+            Send({0x00, 0, 0, 0, 0, 0}, DataDirection::None, nullptr, 0);
+        EXPECT_EQ(outcome.kind, OutcomeKind::OsError);
+        EXPECT_EQ(outcome.osError, error);
+        EXPECT_EQ(ClassifyOutcome(outcome), ExecResult::Failed);
+    }
+    EXPECT_TRUE(notifier.messages.empty());
+}
+
+TEST_F(SendFixture, ARefusedCommandIsFailedAndReportedOncePerDrive) {
+    for (const int error : {EPERM, EACCES}) {
+        system->ioctl = [error](int, sg_io_hdr_t&) { return error; };
+        const PassThroughOutcome outcome =
+            Send({0xFD, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, DataDirection::None, nullptr, 0);
+        EXPECT_EQ(outcome.kind, OutcomeKind::OsError);
+        EXPECT_EQ(outcome.osError, error);
+        EXPECT_EQ(ClassifyOutcome(outcome), ExecResult::Failed);
+    }
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_EQ(notifier.messages[0],
+              "This optical drive cannot be used to update firmware:\n\n"
+              "KESTREL DVD-ROM KD-1650 0113 (/dev/sg1): the system refused to pass a command to "
+              "the drive (Operation not permitted). Run this program with the CAP_SYS_RAWIO "
+              "capability (for example as root).");
+}
+
+TEST_F(SendFixture, AnUnknownHandleSendsNothing) {
+    DeviceAddress stranger;
+    stranger.handle = 99;
+    ScsiRequest request;
+    const uint8_t cdb[6] = {};
+    request.cdb = cdb;
+    EXPECT_EQ(backend->Send(stranger, request).kind, OutcomeKind::OsError);
+    EXPECT_TRUE(system->seen.empty());
+}
+
+TEST_F(SendFixture, ClosingReleasesTheDescriptorOnce) {
+    backend->CloseDevice(drive);
+    EXPECT_EQ(Send({0x00, 0, 0, 0, 0, 0}, DataDirection::None, nullptr, 0).kind,
+              OutcomeKind::OsError);
+    backend->CloseDevice(drive);
+    backend->Unload();
+    EXPECT_THAT(system->closed, ElementsAreArray({kFd}));
+    EXPECT_TRUE(system->seen.empty());
+}
+
+TEST_F(SendFixture, UnloadClosesWhatIsStillOpen) {
+    backend->Unload();
+    EXPECT_THAT(system->closed, ElementsAreArray({kFd}));
+}
+
+}  // namespace
+}  // namespace flashtool

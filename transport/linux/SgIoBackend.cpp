@@ -1,0 +1,168 @@
+#include "transport/linux/SgIoBackend.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "transport/UserNotifier.h"
+#include "transport/linux/SgIoRequest.h"
+
+namespace flashtool {
+
+namespace {
+
+bool IsPermissionError(int error) {
+    return error == EACCES || error == EPERM;
+}
+
+// The back-end's handle is the descriptor plus one, so that 0 can mean "none".
+std::intptr_t HandleOf(int fd) {
+    return static_cast<std::intptr_t>(fd) + 1;
+}
+int DescriptorOf(const DeviceAddress& device) {
+    return static_cast<int>(device.handle - 1);
+}
+
+}  // namespace
+
+SgIoBackend::SgIoBackend() : SgIoBackend(std::make_unique<RealLinuxSystem>(), "/sys", "/dev") {}
+
+SgIoBackend::SgIoBackend(std::unique_ptr<LinuxSystem> systemIn, std::filesystem::path sysfsRootIn,
+                         std::filesystem::path deviceRootIn)
+    : system(std::move(systemIn)),
+      sysfsRoot(std::move(sysfsRootIn)),
+      deviceRoot(std::move(deviceRootIn)) {}
+
+SgIoBackend::~SgIoBackend() {
+    CloseAll();
+}
+
+bool SgIoBackend::LoadLibraries(UserNotifier& notifierIn) {
+    // Kept for the commands a flash run sends long after start-up.
+    notifier = &notifierIn;
+    return true;
+}
+
+void SgIoBackend::BeginDiscovery() {
+    pending = FindOpticalDrives(sysfsRoot);
+    next = 0;
+    problems.clear();
+    discovering = true;
+}
+
+std::optional<DeviceAddress> SgIoBackend::NextCandidate() {
+    while (next < pending.size()) {
+        if (std::optional<DeviceAddress> address = OpenDrive(pending[next++])) {
+            return address;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<DeviceAddress> SgIoBackend::OpenDrive(const OpticalDrive& drive) {
+    DriveProblem problem;
+    problem.drive = drive.name;
+    if (drive.genericNode.empty() && drive.blockNode.empty()) {
+        problem.kind = DriveProblemKind::NoNode;
+        problem.where = "SCSI address " + drive.addressText;
+        problems.push_back(problem);
+        return std::nullopt;
+    }
+    problem.viaBlockNode = drive.genericNode.empty();
+    problem.where =
+        (deviceRoot / (problem.viaBlockNode ? drive.blockNode : drive.genericNode)).string();
+
+    const int fd = system->Open(problem.where, kOpenFlags);
+    if (fd < 0) {
+        problem.error = -fd;
+        problem.kind = IsPermissionError(problem.error) ? DriveProblemKind::OpenRefused
+                                                        : DriveProblemKind::OpenFailed;
+        if (problem.kind == DriveProblemKind::OpenRefused) {
+            problem.group = system->GroupOf(problem.where);
+        }
+        problems.push_back(problem);
+        return std::nullopt;
+    }
+    // With CAP_SYS_RAWIO the block node passes every command, so there is nothing to say.
+    if (problem.viaBlockNode && !system->HasRawIoCapability()) {
+        problem.kind = DriveProblemKind::BlockNodeOnly;
+        problems.push_back(problem);
+    }
+    open[fd] = OpenNode{drive.name, problem.where, problem.viaBlockNode, false};
+    DeviceAddress address;
+    address.handle = HandleOf(fd);
+    return address;
+}
+
+void SgIoBackend::EndDiscovery(UserNotifier& notifierIn) {
+    discovering = false;
+    pending.clear();
+    if (!problems.empty()) {
+        notifierIn.ShowMessage(DriveProblemNotice(problems));
+        problems.clear();
+    }
+}
+
+PassThroughOutcome SgIoBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
+    const auto node = open.find(DescriptorOf(device));
+    if (node == open.end()) {
+        return PassThroughOutcome::OsFailure(EBADF);
+    }
+    if (request.cdb.empty() || request.cdb.size() > kMaxCdbLength) {
+        return PassThroughOutcome::OsFailure(EINVAL);
+    }
+    SgIoBuffers buffers;
+    sg_io_hdr_t header = BuildSgIoHeader(request, buffers);
+    const int error = system->SgIo(node->first, header);
+    if (error != 0) {
+        if (IsPermissionError(error)) {
+            ReportRefusedCommand(node->second, error);
+        }
+        return PassThroughOutcome::OsFailure(error);
+    }
+    return MapSgIoResult(header, buffers.sense, request.length);
+}
+
+void SgIoBackend::ReportRefusedCommand(OpenNode& node, int error) {
+    if (node.refusalReported) {
+        return;
+    }
+    node.refusalReported = true;
+    DriveProblem problem;
+    problem.kind = DriveProblemKind::CommandRefused;
+    problem.drive = node.drive;
+    problem.where = node.path;
+    problem.viaBlockNode = node.viaBlockNode;
+    problem.error = error;
+    if (discovering) {
+        // The scan drops this drive; the user hears about it with the scan's other findings,
+        // once per node.
+        const bool known = std::any_of(problems.begin(), problems.end(),
+                                       [&](const DriveProblem& p) { return p.where == node.path; });
+        if (!known) {
+            problems.push_back(problem);
+        }
+    } else if (notifier != nullptr) {
+        notifier->ShowMessage(DriveProblemNotice({problem}));
+    }
+}
+
+void SgIoBackend::CloseDevice(const DeviceAddress& device) {
+    const auto node = open.find(DescriptorOf(device));
+    if (node != open.end()) {
+        system->Close(node->first);
+        open.erase(node);
+    }
+}
+
+void SgIoBackend::Unload() {
+    CloseAll();
+}
+
+void SgIoBackend::CloseAll() {
+    for (const auto& [fd, node] : open) {
+        system->Close(fd);
+    }
+    open.clear();
+}
+
+}  // namespace flashtool

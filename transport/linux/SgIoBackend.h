@@ -1,0 +1,72 @@
+#pragma once
+
+// The native back-end of the Linux build: optical drives found through sysfs, each reached
+// through its SCSI generic node (/dev/sgN), every command one SG_IO ioctl.
+//
+// The block node /dev/srN passes only a short list of commands for a user without
+// CAP_SYS_RAWIO and refuses WRITE BUFFER and every vendor opcode, so it is used only when
+// the sg driver has not bound the drive, and the user is told what that means. Drives that
+// exist but cannot be used are reported once at the end of a scan; a command the system
+// refuses later is reported once per drive. Nodes stay open until CloseDevice.
+
+#include <fcntl.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "transport/PassThroughBackend.h"
+#include "transport/linux/DriveNotice.h"
+#include "transport/linux/LinuxSystem.h"
+#include "transport/linux/SysfsDrives.h"
+
+namespace flashtool {
+
+class SgIoBackend final : public PassThroughBackend {
+  public:
+    // The real system: sysfs under /sys, device nodes under /dev.
+    SgIoBackend();
+    SgIoBackend(std::unique_ptr<LinuxSystem> system, std::filesystem::path sysfsRoot,
+                std::filesystem::path deviceRoot);
+    ~SgIoBackend() override;
+
+    bool LoadLibraries(UserNotifier& notifier) override;
+
+    void BeginDiscovery() override;
+    std::optional<DeviceAddress> NextCandidate() override;
+    void EndDiscovery(UserNotifier& notifier) override;
+
+    PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
+    void CloseDevice(const DeviceAddress& device) override;
+    void Unload() override;
+
+    // Flags every node is opened with.
+    static constexpr int kOpenFlags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
+
+  private:
+    struct OpenNode {
+        std::string drive;
+        std::string path;
+        bool viaBlockNode = false;
+        bool refusalReported = false;
+    };
+
+    std::optional<DeviceAddress> OpenDrive(const OpticalDrive& drive);
+    void ReportRefusedCommand(OpenNode& node, int error);
+    void CloseAll();
+
+    std::unique_ptr<LinuxSystem> system;
+    std::filesystem::path sysfsRoot;
+    std::filesystem::path deviceRoot;
+    UserNotifier* notifier = nullptr;
+
+    std::vector<OpticalDrive> pending;
+    size_t next = 0;
+    bool discovering = false;
+    std::vector<DriveProblem> problems;
+    std::map<int, OpenNode> open;  // by descriptor
+};
+
+}  // namespace flashtool
