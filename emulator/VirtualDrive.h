@@ -77,6 +77,15 @@ public:
     void QueueReadiness(const SenseInfo& condition) { readinessScript.push_back(condition); }
     // Every later command fails as if the device had been unplugged.
     void Vanish() { vanished = true; }
+    // The device code and size the drive reports to the flash size query.
+    void SetFlashSizeReply(const FlashSizeReply& reply) { transfer.flashSizeReply = reply; }
+    // Read-backs `first` to `first` + `count` - 1 (counted from 1; count 0: every one from
+    // `first` on) come back with one byte changed. Ranges add up.
+    void CorruptReadBacks(uint32_t first, uint32_t count) {
+        transfer.corruptions.push_back({first, count});
+    }
+    // Page commands carry each page's own sum where other drives take the rotated sum.
+    void SetChecksPageSums(bool checks) { transfer.checksPageSums = checks; }
 
     const std::vector<TraceEntry>& Trace() const { return trace; }
     void ClearTrace() { trace.clear(); }

@@ -1,0 +1,145 @@
+#include "flash/PageTransfer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "core/Bytes.h"
+#include "core/FixedText.h"
+#include "core/Format.h"
+#include "flash/TransferCommands.h"
+#include "image/Checksums.h"
+
+namespace flashtool {
+
+namespace {
+
+constexpr size_t kPayloadOffset = 64;  // the image follows the 64-byte build configuration
+constexpr uint32_t kBlockSettleMs = 5000;
+
+// Drives of these build families check each page's own sum in the page command.
+bool CarriesPageSum(std::string_view buildFamily) {
+    return SameBytes(buildFamily, "TJ44", 4) || SameBytes(buildFamily, "KM7300", 6);
+}
+
+uint64_t PagesBytes(uint32_t pages) {
+    return uint64_t{pages} * kPageSize;
+}
+
+}  // namespace
+
+PageTransfer::PageTransfer(ScsiTransport& transportIn, Clock& clockIn,
+                           DiagnosticSink& diagnosticsIn)
+    : transport(transportIn), clock(clockIn), diagnostics(diagnosticsIn) {}
+
+ExecResult PageTransfer::Send(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
+                              uint32_t length, uint32_t timeoutSeconds) {
+    return transport.Execute(cdb, direction, data, length, timeoutSeconds);
+}
+
+int PageTransfer::TransferImage(const TransferInputs& inputs) {
+    switch (inputs.methodDigit) {
+        case '0':
+            return BufferWriteWithReadBack(inputs);
+        case '1':
+            return SignedPages(inputs);
+        case '2':
+            return SummedPages(inputs);
+        case '3':
+            return Blocks(inputs);
+        case '4':
+            return SegmentedWrite(inputs);
+        default:
+            return kFailed;  // no such method: nothing is sent
+    }
+}
+
+// Pages numbered from 1, each signed with its own sum and the staged image's linear sum.
+int PageTransfer::SignedPages(const TransferInputs& inputs) {
+    const uint8_t count = inputs.storedPageCount;
+    // An empty image would end as a success with nothing written.
+    if (count == 0 || !FitsAt(inputs.storedRegion, kPayloadOffset, PagesBytes(count))) {
+        return kFailed;
+    }
+    std::vector<uint8_t> page(kPageSize);
+    for (uint32_t p = 1; p <= count; ++p) {
+        const uint8_t* source = inputs.storedRegion.data() + kPayloadOffset + PagesBytes(p - 1);
+        std::copy_n(source, kPageSize, page.begin());
+        const auto pageSum = static_cast<uint16_t>(ByteSum(page.data(), kPageSize));
+        const auto cdb = SignedPageCdb(pageSum, inputs.linearSum, static_cast<uint8_t>(p), count);
+        if (Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout) !=
+            ExecResult::Ok) {
+            return kFailed;
+        }
+    }
+    return kDone;
+}
+
+// Pages numbered from 0, each carrying the sums of the whole image: from the work buffer
+// after a decompression, else straight from the stored range.
+int PageTransfer::SummedPages(const TransferInputs& inputs) {
+    const uint8_t count = inputs.expanded ? inputs.expandedPageCount : inputs.storedPageCount;
+    const uint8_t* first = nullptr;
+    if (inputs.expanded) {
+        if (PagesBytes(count) <= inputs.workBuffer.size()) {
+            first = inputs.workBuffer.data();
+        }
+    } else if (FitsAt(inputs.storedRegion, inputs.stagingFirst, PagesBytes(count))) {
+        first = inputs.storedRegion.data() + inputs.stagingFirst;
+    }
+    if (count == 0 || first == nullptr) {
+        return kFailed;
+    }
+    const bool pageSum = CarriesPageSum(inputs.buildFamily);
+    std::vector<uint8_t> page(kPageSize);
+    for (uint32_t p = 0; p < count; ++p) {
+        std::copy_n(first + PagesBytes(p), kPageSize, page.begin());
+        const uint16_t x =
+            pageSum ? static_cast<uint16_t>(ByteSum(page.data(), kPageSize)) : inputs.rotatedSum;
+        const auto cdb =
+            SummedPageCdb(inputs.linearSum, x, inputs.rotatedSum, static_cast<uint8_t>(p), count);
+        if (Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout) !=
+            ExecResult::Ok) {
+            return kFailed;
+        }
+    }
+    return kDone;
+}
+
+// 4,096-byte blocks, each followed on the wire by its 16-bit sum, most significant byte
+// first. The block count is wide: the offset field carries four bytes.
+int PageTransfer::Blocks(const TransferInputs& inputs) {
+    const uint32_t size = inputs.selectedSize;
+    const uint64_t blocks = (uint64_t{size} + kBlockImageSize - 1) / kBlockImageSize;
+    if (blocks == 0 || !FitsAt(inputs.storedRegion, kPayloadOffset, blocks * kBlockImageSize)) {
+        return kFailed;
+    }
+    diagnostics.Write("\nTransferring firmware...");
+    // The start goes out twice and neither answer is looked at: a drive that missed the
+    // first still opens its block session on the second.
+    Send(BlockStartCdb(), DataDirection::None, nullptr, 0, kShortCommandTimeout);
+    Send(BlockStartCdb(), DataDirection::None, nullptr, 0, kShortCommandTimeout);
+
+    std::vector<uint8_t> block(kBlockWireSize);
+    uint32_t total = 0;
+    for (uint64_t k = 0; k < blocks; ++k) {
+        std::fill(block.begin(), block.end(), 0);
+        const uint64_t offset = k * kBlockImageSize;
+        std::copy_n(inputs.storedRegion.data() + kPayloadOffset + offset, kBlockImageSize,
+                    block.begin());
+        const uint32_t sum = ByteSum(block.data(), kBlockWireSize);
+        StoreBigEndian16(block, kBlockImageSize, static_cast<uint16_t>(sum));
+        total += sum;
+        const auto cdb = BlockWriteCdb(static_cast<uint32_t>(offset));
+        if (Send(cdb, DataDirection::Out, block.data(), kBlockWireSize, kShortCommandTimeout) !=
+            ExecResult::Ok) {
+            return kFailed;
+        }
+    }
+    diagnostics.Write(FormatText("\nFirmware checksum = %04X\n", total));
+    Send(BlockFinishCdb(size), DataDirection::None, nullptr, 0, kShortCommandTimeout);
+    clock.SleepMs(kBlockSettleMs);
+    return kDone;
+}
+
+}  // namespace flashtool

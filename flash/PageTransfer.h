@@ -1,0 +1,88 @@
+#pragma once
+
+// Moves a staged firmware image into the selected drive with the transfer method that the
+// build's key selects. Five methods exist: buffer writes with read-back (0), signed page
+// commands (1), page commands carrying the image sums (2), sum-protected blocks (3) and a
+// segmented buffer write with read-back (4). Every command goes through the transport's
+// Execute; the methods' diagnostic lines go to the DiagnosticSink (standard output).
+//
+// Runs on the flash worker, which owns the transport while a run is active. Buffers live
+// for one call only. Every read of the stored region or of the work buffer is checked
+// against its size before the first command is sent: a range that runs past either fails
+// the transfer with nothing sent.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "core/Clock.h"
+#include "core/Diagnostics.h"
+#include "transport/ScsiTransport.h"
+
+namespace flashtool {
+
+// What the flash run hands over.
+struct TransferInputs {
+    std::span<const uint8_t> storedRegion;  // BuildConfig first, then the payload(s)
+    char methodDigit = '2';                 // fifth character of the build key
+    uint32_t selectedSize = 0;              // S
+    uint8_t storedPageCount = 0;            // S / 16,384, 8 bits
+    uint32_t stagingFirst = 64;             // the staging range's first byte in the region
+    uint16_t linearSum = 0;                 // of the staged range, or of the expanded image
+    uint16_t rotatedSum = 0;
+    bool expanded = false;  // a decompression ran: pages come from workBuffer
+    uint8_t expandedPageCount = 0;
+    std::span<const uint8_t> workBuffer;  // the expanded image when `expanded`
+    std::string_view buildFamily;         // BuildConfig's family code field
+    std::string_view currentFamily;       // the selected drive's family
+};
+
+class PageTransfer {
+public:
+    // TransferImage results: 0 failed; 1 done; 2 done but the final activate or segment
+    // commit was refused (the flash run counts it as done, as the drive may have taken it).
+    static constexpr int kFailed = 0;
+    static constexpr int kDone = 1;
+    static constexpr int kDoneUnconfirmed = 2;
+
+    PageTransfer(ScsiTransport& transport, Clock& clock, DiagnosticSink& diagnostics);
+
+    int TransferImage(const TransferInputs& inputs);
+
+    // Asks the drive for its device code and flash size; on success sets FlashSize(),
+    // which keeps the last value found for the life of this object (0 until then).
+    bool QueryFlashSize();
+    uint32_t FlashSize() const { return flashSize; }
+
+private:
+    struct ReadBackCounters {
+        uint32_t failures = 0;  // consecutive, across segments
+        int pageNumber = 1;     // of the progress lines, across segments
+    };
+
+    int BufferWriteWithReadBack(const TransferInputs& inputs);
+    int SignedPages(const TransferInputs& inputs);
+    int SummedPages(const TransferInputs& inputs);
+    int Blocks(const TransferInputs& inputs);
+    int SegmentedWrite(const TransferInputs& inputs);
+
+    // Sends the pages of image[0, length) with read-back and compare, retrying a page
+    // until it verifies or five attempts in a row have failed. `write` and `read` give the
+    // two command blocks for a page offset. False after the error line was written.
+    template <typename WriteCdb, typename ReadCdb>
+    bool SendPagesWithReadBack(std::span<uint8_t> image, std::span<uint8_t> readBack,
+                               uint32_t length, WriteCdb write, ReadCdb read,
+                               ReadBackCounters& counters);
+    bool SendVerifiedPage(std::span<const uint8_t> write, std::span<const uint8_t> read,
+                          uint8_t* page, uint8_t* readBackPage);
+
+    ExecResult Send(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
+                    uint32_t length, uint32_t timeoutSeconds);
+
+    ScsiTransport& transport;
+    Clock& clock;
+    DiagnosticSink& diagnostics;
+    uint32_t flashSize = 0;
+};
+
+}  // namespace flashtool

@@ -1,0 +1,218 @@
+// The two methods that write pages into the drive's buffer and read each one back: the
+// plain buffer write (method 0) and the segmented buffer write (method 4).
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "core/Bytes.h"
+#include "core/FixedText.h"
+#include "core/Format.h"
+#include "flash/PageTransfer.h"
+#include "flash/TransferCommands.h"
+
+namespace flashtool {
+
+namespace {
+
+constexpr size_t kPayloadOffset = 64;
+constexpr uint32_t kFailureLimit = 5;
+constexpr uint32_t kSegmentLength = 65536;
+
+struct DeviceCodeSize {
+    uint8_t byte3;
+    uint8_t byte2;
+    uint32_t flashSize;
+};
+
+// The flash size of each known device, for drives that report a size of 0.
+constexpr std::array<DeviceCodeSize, 4> kDeviceCodes = {{
+    {0x31, 0x20, 0x20000},
+    {0x31, 0x40, 0x80000},
+    {0x31, 0x80, 0x40000},
+    {0x32, 0x20, 0x20000},
+}};
+
+std::optional<uint32_t> DeviceCodeFlashSize(uint8_t byte3, uint8_t byte2) {
+    for (const DeviceCodeSize& code : kDeviceCodes) {
+        if (code.byte3 == byte3 && code.byte2 == byte2) {
+            return code.flashSize;
+        }
+    }
+    return std::nullopt;
+}
+
+// A zero-filled buffer for one call, rounded up to whole pages: a last partial page goes
+// out with zero fill instead of whatever lies past the image.
+class PageBuffer {
+public:
+    bool Obtain(uint32_t wanted) {
+        size = ((uint64_t{wanted} + kPageSize - 1) / kPageSize) * kPageSize;
+        bytes.reset(new (std::nothrow) uint8_t[size]());
+        return bytes != nullptr;
+    }
+    std::span<uint8_t> Span() { return {bytes.get(), size}; }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+};
+
+}  // namespace
+
+bool PageTransfer::QueryFlashSize() {
+    std::array<uint8_t, kFlashSizeReplyLength> reply{};
+    const auto cdb = FlashSizeQueryCdb();
+    if (Send(cdb, DataDirection::In, reply.data(), kFlashSizeReplyLength, kLongCommandTimeout) !=
+        ExecResult::Ok) {
+        return false;
+    }
+    if (reply[0] != 0x06 || reply[1] != 0x11) {
+        return false;
+    }
+    const std::optional<uint32_t> byDevice = DeviceCodeFlashSize(reply[3], reply[2]);
+    if (!byDevice) {
+        return false;
+    }
+    const uint32_t reported = (uint32_t{reply[10]} + 256u * reply[11]) * 1024u;
+    flashSize = reported != 0 ? reported : *byDevice;
+    return true;
+}
+
+bool PageTransfer::SendVerifiedPage(std::span<const uint8_t> write, std::span<const uint8_t> read,
+                                    uint8_t* page, uint8_t* readBackPage) {
+    if (Send(write, DataDirection::Out, page, kPageSize, kLongCommandTimeout) != ExecResult::Ok) {
+        return false;
+    }
+    std::memset(readBackPage, 0, kPageSize);
+    if (Send(read, DataDirection::In, readBackPage, kPageSize, kLongCommandTimeout) !=
+        ExecResult::Ok) {
+        return false;
+    }
+    return std::memcmp(page, readBackPage, kPageSize) == 0;
+}
+
+template <typename WriteCdb, typename ReadCdb>
+bool PageTransfer::SendPagesWithReadBack(std::span<uint8_t> image, std::span<uint8_t> readBack,
+                                         uint32_t length, WriteCdb write, ReadCdb read,
+                                         ReadBackCounters& counters) {
+    uint64_t o = 0;
+    while (o < length) {
+        if (o + kPageSize > image.size() || o + kPageSize > readBack.size()) {
+            return false;  // the buffers are sized in whole pages; never reached
+        }
+        const auto offset = static_cast<uint32_t>(o);
+        if (SendVerifiedPage(write(offset), read(offset), image.data() + o, readBack.data() + o)) {
+            counters.failures = 0;
+            diagnostics.Write(FormatText("Transfer of %d page 16k bytes\n", counters.pageNumber));
+            ++counters.pageNumber;
+            o += kPageSize;
+        } else {
+            ++counters.failures;  // the same page is tried again
+        }
+        if (o < length && counters.failures >= kFailureLimit) {
+            diagnostics.Write(FormatText("Error Happen in ID %x OFFSET 0x%04X",
+                                         static_cast<unsigned>((o >> 16) & 0xFF),
+                                         static_cast<unsigned>(o & 0xFFFF)));
+            return false;
+        }
+    }
+    return true;
+}
+
+int PageTransfer::BufferWriteWithReadBack(const TransferInputs& inputs) {
+    const uint32_t size = inputs.selectedSize;
+    if (!FitsAt(inputs.storedRegion, kPayloadOffset, size)) {
+        return kFailed;
+    }
+    PageBuffer image;
+    PageBuffer readBack;
+    if (!image.Obtain(size) || !readBack.Obtain(size)) {
+        return kFailed;
+    }
+    if (!QueryFlashSize()) {
+        return kFailed;
+    }
+    if (size != flashSize) {
+        diagnostics.Write("This file is not the correct bin file");
+        return kFailed;
+    }
+    diagnostics.Write("\nFirmware will be upgraded!\n");
+    diagnostics.Write("\n\nTransferring firmware...");
+    std::copy_n(inputs.storedRegion.data() + kPayloadOffset, size, image.Span().begin());
+
+    ReadBackCounters counters;
+    if (!SendPagesWithReadBack(image.Span(), readBack.Span(), flashSize, BufferPageWriteCdb,
+                               BufferPageReadCdb, counters)) {
+        return kFailed;
+    }
+    const auto activate = ActivateCdb();
+    return Send(activate, DataDirection::None, nullptr, 0, kShortCommandTimeout) == ExecResult::Ok
+               ? kDone
+               : kDoneUnconfirmed;
+}
+
+int PageTransfer::SegmentedWrite(const TransferInputs& inputs) {
+    struct Segment {
+        uint8_t number;
+        uint32_t length;
+    };
+    const uint32_t size = inputs.selectedSize;
+    const bool twoSegments = SameBytes(inputs.currentFamily, "317R", 4);
+    std::array<Segment, 2> segments{};
+    size_t segmentCount = 1;
+    if (twoSegments) {
+        // Each segment sends 65,536 bytes: a smaller image cannot fill one, and both
+        // segments must lie inside the stored region.
+        if (size < kSegmentLength ||
+            !FitsAt(inputs.storedRegion, kPayloadOffset, 2 * kSegmentLength)) {
+            return kFailed;
+        }
+        segments = {{{1, kSegmentLength}, {0, kSegmentLength}}};
+        segmentCount = 2;
+    } else {
+        // An empty image would end as a success with nothing written.
+        if (size == 0 || !FitsAt(inputs.storedRegion, kPayloadOffset, size)) {
+            return kFailed;
+        }
+        segments[0] = {0, size};
+    }
+    PageBuffer image;
+    PageBuffer readBack;
+    if (!image.Obtain(size) || !readBack.Obtain(size)) {
+        return kFailed;
+    }
+    diagnostics.Write("\nFirmware will be upgraded!\n");
+    diagnostics.Write("\n\nTransferring firmware...");
+
+    ReadBackCounters counters;
+    for (size_t i = 0; i < segmentCount; ++i) {
+        const Segment segment = segments[i];
+        const uint8_t* from =
+            inputs.storedRegion.data() + kPayloadOffset + size_t{segment.number} * kSegmentLength;
+        std::copy_n(from, segment.length, image.Span().begin());
+        const auto idOf = [&](uint32_t o) {
+            return twoSegments ? segment.number : static_cast<uint8_t>((o >> 16) & 0xFF);
+        };
+        const auto write = [&](uint32_t o) {
+            return SegmentPageWriteCdb(idOf(o), static_cast<uint16_t>(o & 0xFFFF));
+        };
+        const auto read = [&](uint32_t o) {
+            return SegmentPageReadCdb(idOf(o), static_cast<uint16_t>(o & 0xFFFF));
+        };
+        if (!SendPagesWithReadBack(image.Span(), readBack.Span(), segment.length, write, read,
+                                   counters)) {
+            return kFailed;
+        }
+        const auto commit = SegmentCommitCdb(segment.number);
+        if (Send(commit, DataDirection::None, nullptr, 0, kLongCommandTimeout) != ExecResult::Ok) {
+            return kDoneUnconfirmed;
+        }
+    }
+    return kDone;
+}
+
+}  // namespace flashtool
