@@ -11,7 +11,7 @@
 namespace flashtool {
 namespace {
 
-using testing::BuildSpec;
+using testing::BuildSetup;
 using testing::CountDriveChanges;
 using testing::CountOpcode;
 using ::testing::ElementsAre;
@@ -65,7 +65,7 @@ TEST(UpgradeChecksTest, EveryRefusalEndsWithItsCodeAndLeavesTheDriveAlone) {
     struct Case {
         const char* name;
         VirtualDriveSetup drive;
-        BuildSpec spec;
+        BuildSetup setup;
         std::optional<BoxAnswer> answer;
         std::optional<Fault> fault;
         bool storedRegionIntact;
@@ -73,10 +73,10 @@ TEST(UpgradeChecksTest, EveryRefusalEndsWithItsCodeAndLeavesTheDriveAlone) {
     };
     const VirtualDriveSetup target{kTarget, "1.0d", "ORIN      QZ", false};
     const VirtualDriveSetup other{"KESTREL DVD-ROM KD-1650 ", "0113", "", false};
-    const BuildSpec build;
-    const BuildSpec brand40{"TARN2", kTarget, "1.0e", "KM7240", "XJ*.**"};
-    const BuildSpec brand20{"TARN2", kTarget, "1.0e", "KM7240", "FG*.**"};
-    const BuildSpec notMaker{"TARX2", kTarget, "1.0e", "KM7240", "QZ*.**"};
+    const BuildSetup build;
+    const BuildSetup brand40{"TARN2", kTarget, "1.0e", "KM7240", "XJ*.**"};
+    const BuildSetup brand20{"TARN2", kTarget, "1.0e", "KM7240", "FG*.**"};
+    const BuildSetup notMaker{"TARX2", kTarget, "1.0e", "KM7240", "QZ*.**"};
     const Fault unsettled{0x00, std::nullopt, 0, FaultKind::CheckCondition, sense::kPowerOnReset};
     const Fault noInquiry{0x12, std::nullopt, 0, FaultKind::TimeOut, {}};
     const Case cases[] = {
@@ -192,7 +192,7 @@ TEST(UpgradeChecksTest, EveryRefusalEndsWithItsCodeAndLeavesTheDriveAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        GatingRig rig({c.drive}, c.spec);
+        GatingRig rig({c.drive}, c.setup);
         if (c.answer) {
             rig.host.answers.push_back(*c.answer);
         }
@@ -212,9 +212,9 @@ TEST(UpgradeChecksTest, EveryRefusalEndsWithItsCodeAndLeavesTheDriveAlone) {
 TEST(UpgradeChecksTest, OnlyBrands20And30CheckForADiscAndBrand40SkipsIt) {
     for (const auto& [pattern, discChecks] : std::vector<std::pair<const char*, size_t>>{
              {"QZ*.**", 1}, {"FG*.**", 1}, {"XJ*.**", 0}, {"WV*.**", 0}, {"AB*.**", 0}}) {
-        BuildSpec spec;
-        spec.pattern = pattern;
-        GatingRig rig({VirtualDriveSetup{"KESTREL DVD-ROM KD-1650 ", "0113", "", true}}, spec);
+        BuildSetup setup;
+        setup.pattern = pattern;
+        GatingRig rig({VirtualDriveSetup{"KESTREL DVD-ROM KD-1650 ", "0113", "", true}}, setup);
         RunChecks(rig);
         EXPECT_EQ(CountOpcode(rig.Trace(), 0x00), discChecks) << pattern;
     }
@@ -222,7 +222,7 @@ TEST(UpgradeChecksTest, OnlyBrands20And30CheckForADiscAndBrand40SkipsIt) {
 
 TEST(UpgradeChecksTest, TheModelCheckStillRunsForBrand40AndSetsTheTag) {
     GatingRig rig({VirtualDriveSetup{kTarget, "1.0d", "ORIN      QZ", false}},
-                  BuildSpec{"TARN2", kTarget, "1.0e", "KM7240", "XJ*.**"});
+                  BuildSetup{"TARN2", kTarget, "1.0e", "KM7240", "XJ*.**"});
     EXPECT_FALSE(RunChecks(rig).started);
     EXPECT_EQ(rig.state.variantTag, "ORIN_7250");
 }

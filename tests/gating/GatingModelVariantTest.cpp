@@ -9,7 +9,7 @@
 namespace flashtool {
 namespace {
 
-using testing::BuildSpec;
+using testing::BuildSetup;
 using testing::GatingRig;
 
 constexpr const char* k5500 = "ORIN    DVD RW QV-5500A ";
@@ -55,10 +55,10 @@ TEST(CheckModelVariantTest, AcceptsTheVariantsOfEachModel) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.target) + " / " + c.family + " / '" + c.oemTag + "'");
-        BuildSpec spec;
-        spec.target = c.target;
-        spec.family = c.family;
-        GatingRig rig({VirtualDriveSetup{.oemTag = c.oemTag}}, spec);
+        BuildSetup setup;
+        setup.target = c.target;
+        setup.family = c.family;
+        GatingRig rig({VirtualDriveSetup{.oemTag = c.oemTag}}, setup);
         rig.state.variantTag = kUntouched;
         Gating gating = rig.ForDrive();
         EXPECT_EQ(gating.CheckModelVariant(c.model), c.accepted);

@@ -9,7 +9,7 @@
 namespace flashtool {
 namespace {
 
-using testing::BuildSpec;
+using testing::BuildSetup;
 using testing::CountDriveChanges;
 using ::testing::ElementsAre;
 using testing::GatingRig;
@@ -32,9 +32,9 @@ struct Drive {
     uint8_t modelCode = 0x05;  // in both records
 };
 
-std::unique_ptr<GatingRig> Rig(const Drive& drive, const BuildSpec& spec) {
+std::unique_ptr<GatingRig> Rig(const Drive& drive, const BuildSetup& setup) {
     auto rig = std::make_unique<GatingRig>(
-        std::vector<VirtualDriveSetup>{{drive.id, drive.revision, "", false}}, spec);
+        std::vector<VirtualDriveSetup>{{drive.id, drive.revision, "", false}}, setup);
     rig->Drive().Vendor().bufferSizeKb = drive.bufferKb;
     rig->Drive().Vendor().recordAt02[0] = drive.modelCode;
     rig->Drive().Vendor().recordAt24[0] = drive.modelCode;
@@ -42,8 +42,8 @@ std::unique_ptr<GatingRig> Rig(const Drive& drive, const BuildSpec& spec) {
     return rig;
 }
 
-BuildSpec Wildcard(const char* family, const char* revision = "1.20") {
-    return BuildSpec{"TARN2", "*", revision, family, "QZ*.**"};
+BuildSetup Wildcard(const char* family, const char* revision = "1.20") {
+    return BuildSetup{"TARN2", "*", revision, family, "QZ*.**"};
 }
 
 std::string Family(const GatingState& state) {
@@ -201,7 +201,7 @@ TEST(CheckUpdatePolicyTest, OemValuesAreOnlyEverSet) {
 TEST(CheckUpdatePolicyTest, FactoryRevisionsAreDecidedByTheAcceptanceListAlone) {
     struct Case {
         const char* name;
-        BuildSpec spec;
+        BuildSetup setup;
         const char* revision;
         bool allowed;
         std::vector<ResultCode> results;
@@ -218,7 +218,7 @@ TEST(CheckUpdatePolicyTest, FactoryRevisionsAreDecidedByTheAcceptanceListAlone) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto rig = Rig({kPx3105, c.revision}, c.spec);
+        auto rig = Rig({kPx3105, c.revision}, c.setup);
         EXPECT_EQ(rig->ForDrive().CheckUpdatePolicy(), c.allowed);
         EXPECT_EQ(rig->host.results, c.results);
         EXPECT_THAT(rig->host.boxes, IsEmpty());
@@ -248,7 +248,7 @@ TEST(CheckUpdatePolicyTest, OrdinaryBuildsAskAboutSameOrNewerFirmware) {
         "Warning", BoxButtons::OkCancel, BoxIcon::Exclamation};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.drive) + c.revision);
-        auto rig = Rig({c.drive, c.revision}, BuildSpec{});
+        auto rig = Rig({c.drive, c.revision}, BuildSetup{});
         if (c.answer) {
             rig->host.answers.push_back(*c.answer);
         }

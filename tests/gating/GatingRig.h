@@ -13,7 +13,7 @@
 
 namespace flashtool::testing {
 
-struct BuildSpec {
+struct BuildSetup {
     std::string key = "TARN2";
     std::string target = "ORIN    DVD RW QV-5500A ";
     std::string revision = "1.0e";
@@ -26,13 +26,13 @@ inline void Put(std::array<uint8_t, kBuildConfigSize>& bytes, size_t offset,
     std::copy_n(text.begin(), std::min(text.size(), width), bytes.begin() + offset);
 }
 
-inline BuildConfig MakeConfig(const BuildSpec& spec) {
+inline BuildConfig MakeConfig(const BuildSetup& setup) {
     std::array<uint8_t, kBuildConfigSize> bytes{};
-    Put(bytes, 0, spec.key, 8);
-    Put(bytes, 8, spec.target, 24);
-    Put(bytes, 32, spec.revision, 4);
-    Put(bytes, 38, spec.family, 10);
-    Put(bytes, 48, spec.pattern, 8);
+    Put(bytes, 0, setup.key, 8);
+    Put(bytes, 8, setup.target, 24);
+    Put(bytes, 32, setup.revision, 4);
+    Put(bytes, 38, setup.family, 10);
+    Put(bytes, 48, setup.pattern, 8);
     return BuildConfig(bytes);
 }
 
@@ -47,8 +47,8 @@ struct GatingRig : DriveRig {
     GatingTables tables;
 
     explicit GatingRig(std::vector<VirtualDriveSetup> setups = {VirtualDriveSetup{}},
-                       const BuildSpec& spec = {})
-        : DriveRig(std::move(setups)), config(MakeConfig(spec)) {
+                       const BuildSetup& setup = {})
+        : DriveRig(std::move(setups)), config(MakeConfig(setup)) {
         region.assign(config.Bytes().begin(), config.Bytes().end());
         region.insert(region.end(), kStoredPayloadHeader.begin(), kStoredPayloadHeader.end());
     }
