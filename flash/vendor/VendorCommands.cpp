@@ -1,0 +1,156 @@
+#include "flash/vendor/VendorCommands.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "core/Bytes.h"
+#include "flash/vendor/ModelRecord.h"
+#include "flash/vendor/ReadinessWait.h"
+#include "flash/vendor/VendorCdbs.h"
+
+namespace flashtool {
+
+namespace {
+
+// Reads land in zero-filled buffers, so a read that times out is interpreted as zeros.
+constexpr uint32_t kReplyBufferSize = 16384;
+constexpr size_t kRecordAreaSize = 50;
+// Buffer size in KB: bytes 12-13 of the capabilities page, after the 8-byte header.
+constexpr size_t kBufferSizeOffset = 20;
+
+}  // namespace
+
+VendorCommands::VendorCommands(ScsiTransport& transportIn, RunReporter& reporterIn,
+                               DiagnosticSink& diagnosticsIn, Clock& clockIn)
+    : transport(transportIn), reporter(reporterIn), diagnostics(diagnosticsIn), clock(clockIn) {}
+
+bool VendorCommands::VendorHandshake() {
+    const auto cdb = VendorHandshakeCdb();
+    if (transport.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout) ==
+        ExecResult::Ok) {
+        return true;
+    }
+    reporter.AppendLog(kHandshakeRefusedLine);
+    return false;
+}
+
+bool VendorCommands::WaitUntilReady() {
+    const auto cdb = TestUnitReadyCdb();
+    auto ready = [&] {
+        return transport.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout) ==
+               ExecResult::Ok;
+    };
+    if (ready()) {
+        return false;
+    }
+    for (uint32_t poll = 0; poll < kReadinessMaxPolls; ++poll) {
+        const uint8_t asc = transport.LastAsc();
+        if (!IsBecomingReady(asc)) {
+            return asc == kAscMediumNotPresent;
+        }
+        clock.SleepMs(kReadinessPollMs);
+        if (ready()) {
+            return false;
+        }
+    }
+    if (!IsBecomingReady(transport.LastAsc())) {
+        return transport.LastAsc() == kAscMediumNotPresent;
+    }
+    // Still "becoming ready" after a minute: stop waiting and say so; the caller goes on
+    // and the drive's next answer decides.
+    reporter.AppendLog(kDriveNeverReadyLine);
+    return false;
+}
+
+bool VendorCommands::ReadBufferSize() {
+    std::vector<uint8_t> reply(kReplyBufferSize, 0);
+    const auto cdb = ModeSenseCapabilitiesCdb();
+    if (transport.Execute(cdb, DataDirection::In, reply.data(), kReplyBufferSize,
+                          kLongCommandTimeout) == ExecResult::Failed) {
+        diagnostics.Write(kReadBufferSizeFailed);
+        return false;
+    }
+    return BigEndian16At(reply, kBufferSizeOffset) == kLargeBufferKb;
+}
+
+uint8_t VendorCommands::CheckModel() {
+    if (!VendorHandshake()) {
+        reporter.ReportResult(ResultCode::ChecksumMismatch);
+        return kModelCodeBase;
+    }
+    std::vector<uint8_t> reply(kReplyBufferSize, 0);
+    const auto cdb = ModelRecordReadCdb(kModelRecordSecondary);
+    if (transport.Execute(cdb, DataDirection::In, reply.data(), kModelRecordLength,
+                          kLongCommandTimeout) == ExecResult::Failed) {
+        diagnostics.Write(kCheckModelFailed);
+        return kModelCodeUnknown;
+    }
+    switch (reply[0]) {
+        case kModelCodeBase:
+        case kModelCode05:
+        case kModelCode30:
+            return reply[0];
+        default:
+            return kModelCodeUnknown;
+    }
+}
+
+bool VendorCommands::WriteModelRecord(uint8_t value, uint8_t location, uint8_t length,
+                                      bool setMark) {
+    std::array<uint8_t, kRecordAreaSize> readArea{};
+    const auto readCdb = ModelRecordReadCdb(location);
+    if (transport.Execute(readCdb, DataDirection::In, readArea.data(), kModelRecordLength,
+                          kLongCommandTimeout) == ExecResult::Failed) {
+        diagnostics.Write(kCheckModelFailed);
+        return false;
+    }
+    ModelRecord asRead{};
+    std::copy_n(readArea.begin(), asRead.size(), asRead.begin());
+    const ModelRecord record = BuildModelRecord(value, setMark, asRead);
+
+    std::array<uint8_t, kRecordAreaSize> writeArea{};
+    std::copy(record.begin(), record.end(), writeArea.begin());
+    // The record is 4 bytes whatever length the CDB announces; every caller passes 4.
+    const auto writeCdb = ModelRecordWriteCdb(location, length);
+    if (transport.Execute(writeCdb, DataDirection::Out, writeArea.data(), kModelRecordLength,
+                          kLongCommandTimeout) == ExecResult::Failed) {
+        diagnostics.Write(kCheckModelFailed);
+        return false;
+    }
+    return true;
+}
+
+bool VendorCommands::CheckHardwareVariant(uint32_t pageCount, uint8_t oemCode) {
+    if (ReadBufferSize()) {
+        return oemCode == kModelCodeBase;
+    }
+    switch (oemCode) {
+        case kModelCodeBase:
+            if (pageCount >= kBaseDrivePageLimit) {
+                return false;
+            }
+            CheckModel();  // only its side effects count here
+            return true;
+        case kModelCode05:
+            return CheckModel() == kModelCode05;
+        case kModelCode30:
+            return CheckModel() == kModelCode30;
+        default:
+            return true;
+    }
+}
+
+bool VendorCommands::FinishModelRecords(int modelCode) {
+    const auto code = static_cast<uint8_t>(modelCode & 0xFF);
+    WaitUntilReady();
+    return WriteModelRecord(code, kModelRecordPrimary, kModelRecordLength, false) &&
+           WriteModelRecord(code, kModelRecordSecondary, kModelRecordLength, false);
+}
+
+bool VendorCommands::EjectMedium() {
+    const auto cdb = EjectCdb();
+    return transport.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout) ==
+           ExecResult::Ok;
+}
+
+}  // namespace flashtool

@@ -1,0 +1,72 @@
+#include "policy/Gating.h"
+
+#include "flash/vendor/ModelRecord.h"
+#include "flash/vendor/ReadinessWait.h"
+#include "flash/vendor/VendorCdbs.h"
+#include "policy/GatingFactory.h"
+
+namespace flashtool {
+
+Gating::Gating(const GatingContext& contextIn, std::string_view descriptionIn)
+    : context(contextIn), description(MakeFixedText<28>(descriptionIn)) {}
+
+bool Gating::Refuse(ResultCode code) {
+    context.host.ReportResult(code);
+    return false;
+}
+
+TrayState Gating::ProbeTray() {
+    const auto cdb = TestUnitReadyCdb();
+    ScsiTransport& transport = context.transport;
+    uint32_t waitedMs = 0;
+    for (;;) {
+        const ExecResult result =
+            transport.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout);
+        if (result == ExecResult::Ok) {
+            return TrayState::DiscLoaded;
+        }
+        if (transport.LastSenseKey() == kSenseKeyNotReady ||
+            transport.LastAsc() == kAscMediumNotPresent) {
+            return TrayState::Empty;
+        }
+        // Anything else (a unit attention after a disc change, no sense at all) is asked
+        // again. A command that timed out has taken its whole timeout already.
+        if (result == ExecResult::TimedOut) {
+            waitedMs += kShortCommandTimeout * 1000;
+        }
+        if (waitedMs >= kReadinessBudgetMs) {
+            context.host.AppendLog(kDiscCheckUnsettledLine);
+            return TrayState::Unsettled;
+        }
+        context.clock.SleepMs(kReadinessPollMs);
+        waitedMs += kReadinessPollMs;
+    }
+}
+
+RevisionVerdict Gating::CompareRevision(bool downgradesBarred, bool wildcard) const {
+    return flashtool::CompareRevision(context.config.PatternCharacters(),
+                                      context.config.NewRevision(), DriveRevision(),
+                                      downgradesBarred, wildcard);
+}
+
+OemRevisionVerdict Gating::CheckOemRevision(std::string_view boundary,
+                                            std::string_view family) const {
+    return flashtool::CheckOemRevision(DriveRevision(), boundary, family);
+}
+
+bool Gating::IsBaseOemModel() {
+    return context.vendor.ReadBufferSize() || context.vendor.CheckModel() == kModelCodeBase;
+}
+
+void Gating::AdjustOemParameters() {
+    context.vendor.WriteModelRecord(kModelCode30, kModelRecordPrimary, kModelRecordLength, false);
+    context.vendor.WriteModelRecord(kModelCode30, kModelRecordSecondary, kModelRecordLength, false);
+}
+
+bool Gating::CheckFactoryRevision() const {
+    return flashtool::CheckFactoryRevision(
+        DriveRevision(), DriveIdentification(), context.config.FamilyCode(),
+        context.config.RevisionPattern(), context.tables.factoryRevisions);
+}
+
+}  // namespace flashtool

@@ -1,0 +1,76 @@
+#pragma once
+
+// Virtual drives behind a real ScsiTransport, with the vendor command set wired to a
+// recording host, captured diagnostics and a fake clock. The first drive is selected and
+// the discovery INQUIRY is cleared from the traces.
+
+#include <memory>
+#include <vector>
+
+#include "core/Clock.h"
+#include "core/Diagnostics.h"
+#include "emulator/EmulatedBackend.h"
+#include "flash/vendor/VendorCommands.h"
+#include "support/ScriptedBackend.h"
+#include "transport/ScsiTransport.h"
+#include "vendor/RecordingHost.h"
+
+namespace flashtool::testing {
+
+struct DriveRig {
+    CapturedDiagnostics diagnostics;  // the program's own diagnostic lines
+    CapturedDiagnostics wire;         // the emulated back-end's trace lines
+    RecordingNotifier notifier;
+    RecordingHost host;
+    FakeClock clock;
+    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    std::unique_ptr<ScsiTransport> transport;
+    std::unique_ptr<VendorCommands> vendor;
+
+    explicit DriveRig(std::vector<VirtualDriveSetup> setups = {VirtualDriveSetup{}}) {
+        for (auto& setup : setups) {
+            drives.push_back(std::make_shared<VirtualDrive>(setup));
+        }
+        transport = std::make_unique<ScsiTransport>(std::make_unique<EmulatedBackend>(drives, wire),
+                                                    notifier);
+        transport->LoadBackend();
+        transport->ScanDevices();
+        for (auto& drive : drives) {
+            drive->ClearTrace();
+        }
+        vendor = std::make_unique<VendorCommands>(*transport, host, diagnostics, clock);
+    }
+
+    VirtualDrive& Drive(size_t index = 0) { return *drives.at(index); }
+    const std::vector<TraceEntry>& Trace(size_t index = 0) { return drives.at(index)->Trace(); }
+};
+
+// Commands after which the drive is no longer what it was: a model record write, a page or
+// block command of any transfer method, WRITE BUFFER, and the eject.
+inline bool ChangesDrive(const TraceEntry& entry) {
+    if (entry.cdb.empty()) {
+        return false;
+    }
+    const uint8_t opcode = entry.cdb[0];
+    const uint8_t sub = entry.cdb.size() > 1 ? entry.cdb[1] : 0;
+    return (opcode == 0xF5 && sub == 0x03) || opcode == 0xFA || (opcode == 0xFD && sub == 0x07) ||
+           opcode == 0xF2 || opcode == 0x3B || opcode == 0x1B;
+}
+
+inline size_t CountDriveChanges(const std::vector<TraceEntry>& trace) {
+    size_t count = 0;
+    for (const TraceEntry& entry : trace) {
+        count += ChangesDrive(entry) ? 1 : 0;
+    }
+    return count;
+}
+
+inline size_t CountOpcode(const std::vector<TraceEntry>& trace, uint8_t opcode) {
+    size_t count = 0;
+    for (const TraceEntry& entry : trace) {
+        count += (!entry.cdb.empty() && entry.cdb[0] == opcode) ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace flashtool::testing
