@@ -98,7 +98,7 @@ TEST(BuildConfigTest, BrandCodeComesFromTheUpperCasedBrandLetters) {
         {"VW", BrandCode::Other},
         {"Q", BrandCode::Other},
         {"", BrandCode::Other},
-        {"\0\0"s, BrandCode::Other},
+        {std::string_view("\0\0", 2), BrandCode::Other},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DeriveBrandCode(c.pattern), c.expected) << c.pattern;
