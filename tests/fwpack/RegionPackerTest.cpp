@@ -154,9 +154,9 @@ TEST(RegionPackerTest, RefusesWhatCannotBePacked) {
 }
 
 TEST(RegionPackerTest, SyntheticFirmwareIsDeterministicAndCarriesItsHeader) {
-    const SyntheticFirmwareSpec spec{"1.0e", "KM7240", 200000, 42, 90000};
-    const auto image = GenerateSyntheticFirmware(spec);
-    EXPECT_EQ(image, GenerateSyntheticFirmware(spec));
+    const SyntheticFirmwareParameters parameters{"1.0e", "KM7240", 200000, 42, 90000};
+    const auto image = GenerateSyntheticFirmware(parameters);
+    EXPECT_EQ(image, GenerateSyntheticFirmware(parameters));
     ASSERT_EQ(image.size(), 200000u);
     EXPECT_EQ(std::string(image.begin(), image.begin() + 8), std::string("OPTFW\0\0\1", 8));
     EXPECT_EQ(std::string(image.begin() + 8, image.begin() + 12), "1.0e");
@@ -164,7 +164,7 @@ TEST(RegionPackerTest, SyntheticFirmwareIsDeterministicAndCarriesItsHeader) {
     EXPECT_EQ(LittleEndian32At(image, 20), 200000u);
     EXPECT_EQ(image.back(), 0xFF);  // erased flash at the end
     // A larger code area keeps everything before the end of the smaller one.
-    SyntheticFirmwareSpec larger = spec;
+    SyntheticFirmwareParameters larger = parameters;
     larger.codeSize = 100000;
     const auto other = GenerateSyntheticFirmware(larger);
     const size_t shared = 32 + 1024 + 90000;

@@ -146,31 +146,32 @@ void Tables(Writer& out, Random& random) {
 
 }  // namespace
 
-std::vector<uint8_t> GenerateSyntheticFirmware(const SyntheticFirmwareSpec& spec) {
-    std::vector<uint8_t> image(spec.length, 0xFF);
-    if (spec.length < kFirmwareHeaderSize) {
+std::vector<uint8_t> GenerateSyntheticFirmware(const SyntheticFirmwareParameters& parameters) {
+    std::vector<uint8_t> image(parameters.length, 0xFF);
+    if (parameters.length < kFirmwareHeaderSize) {
         return image;
     }
     std::fill_n(image.begin(), kFirmwareHeaderSize, 0);
     std::copy(kFirmwareMagic.begin(), kFirmwareMagic.end(), image.begin());
-    std::copy_n(spec.revision.begin(), std::min<size_t>(spec.revision.size(), 4),
+    std::copy_n(parameters.revision.begin(), std::min<size_t>(parameters.revision.size(), 4),
                 image.begin() + 8);
-    std::copy_n(spec.family.begin(), std::min<size_t>(spec.family.size(), 8), image.begin() + 12);
-    StoreLittleEndian32(image, 20, spec.length);
+    std::copy_n(parameters.family.begin(), std::min<size_t>(parameters.family.size(), 8),
+                image.begin() + 12);
+    StoreLittleEndian32(image, 20, parameters.length);
 
-    Random random(spec.seed);
+    Random random(parameters.seed);
     // Call targets depend on the image length only, so that images of one seed and length
     // stay equal up to the end of the shorter code area.
     std::vector<uint32_t> functions(2048);
     for (uint32_t& address : functions) {
-        address = kCodeBase + 2 * random.Below(std::max<uint32_t>(spec.length / 3, 1)) + 1;
+        address = kCodeBase + 2 * random.Below(std::max<uint32_t>(parameters.length / 3, 1)) + 1;
     }
     const size_t vectors = std::min(kFirmwareHeaderSize + 4 * kVectorCount, image.size());
     Writer vectorTable(image, kFirmwareHeaderSize, vectors);
     for (size_t i = 0; i < kVectorCount; ++i) {
         vectorTable.Word(random.Below(3) == 0 ? functions[random.Below(64)] : functions[0]);
     }
-    const size_t codeEnd = std::min(vectors + spec.codeSize, image.size());
+    const size_t codeEnd = std::min(vectors + parameters.codeSize, image.size());
     Writer code(image, vectors, codeEnd);
     while (!code.Full()) {
         Function(code, random, functions);

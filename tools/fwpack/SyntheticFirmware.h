@@ -13,7 +13,7 @@
 
 namespace flashtool {
 
-struct SyntheticFirmwareSpec {
+struct SyntheticFirmwareParameters {
     std::string revision;  // 4 characters, written to the header
     std::string family;    // at most 8 characters, written to the header
     uint32_t length = 0;   // bytes in the whole image, header included
@@ -21,6 +21,6 @@ struct SyntheticFirmwareSpec {
     uint32_t codeSize = 0;  // bytes of instructions; clipped to what the length leaves
 };
 
-std::vector<uint8_t> GenerateSyntheticFirmware(const SyntheticFirmwareSpec& spec);
+std::vector<uint8_t> GenerateSyntheticFirmware(const SyntheticFirmwareParameters& parameters);
 
 }  // namespace flashtool

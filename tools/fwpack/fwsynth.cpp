@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     if (!records.error.empty()) {
         return Fail(records.error);
     }
-    SyntheticFirmwareSpec spec;
+    SyntheticFirmwareParameters parameters;
     std::map<std::string, uint64_t> numbers;
     for (const TextRecord& record : records.records) {
         if (record.columns.size() != 2) {
@@ -45,9 +45,9 @@ int main(int argc, char** argv) {
         const std::string& name = record.columns[0];
         const std::string& value = record.columns[1];
         if (name == "revision" && value.size() == 4) {
-            spec.revision = value;
+            parameters.revision = value;
         } else if (name == "family" && !value.empty() && value.size() <= 8) {
-            spec.family = value;
+            parameters.family = value;
         } else if (name == "length" || name == "seed" || name == "code-size") {
             const auto number = ParseNumber(value);
             if (!number || (name != "seed" && *number > 0x200000)) {
@@ -58,13 +58,13 @@ int main(int argc, char** argv) {
             return Fail(RecordError(path, record.line, "unknown name or malformed value: " + name));
         }
     }
-    if (spec.revision.empty() || spec.family.empty() || numbers.size() != 3) {
+    if (parameters.revision.empty() || parameters.family.empty() || numbers.size() != 3) {
         return Fail(path + ": revision, family, length, seed and code-size are all required");
     }
-    spec.length = static_cast<uint32_t>(numbers["length"]);
-    spec.seed = numbers["seed"];
-    spec.codeSize = static_cast<uint32_t>(numbers["code-size"]);
-    const std::vector<uint8_t> image = GenerateSyntheticFirmware(spec);
+    parameters.length = static_cast<uint32_t>(numbers["length"]);
+    parameters.seed = numbers["seed"];
+    parameters.codeSize = static_cast<uint32_t>(numbers["code-size"]);
+    const std::vector<uint8_t> image = GenerateSyntheticFirmware(parameters);
     if (!WriteFileAtomically(argv[3], image)) {
         return Fail(std::string(argv[3]) + ": cannot write the image");
     }
