@@ -1,6 +1,5 @@
 #include "image/FirmwareImage.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "core/FixedText.h"

@@ -83,16 +83,13 @@ std::string ValidateBuildDescription(const BuildDescription& d) {
     return CheckPayloadSize("payload-b-size", d.payloadSizeB);
 }
 
-ParsedBuildDescription ParseBuildDescription(std::string_view text, std::string_view fileName) {
-    ParsedBuildDescription result;
-    TextRecords records = ParseTextRecords(text, fileName);
-    if (!records.error.empty()) {
-        result.error = records.error;
-        return result;
-    }
-    BuildDescription d;
-    std::string layout;
-    std::map<std::string, size_t> seen;
+namespace {
+
+// Copies each "name value" record into its field; the first error, or empty. `seen` gets
+// the line of every name.
+std::string ReadFields(const std::vector<TextRecord>& records, std::string_view fileName,
+                       BuildDescription& d, std::string& layout,
+                       std::map<std::string, size_t>& seen) {
     const std::map<std::string_view, std::string*> texts = {{"key", &d.key},
                                                             {"target", &d.target},
                                                             {"revision", &d.revision},
@@ -101,33 +98,42 @@ ParsedBuildDescription ParseBuildDescription(std::string_view text, std::string_
                                                             {"layout", &layout},
                                                             {"version-b", &d.versionB},
                                                             {"separator-tag", &d.separatorTag}};
-    for (const TextRecord& record : records.records) {
+    for (const TextRecord& record : records) {
         if (record.columns.size() != 2) {
-            result.error = RecordError(fileName, record.line, "expected a name and one value");
-            return result;
+            return RecordError(fileName, record.line, "expected a name and one value");
         }
         const std::string& name = record.columns[0];
         const std::string& value = record.columns[1];
         if (!seen.emplace(name, record.line).second) {
-            result.error = RecordError(fileName, record.line, name + " is given twice");
-            return result;
+            return RecordError(fileName, record.line, name + " is given twice");
         }
-        const auto text = texts.find(name);
-        if (text != texts.end()) {
+        if (const auto text = texts.find(name); text != texts.end()) {
             *text->second = value;
-            continue;
-        }
-        if (name == "payload-a-size" || name == "payload-b-size") {
+        } else if (name == "payload-a-size" || name == "payload-b-size") {
             const std::optional<uint64_t> size = ParseNumber(value);
             if (!size || *size > UINT32_MAX) {
-                result.error = RecordError(fileName, record.line, name + " is not a number");
-                return result;
+                return RecordError(fileName, record.line, name + " is not a number");
             }
             (name == "payload-a-size" ? d.payloadSizeA : d.payloadSizeB) =
                 static_cast<uint32_t>(*size);
-            continue;
+        } else {
+            return RecordError(fileName, record.line, "unknown name " + Quoted(name));
         }
-        result.error = RecordError(fileName, record.line, "unknown name " + Quoted(name));
+    }
+    return {};
+}
+
+}  // namespace
+
+ParsedBuildDescription ParseBuildDescription(std::string_view text, std::string_view fileName) {
+    ParsedBuildDescription result;
+    const TextRecords records = ParseTextRecords(text, fileName);
+    BuildDescription d;
+    std::string layout;
+    std::map<std::string, size_t> seen;
+    result.error = records.error.empty() ? ReadFields(records.records, fileName, d, layout, seen)
+                                         : records.error;
+    if (!result.error.empty()) {
         return result;
     }
     for (const char* required : {"key", "target", "revision", "family", "pattern", "layout"}) {
