@@ -2,6 +2,7 @@
 
 // The three sums that protect the firmware and travel with it to the drive.
 
+#include <bit>
 #include <cstdint>
 #include <span>
 
@@ -15,7 +16,9 @@ struct RunningSums {
 
     void Add(uint8_t byte) {
         linear += byte;
-        rotated = static_cast<uint16_t>(((rotated >> 1) | (rotated << 15)) + byte);
+        // std::rotr keeps the arithmetic unsigned: shifting the promoted value left by 15
+        // and adding could overflow int.
+        rotated = static_cast<uint16_t>(std::rotr(rotated, 1) + byte);
     }
     void Add(std::span<const uint8_t> bytes);
     uint16_t Linear() const { return static_cast<uint16_t>(linear); }

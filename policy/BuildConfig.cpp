@@ -21,9 +21,15 @@ std::string_view BuildConfig::FamilyText() const {
     return field.substr(0, std::min(field.find('\0'), field.size()));
 }
 
-uint16_t BuildConfig::ExpectedLinear() const { return *LittleEndian16At(bytes, 56); }
-uint16_t BuildConfig::ExpectedRotated() const { return *LittleEndian16At(bytes, 58); }
-uint32_t BuildConfig::ImageSize() const { return *LittleEndian32At(bytes, 60); }
+uint16_t BuildConfig::ExpectedLinear() const {
+    return *LittleEndian16At(bytes, 56);
+}
+uint16_t BuildConfig::ExpectedRotated() const {
+    return *LittleEndian16At(bytes, 58);
+}
+uint32_t BuildConfig::ImageSize() const {
+    return *LittleEndian32At(bytes, 60);
+}
 
 std::optional<PayloadHeader> PayloadHeader::FromBytes(std::span<const uint8_t> record) {
     if (record.size() < kPayloadHeaderSize) {
@@ -34,9 +40,15 @@ std::optional<PayloadHeader> PayloadHeader::FromBytes(std::span<const uint8_t> r
     return PayloadHeader(bytes);
 }
 
-uint16_t PayloadHeader::ExpectedLinear() const { return *LittleEndian16At(bytes, 6); }
-uint16_t PayloadHeader::ExpectedRotated() const { return *LittleEndian16At(bytes, 8); }
-uint32_t PayloadHeader::ImageSize() const { return *LittleEndian32At(bytes, 10); }
+uint16_t PayloadHeader::ExpectedLinear() const {
+    return *LittleEndian16At(bytes, 6);
+}
+uint16_t PayloadHeader::ExpectedRotated() const {
+    return *LittleEndian16At(bytes, 8);
+}
+uint32_t PayloadHeader::ImageSize() const {
+    return *LittleEndian32At(bytes, 10);
+}
 
 BrandCode DeriveBrandCode(std::string_view revisionPattern) {
     if (revisionPattern.size() < 2) {
@@ -61,6 +73,8 @@ BrandCode DeriveBrandCode(std::string_view revisionPattern) {
     return BrandCode::Other;
 }
 
-bool IsMakerBuild(std::string_view buildKey) { return buildKey.substr(0, 4) == "TARN"; }
+bool IsMakerBuild(std::string_view buildKey) {
+    return buildKey.substr(0, 4) == "TARN";
+}
 
 }  // namespace flashtool

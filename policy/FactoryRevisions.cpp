@@ -1,8 +1,13 @@
-// Provisional, empty acceptance list until the generated one lands.
 #include "policy/FactoryRevisions.h"
 
 namespace flashtool {
 
-std::span<const FactoryRevisionRule> FactoryRevisionTable() { return {}; }
+namespace {
+#include "FactoryRevisionData.inc"
+}  // namespace
+
+std::span<const FactoryRevisionRule> FactoryRevisionTable() {
+    return kFactoryRevisionRows;
+}
 
 }  // namespace flashtool

@@ -1,0 +1,86 @@
+// fwpack: packs a build's stored region from its description and raw firmware images.
+//
+//   fwpack DESCRIPTION IMAGE_A [IMAGE_B] -o REGION
+//
+// IMAGE_B is given for the dual layout only. The region is written whole or not at all.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/fwpack/BuildDescription.h"
+#include "tools/fwpack/FileIo.h"
+#include "tools/fwpack/RegionPacker.h"
+#include "tools/fwpack/TextRecords.h"
+
+namespace {
+
+using namespace flashtool;
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "fwpack: error: %s\n", message.c_str());
+    return 1;
+}
+
+void PrintPayload(const char* name, const PackedPayload& payload) {
+    std::printf(
+        "  payload %s: %zu bytes (%zu pages), stream %zu bytes, linear 0x%04X, rotated 0x%04X\n",
+        name, payload.payloadSize, payload.payloadSize / kPageSize, payload.streamSize,
+        payload.expectedLinear, payload.expectedRotated);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> inputs;
+    std::string output;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "-o" && i + 1 < argc) {
+            output = argv[++i];
+        } else if (!argument.empty() && argument[0] == '-') {
+            return Fail("unknown option " + argument);
+        } else {
+            inputs.push_back(argument);
+        }
+    }
+    if (output.empty() || inputs.size() < 2 || inputs.size() > 3) {
+        std::fprintf(stderr, "usage: fwpack DESCRIPTION IMAGE_A [IMAGE_B] -o REGION\n");
+        return 2;
+    }
+    std::vector<std::vector<uint8_t>> files;
+    for (const std::string& path : inputs) {
+        std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+        if (!bytes) {
+            return Fail(path + ": cannot read the file");
+        }
+        files.push_back(std::move(*bytes));
+    }
+    const std::string text(files[0].begin(), files[0].end());
+    const ParsedBuildDescription parsed = ParseBuildDescription(text, inputs[0]);
+    if (!parsed.description) {
+        return Fail(parsed.error);
+    }
+    const bool dual = parsed.description->layout == RegionLayout::Dual;
+    if (dual != (inputs.size() == 3)) {
+        return Fail(dual ? "the dual layout takes two images (A and B)"
+                         : "the single layout takes one image");
+    }
+    const PackResult packed =
+        PackRegion(*parsed.description, files[1], dual ? files[2] : std::vector<uint8_t>());
+    if (!packed.error.empty()) {
+        return Fail(packed.error);
+    }
+    if (!WriteFileAtomically(output, packed.region)) {
+        return Fail(output + ": cannot write the region");
+    }
+    std::printf("fwpack: %s: %s layout, %zu bytes\n", output.c_str(), dual ? "dual" : "single",
+                packed.region.size());
+    PrintPayload("A", packed.payloadA);
+    if (dual) {
+        PrintPayload("B", packed.payloadB);
+    }
+    std::printf("  region: sums at %zu, linear 0x%04X, rotated 0x%04X\n", packed.coveredLength,
+                packed.regionLinear, packed.regionRotated);
+    return 0;
+}
