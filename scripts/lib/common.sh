@@ -7,6 +7,8 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb xauth)
 demo_packages=(xvfb xauth)
+# The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources.
+windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

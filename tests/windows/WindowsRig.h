@@ -1,0 +1,68 @@
+#pragma once
+
+// A transport on the Windows back-end, with the fake Win32 calls behind it.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Clock.h"
+#include "support/ScriptedBackend.h"
+#include "transport/ScsiTransport.h"
+#include "transport/windows/WindowsBackend.h"
+#include "windows/FakeWin32Api.h"
+
+namespace flashtool::testing {
+
+// Records pauses like FakeClock, and lets a test play the other side while the code under
+// test pauses. Never waits.
+class SteppingClock final : public Clock {
+  public:
+    std::function<void(size_t sleepsSoFar)> onSleep;
+    FakeClock record;
+
+    void SleepMs(uint32_t milliseconds) override {
+        record.SleepMs(milliseconds);
+        if (onSleep) {
+            onSleep(record.Sleeps().size());
+        }
+    }
+};
+
+struct WindowsRig {
+    std::shared_ptr<FakeWin32Api> api = std::make_shared<FakeWin32Api>();
+    SteppingClock clock;
+    RecordingNotifier notifier;
+    WindowsBackend* backend = nullptr;
+    std::unique_ptr<ScsiTransport> transport;
+
+    // Builds the transport and loads its back-end; the script must be ready.
+    bool Load() {
+        auto owned = std::make_unique<WindowsBackend>(api, clock);
+        backend = owned.get();
+        transport = std::make_unique<ScsiTransport>(std::move(owned), notifier);
+        return transport->LoadBackend();
+    }
+
+    std::string Describe(uint8_t row) {
+        std::array<char, 50> text{};
+        if (!transport->SelectDevice(row) || !transport->DescribeSelected(text)) {
+            return "<none>";
+        }
+        return text.data();
+    }
+
+    // The calls recorded so far whose text starts with `prefix`.
+    std::vector<std::string> CallsTo(const std::string& prefix) const {
+        std::vector<std::string> found;
+        for (const std::string& call : api->calls) {
+            if (call.starts_with(prefix)) {
+                found.push_back(call);
+            }
+        }
+        return found;
+    }
+};
+
+}  // namespace flashtool::testing

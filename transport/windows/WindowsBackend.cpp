@@ -1,0 +1,62 @@
+#include "transport/windows/WindowsBackend.h"
+
+namespace flashtool {
+
+WindowsBackend::WindowsBackend(std::shared_ptr<Win32Api> apiIn, Clock& clockIn)
+    : api(std::move(apiIn)), clock(clockIn), execBlock(std::make_unique<ExecBlock>()) {}
+
+WindowsBackend::~WindowsBackend() {
+    if (!ReclaimExecBlock()) {
+        // The ASPI layer may still write into the block: leave it to the process.
+        static_cast<void>(execBlock.release());
+    }
+}
+
+void WindowsBackend::DetectPlatform() {
+    Win32Version version;
+    useSpti = api->GetVersionExA(version) && version.platformId == kPlatformWin32Nt;
+}
+
+bool WindowsBackend::LoadLibraries(UserNotifier& notifier) {
+    // SPTI needs nothing loaded.
+    return useSpti || LoadAspi(notifier);
+}
+
+uint8_t WindowsBackend::InquiryLength() const {
+    return useSpti ? kSptiInquiryLength : kAspiInquiryLength;
+}
+
+void WindowsBackend::BeginDiscovery() {
+    nextLetter = 'c';
+    scanAdapter = 0;
+    scanTarget = 0;
+    scanTargets = 0;
+}
+
+std::optional<DeviceAddress> WindowsBackend::NextCandidate() {
+    return useSpti ? NextVolume() : NextAspiTarget();
+}
+
+PassThroughOutcome WindowsBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
+    return useSpti ? SendSpti(device, request) : SendAspi(device, request);
+}
+
+void WindowsBackend::CloseDevice(const DeviceAddress& device) {
+    // Only SPTI opens anything per device; an ASPI address is a pair of numbers.
+    if (useSpti && device.handle != 0 && device.handle != kInvalidHandleValue) {
+        api->CloseHandle(device.handle);
+    }
+}
+
+void WindowsBackend::Unload() {
+    if (aspiModule == 0 || !ReclaimExecBlock()) {
+        // A library whose request is still in flight stays loaded until the process ends.
+        return;
+    }
+    getSupportInfo = nullptr;
+    sendCommand = nullptr;
+    api->FreeLibrary(aspiModule);
+    aspiModule = 0;
+}
+
+}  // namespace flashtool
