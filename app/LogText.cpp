@@ -3,7 +3,6 @@
 namespace flashtool {
 
 std::string ComposeLogText(std::string_view current, std::string_view line) {
-    current = current.substr(0, kLogReadLimit);
     line = line.substr(0, kLogLimit);
     if (current.size() + line.size() > kLogLimit) {
         current = {};
