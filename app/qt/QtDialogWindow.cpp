@@ -77,54 +77,7 @@ void QtDialogWindow::Place(QWidget* widget, const DluRect& rect) const {
 void QtDialogWindow::BuildControls() {
     // Created in tab order, so the focus chain is the template's.
     for (const ControlTemplate& control : kMainControls) {
-        QWidget* widget = nullptr;
-        switch (control.id) {
-            case ControlId::Exit:
-                widget = exitButton = new QPushButton(ToQString(control.text), this);
-                connect(exitButton, &QPushButton::clicked, this, &QtDialogWindow::reject);
-                break;
-            case ControlId::DevicesLabel:
-                widget = devicesLabel = new QLabel(ToQString(control.text), this);
-                break;
-            case ControlId::DriveTree:
-                widget = tree = new CTreeCtrlEx(this);
-                tree->setHeaderHidden(true);
-                tree->setRootIsDecorated(true);
-                tree->setSelectionMode(QAbstractItemView::SingleSelection);
-                tree->setDragDropMode(QAbstractItemView::NoDragDrop);
-                tree->setMouseTracking(true);  // hot tracking
-                tree->setFrameShadow(QFrame::Sunken);
-                tree->setIconSize(QSize(16, 16));
-                tree->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-                connect(tree, &QTreeWidget::itemSelectionChanged, this, [this] {
-                    if (handlers != nullptr) {
-                        handlers->OnSelectionChanged();
-                    }
-                });
-                break;
-            case ControlId::Progress:
-                widget = progress = new QProgressBar(this);
-                progress->setTextVisible(false);
-                progress->setRange(0, 100);
-                progress->setValue(0);
-                break;
-            case ControlId::Upgrade:
-                widget = upgradeButton = new QPushButton(ToQString(control.text), this);
-                connect(upgradeButton, &QPushButton::clicked, this, [this] {
-                    if (handlers != nullptr) {
-                        handlers->OnUpgrade();
-                    }
-                });
-                break;
-            case ControlId::Log:
-                widget = log = new QPlainTextEdit(this);
-                log->setReadOnly(true);
-                log->setTextInteractionFlags(Qt::TextSelectableByMouse |
-                                             Qt::TextSelectableByKeyboard);
-                log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-                log->setTabChangesFocus(true);
-                break;
-        }
+        QWidget* widget = CreateControl(control);
         MarkControl(widget, control.id);
         widget->setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::NoFocus);
         Place(widget, control.rect);
@@ -133,6 +86,56 @@ void QtDialogWindow::BuildControls() {
     setTabOrder(exitButton, tree);
     setTabOrder(tree, upgradeButton);
     setTabOrder(upgradeButton, log);
+}
+
+QWidget* QtDialogWindow::CreateControl(const ControlTemplate& control) {
+    switch (control.id) {
+        case ControlId::Exit:
+            exitButton = new QPushButton(ToQString(control.text), this);
+            connect(exitButton, &QPushButton::clicked, this, &QtDialogWindow::reject);
+            return exitButton;
+        case ControlId::DevicesLabel:
+            devicesLabel = new QLabel(ToQString(control.text), this);
+            return devicesLabel;
+        case ControlId::DriveTree:
+            tree = new CTreeCtrlEx(this);
+            tree->setHeaderHidden(true);
+            tree->setRootIsDecorated(true);
+            tree->setSelectionMode(QAbstractItemView::SingleSelection);
+            tree->setDragDropMode(QAbstractItemView::NoDragDrop);
+            tree->setMouseTracking(true);  // hot tracking
+            tree->setFrameShadow(QFrame::Sunken);
+            tree->setIconSize(QSize(16, 16));
+            tree->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            connect(tree, &QTreeWidget::itemSelectionChanged, this, [this] {
+                if (handlers != nullptr) {
+                    handlers->OnSelectionChanged();
+                }
+            });
+            return tree;
+        case ControlId::Progress:
+            progress = new QProgressBar(this);
+            progress->setTextVisible(false);
+            progress->setRange(0, 100);
+            progress->setValue(0);
+            return progress;
+        case ControlId::Upgrade:
+            upgradeButton = new QPushButton(ToQString(control.text), this);
+            connect(upgradeButton, &QPushButton::clicked, this, [this] {
+                if (handlers != nullptr) {
+                    handlers->OnUpgrade();
+                }
+            });
+            return upgradeButton;
+        case ControlId::Log:
+            log = new QPlainTextEdit(this);
+            log->setReadOnly(true);
+            log->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+            log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            log->setTabChangesFocus(true);
+            return log;
+    }
+    return nullptr;
 }
 
 QWidget* QtDialogWindow::Control(ControlId id) const {

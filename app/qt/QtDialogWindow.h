@@ -100,6 +100,7 @@ class QtDialogWindow final : public QDialog, public DialogWindow {
 
   private:
     void BuildControls();
+    QWidget* CreateControl(const ControlTemplate& control);
     void Place(QWidget* widget, const DluRect& rect) const;
 
     QString applicationTitle;
