@@ -17,25 +17,25 @@
 namespace flashtool::testing {
 
 // The fields of a build configuration that the dialog reads.
-struct ConfigSpec {
+struct ConfigFields {
     std::string key = "TARN2";
     std::string target = "ORIN    DVD RW QV-5500A ";
     std::string family = "KM7240";  // written from offset 38, up to 10 bytes
     std::string pattern = "QZ*.**";
 };
 
-inline std::array<uint8_t, 64> ConfigBytes(const ConfigSpec& spec) {
+inline std::array<uint8_t, 64> ConfigBytes(const ConfigFields& fields) {
     std::array<uint8_t, 64> bytes{};
     const auto put = [&bytes](size_t offset, const std::string& text, size_t size) {
         for (size_t i = 0; i < text.size() && i < size; ++i) {
             bytes[offset + i] = static_cast<uint8_t>(text[i]);
         }
     };
-    put(0, spec.key, 8);
-    put(8, spec.target, 24);
+    put(0, fields.key, 8);
+    put(8, fields.target, 24);
     put(32, "1.0e", 4);
-    put(38, spec.family, 10);
-    put(48, spec.pattern, 8);
+    put(38, fields.family, 10);
+    put(48, fields.pattern, 8);
     return bytes;
 }
 
@@ -90,10 +90,10 @@ class FakeRestart final : public SystemRestart {
 };
 
 struct DialogRig {
-    explicit DialogRig(const ConfigSpec& spec = {},
+    explicit DialogRig(const ConfigFields& fields = {},
                        const std::vector<VirtualDriveSetup>& setups = DemoSetups(),
                        bool loadFails = false)
-        : region(ConfigBytes(spec)) {
+        : region(ConfigBytes(fields)) {
         for (const VirtualDriveSetup& setup : setups) {
             drives.push_back(std::make_shared<VirtualDrive>(setup));
         }

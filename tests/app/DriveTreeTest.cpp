@@ -57,7 +57,7 @@ TEST(DriveTree, NeverHoldsMoreDrivesThanTheDeviceTable) {
 
 struct GreyCase {
     const char* name;
-    ConfigSpec config;
+    ConfigFields config;
     std::vector<std::string> drives;
     std::vector<bool> grey;
 };
