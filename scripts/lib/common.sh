@@ -5,8 +5,11 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 
 # Debian packages the build, the tests and the demo need.
 base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-dev)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb xauth)
-demo_packages=(xvfb xauth)
+# The window tests and the headless demo: a private X server, input and window tools, the
+# dialog's font (Liberation Sans has Arial's metrics), and a screenshot tool.
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb xauth
+    xdotool x11-utils fonts-liberation)
+demo_packages=(xvfb xauth xdotool x11-utils imagemagick fonts-liberation)
 # The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources.
 windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest)
 

@@ -1,0 +1,175 @@
+#include "app/FlashDialog.h"
+
+#include "app/LogText.h"
+#include "app/ResultMessages.h"
+#include "app/StartupTexts.h"
+
+namespace flashtool {
+
+namespace {
+
+MessageBoxRequest PlainBox(std::string_view text, BoxIcon icon = BoxIcon::None) {
+    return {std::string(text), std::nullopt, BoxButtons::Ok, icon};
+}
+
+// A stored region too short to hold the configuration leaves an all-zero one: no maker
+// key, so every drive is greyed and every check refuses.
+BuildConfig ConfigFrom(std::span<const uint8_t> storedRegion) {
+    return BuildConfig::FromBytes(storedRegion).value_or(BuildConfig{});
+}
+
+}  // namespace
+
+FlashDialog::FlashDialog(FlashDialogParts parts)
+    : window(parts.window),
+      restart(parts.restart),
+      clock(parts.clock),
+      diagnostics(parts.diagnostics),
+      transport(std::move(parts.backend), *this),
+      config(ConfigFrom(parts.storedRegion)) {}
+
+bool FlashDialog::OnInitDialog() {
+    const BrandCode brand = Brand();
+    // The notice comes before the transport is loaded: declining it touches no drive.
+    if (!ShowStartupNotice(brand)) {
+        ReportResult(ResultCode::UserCancelled);
+        window.EndDialog(kDialogCancel);
+        return false;
+    }
+    if (!transport.LoadBackend()) {
+        ShowMessage(kInitialFail);
+        window.EndDialog(kDialogCancel);
+        return false;
+    }
+    ApplyBrandTexts(brand);
+    window.EnableControl(ControlId::Upgrade, false);
+    FillDriveTree();
+    return true;
+}
+
+bool FlashDialog::ShowStartupNotice(BrandCode brand) {
+    const MessageBoxRequest notice{StartupNoticeText(brand, config.FamilyCode10()),
+                                   std::string(kNoticeCaption), BoxButtons::OkCancel,
+                                   BoxIcon::Exclamation};
+    return window.ShowMessageBox(notice) == BoxAnswer::Ok;
+}
+
+void FlashDialog::ApplyBrandTexts(BrandCode brand) {
+    if (brand != BrandCode::QZ) {
+        return;
+    }
+    window.SetCaption(std::string(kBrandCaptionPrefix) +
+                      std::string(ModelNameForFamily(config.FamilyCode10())));
+    window.SetControlText(ControlId::DevicesLabel, kStringSelectDrive);
+    window.SetControlText(ControlId::Exit, kStringClose);
+    window.SetControlText(ControlId::Upgrade, kStringUpdate);
+}
+
+void FlashDialog::OnUpgrade() {
+    // The checks and the run are not wired to the button yet. Whatever enabled it, a press
+    // during a run never starts a second one.
+    if (RunInProgress()) {
+        return;
+    }
+}
+
+void FlashDialog::OnTimer(int /*id*/) {
+    window.StepProgress();
+}
+
+bool FlashDialog::OnCancel() {
+    // Ending the dialog destroys the transport and the gating state; never while a worker
+    // may still use them.
+    if (RunInProgress() || !closeEnabled.load() || !window.IsControlEnabled(ControlId::Exit)) {
+        return false;
+    }
+    window.EndDialog(kDialogCancel);
+    return true;
+}
+
+void FlashDialog::AppendLog(std::string_view line) {
+    // Read, compose and write on the window's thread in one go, so that a line from the
+    // worker never overwrites a text the user-interface thread put there meanwhile.
+    window.RunOnWindowThread([&] {
+        window.SetControlText(ControlId::Log,
+                              ComposeLogText(window.ControlText(ControlId::Log), line));
+        window.ScrollLogToEnd();
+    });
+}
+
+void FlashDialog::EnableButtons(bool enabled) {
+    // During a run the buttons come back only when the worker ends (EndRun).
+    const bool usable = enabled && !RunInProgress();
+    window.EnableControl(ControlId::Upgrade, usable);
+    window.EnableControl(ControlId::Exit, usable);
+}
+
+void FlashDialog::Reboot() {
+    if (!restart.RequestRestart()) {
+        window.ShowMessageBox(PlainBox(kRebootFail, BoxIcon::Stop));
+    }
+}
+
+void FlashDialog::ReportResult(ResultCode code) {
+    window.SetProgressPos(0);
+    window.StopTimer(kProgressTimerId);
+    EnableButtons(true);
+    const auto message = MessageForResult(code);
+    if (!message) {
+        return;
+    }
+    for (std::string_view line : message->logBefore) {
+        AppendLog(line);
+    }
+    window.ShowMessageBox(message->box);
+    for (std::string_view line : message->logAfter) {
+        AppendLog(line);
+    }
+}
+
+BoxAnswer FlashDialog::ShowMessageBox(const MessageBoxRequest& request) {
+    return window.ShowMessageBox(request);
+}
+
+void FlashDialog::SetUpgradeEnabled(bool enabled) {
+    window.EnableControl(ControlId::Upgrade, enabled && !RunInProgress());
+}
+
+void FlashDialog::ShowMessage(std::string_view text) {
+    window.ShowMessageBox(PlainBox(text));
+}
+
+bool FlashDialog::BeginRun() {
+    bool expected = false;
+    return runInProgress.compare_exchange_strong(expected, true);
+}
+
+void FlashDialog::EndRun() {
+    runInProgress.store(false);
+    EnableButtons(true);
+}
+
+void FlashDialog::PrepareProgress() {
+    window.SetProgressRange(0, 100);
+    window.SetProgressPos(0);
+    window.SetProgressStep(1);
+}
+
+void FlashDialog::SetProgressPos(int position) {
+    window.SetProgressPos(position);
+}
+
+void FlashDialog::StartProgressTimer() {
+    window.StartTimer(kProgressTimerId, kProgressTimerPeriodMs);
+}
+
+void FlashDialog::StopProgressTimer() {
+    window.StopTimer(kProgressTimerId);
+}
+
+void FlashDialog::SetCloseEnabled(bool enabled) {
+    closeEnabled.store(enabled);
+    window.EnableCloseCommand(enabled);
+}
+
+}  // namespace flashtool

@@ -1,0 +1,128 @@
+#pragma once
+
+// The main dialog's behaviour, free of any toolkit. It owns what lives as long as the
+// program: the transport, the copy of the build configuration, the gating's state and the
+// selected drive's description; it reaches its window only through DialogWindow.
+//
+// Threading: the user-interface thread runs the handlers; during a flash run the worker
+// thread calls AppendLog, EnableButtons, ReportResult, the message boxes and the run
+// controls below. The run-in-progress flag keeps a second run from starting and the dialog
+// from ending while a worker uses it.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "app/DialogWindow.h"
+#include "core/Clock.h"
+#include "core/Diagnostics.h"
+#include "core/FixedText.h"
+#include "core/SystemRestart.h"
+#include "policy/BuildConfig.h"
+#include "policy/GatingHost.h"
+#include "policy/GatingState.h"
+#include "transport/ScsiTransport.h"
+#include "transport/UserNotifier.h"
+
+namespace flashtool {
+
+struct FlashDialogParts {
+    DialogWindow& window;
+    std::unique_ptr<PassThroughBackend> backend;
+    std::span<const uint8_t> storedRegion;  // BuildConfig is its first 64 bytes
+    SystemRestart& restart;
+    Clock& clock;
+    DiagnosticSink& diagnostics;
+};
+
+inline constexpr std::string_view kRootItemText = "My Computer";
+inline constexpr std::string_view kNoDriveSelected = "No drive selected.";
+inline constexpr std::string_view kCurrentFirmware = " Current firmware : ";
+inline constexpr std::string_view kInitialFail = "Initial fail.";
+inline constexpr std::string_view kNoDeviceFound = "No Device found!";
+inline constexpr std::string_view kRebootFail = "Reboot Fail!!";
+
+// A drive's identification and revision, zero-terminated: 24 + 4 + 1, plus one spare.
+inline constexpr size_t kDriveTextSize = 30;
+
+class FlashDialog final : public GatingHost, public UserNotifier, public DialogHandlers {
+  public:
+    explicit FlashDialog(FlashDialogParts parts);
+    ~FlashDialog() override = default;
+    FlashDialog(const FlashDialog&) = delete;
+    FlashDialog& operator=(const FlashDialog&) = delete;
+
+    // Window events.
+    bool OnInitDialog() override;
+    void OnSelectionChanged() override { ShowSelection(); }
+    void OnUpgrade() override;
+    void OnTimer(int id) override;
+    bool OnCancel() override;
+
+    // Start-up.
+    bool ShowStartupNotice(BrandCode brand);
+    void ApplyBrandTexts(BrandCode brand);
+
+    // The drive tree.
+    void FillDriveTree();
+    void ShowSelection();
+
+    // The log window and the run controls; either thread.
+    void AppendLog(std::string_view line) override;
+    void EnableButtons(bool enabled);
+    void Reboot();
+
+    // Reporting; either thread.
+    void ReportResult(ResultCode code) override;
+    BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
+    void SetUpgradeEnabled(bool enabled) override;
+    // The transport's own messages: OK, no icon, the application's title.
+    void ShowMessage(std::string_view text) override;
+
+    // The run-in-progress flag. BeginRun is false when a run is already in progress; EndRun
+    // clears the flag and then enables both buttons (the worker's last act).
+    bool BeginRun();
+    void EndRun();
+    bool RunInProgress() const { return runInProgress.load(); }
+
+    // Window operations of a run; either thread.
+    void PrepareProgress();  // range 0 to 100, position 0, step 1
+    void SetProgressPos(int position);
+    void StartProgressTimer();
+    void StopProgressTimer();
+    // Greys (false) or enables the system menu's Close item; while greyed the title bar
+    // cannot close the window.
+    void SetCloseEnabled(bool enabled);
+
+    ScsiTransport& Transport() { return transport; }
+    const BuildConfig& Config() const { return config; }
+    BrandCode Brand() const { return DeriveBrandCode(config.RevisionPattern()); }
+    GatingState& Gating() { return gating; }
+    uint32_t SelectedIndex() const { return selectedIndex; }
+    // The tree item last handled: identification then revision, up to the first zero.
+    std::string_view DriveText() const { return TextOf(driveText); }
+    const FixedText<kDriveTextSize>& DriveTextField() const { return driveText; }
+    DialogWindow& Window() { return window; }
+    Clock& GetClock() { return clock; }
+    DiagnosticSink& Diagnostics() { return diagnostics; }
+
+  private:
+    uint32_t ChildPosition(TreeItem root, TreeItem item) const;
+    std::string SelectionDisplay() const;
+
+    DialogWindow& window;
+    SystemRestart& restart;
+    Clock& clock;
+    DiagnosticSink& diagnostics;
+    ScsiTransport transport;
+    BuildConfig config;
+    GatingState gating;
+    FixedText<kDriveTextSize> driveText{};
+    uint32_t selectedIndex = 0;
+    std::atomic<bool> runInProgress{false};
+    std::atomic<bool> closeEnabled{true};
+};
+
+}  // namespace flashtool

@@ -1,0 +1,22 @@
+#pragma once
+
+// Which drives the tree shows in grey: those this build cannot update. They stay
+// selectable; the Upgrade command's checks refuse them.
+
+#include <string_view>
+
+#include "app/ColorRef.h"
+#include "core/FixedText.h"
+#include "policy/BuildConfig.h"
+
+namespace flashtool {
+
+// The colour of a greyed item: red, green and blue each 125.
+inline constexpr ColorRef kGreyedItemColor = MakeColorRef(125, 125, 125);
+
+// `identification` is the drive's 24 identification bytes. For a wildcard build this
+// resolves the drive's family into `currentFamily`, as the later checks expect it there.
+bool IsGreyedDrive(const BuildConfig& config, std::string_view identification,
+                   FixedText<10>& currentFamily);
+
+}  // namespace flashtool

@@ -1,0 +1,151 @@
+// The tree, the progress bar and the timers of the Qt window.
+
+#include <QProgressBar>
+#include <QTimer>
+#include <QTreeWidgetItemIterator>
+
+#include "app/controls/CTreeCtrlEx.h"
+#include "app/qt/QtDialogWindow.h"
+#include "app/qt/QtText.h"
+#include "app/qt/UiThread.h"
+
+namespace flashtool {
+
+namespace {
+
+QTreeWidgetItem* ItemOf(TreeItem item) {
+    return reinterpret_cast<QTreeWidgetItem*>(item);
+}
+TreeItem HandleOf(const QTreeWidgetItem* item) {
+    return reinterpret_cast<TreeItem>(item);
+}
+
+}  // namespace
+
+void QtDialogWindow::ClearTree() {
+    OnOwnerThread(this, [&] { tree->clear(); });
+}
+
+TreeItem QtDialogWindow::InsertTreeItem(TreeItem parent, std::string_view text, TreeImage image) {
+    return OnOwnerThread(this, [&] {
+        auto* item = new QTreeWidgetItem(QStringList{ToQString(text)});
+        item->setIcon(0, image == TreeImage::Computer ? computerIcon : driveIcon);
+        if (parent == kNoTreeItem) {
+            tree->addTopLevelItem(item);
+        } else {
+            ItemOf(parent)->addChild(item);
+        }
+        return HandleOf(item);
+    });
+}
+
+void QtDialogWindow::SetTreeItemColor(TreeItem item, ColorRef color) {
+    OnOwnerThread(this, [&] { tree->SetItemColor(ItemOf(item), color); });
+}
+
+void QtDialogWindow::ExpandTreeItem(TreeItem item) {
+    OnOwnerThread(this, [&] { ItemOf(item)->setExpanded(true); });
+}
+
+TreeItem QtDialogWindow::RootTreeItem() const {
+    return OnOwnerThread(this, [&] { return HandleOf(tree->topLevelItem(0)); });
+}
+
+TreeItem QtDialogWindow::SelectedTreeItem() const {
+    return OnOwnerThread(this, [&] {
+        const QList<QTreeWidgetItem*> selected = tree->selectedItems();
+        return selected.isEmpty() ? kNoTreeItem : HandleOf(selected.first());
+    });
+}
+
+TreeItem QtDialogWindow::FirstChild(TreeItem item) const {
+    return OnOwnerThread(this, [&] {
+        QTreeWidgetItem* node = ItemOf(item);
+        return node != nullptr && node->childCount() > 0 ? HandleOf(node->child(0)) : kNoTreeItem;
+    });
+}
+
+TreeItem QtDialogWindow::NextSibling(TreeItem item) const {
+    return OnOwnerThread(this, [&] {
+        QTreeWidgetItem* node = ItemOf(item);
+        if (node == nullptr) {
+            return kNoTreeItem;
+        }
+        QTreeWidgetItem* parent = node->parent();
+        if (parent == nullptr) {
+            return HandleOf(tree->topLevelItem(tree->indexOfTopLevelItem(node) + 1));
+        }
+        return HandleOf(parent->child(parent->indexOfChild(node) + 1));
+    });
+}
+
+std::string QtDialogWindow::TreeItemText(TreeItem item) const {
+    return OnOwnerThread(this, [&] {
+        QTreeWidgetItem* node = ItemOf(item);
+        return node != nullptr ? ToBytes(node->text(0)) : std::string();
+    });
+}
+
+size_t QtDialogWindow::TreeItemCount() const {
+    return OnOwnerThread(this, [&] {
+        size_t count = 0;
+        for (QTreeWidgetItemIterator it(tree); *it != nullptr; ++it) {
+            ++count;
+        }
+        return count;
+    });
+}
+
+void QtDialogWindow::SetProgressRange(int minimum, int maximum) {
+    OnOwnerThread(this, [&] { progress->setRange(minimum, maximum); });
+}
+
+void QtDialogWindow::SetProgressPos(int position) {
+    OnOwnerThread(this, [&] { progress->setValue(position); });
+}
+
+void QtDialogWindow::SetProgressStep(int step) {
+    OnOwnerThread(this, [&] { progressStep = step; });
+}
+
+void QtDialogWindow::StepProgress() {
+    OnOwnerThread(this, [&] {
+        progress->setValue(SteppedProgress(progress->value(), progressStep, progress->minimum(),
+                                           progress->maximum()));
+    });
+}
+
+int QtDialogWindow::ProgressPos() const {
+    return OnOwnerThread(this, [&] { return progress->value(); });
+}
+
+void QtDialogWindow::StartTimer(int id, uint32_t periodMs) {
+    OnOwnerThread(this, [&] {
+        QTimer*& timer = timers[id];
+        if (timer == nullptr) {
+            timer = new QTimer(this);
+            connect(timer, &QTimer::timeout, this, [this, id] {
+                if (handlers != nullptr) {
+                    handlers->OnTimer(id);
+                }
+            });
+        }
+        timer->start(static_cast<int>(periodMs));
+    });
+}
+
+void QtDialogWindow::StopTimer(int id) {
+    OnOwnerThread(this, [&] {
+        const auto found = timers.find(id);
+        if (found != timers.end()) {
+            found->second->stop();
+        }
+    });
+}
+
+const QTimer* QtDialogWindow::ActiveTimer(int id) const {
+    const auto found = timers.find(id);
+    return found != timers.end() && found->second->isActive() ? found->second : nullptr;
+}
+
+}  // namespace flashtool

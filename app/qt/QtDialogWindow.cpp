@@ -1,0 +1,302 @@
+#include "app/qt/QtDialogWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QStyle>
+#include <QTimer>
+
+#include "app/controls/CTreeCtrlEx.h"
+#include "app/qt/AboutBox.h"
+#include "app/qt/MessageBoxes.h"
+#include "app/qt/QtText.h"
+#include "app/qt/UiThread.h"
+
+namespace flashtool {
+
+namespace {
+
+QFont DialogFont() {
+    QFont font(ToQString(kDialogFontFamily));
+    font.setPointSize(kDialogFontPoints);
+    return font;
+}
+
+DialogBaseUnits UnitsOf(const QFont& font) {
+    const QFontMetrics metrics(font);
+    return BaseUnitsFromFont(metrics.horizontalAdvance(QString::fromLatin1(kAverageWidthSample)),
+                             metrics.height());
+}
+
+// The log window shows CR LF as one line break.
+QString DisplayedLog(std::string_view text) {
+    QString shown = ToQString(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
+
+void MarkControl(QWidget* widget, ControlId id) {
+    widget->setObjectName(QStringLiteral("control%1").arg(static_cast<int>(id)));
+    widget->setProperty("controlId", static_cast<int>(id));
+}
+
+}  // namespace
+
+QtDialogWindow::QtDialogWindow(QString title)
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      applicationTitle(title.isEmpty() ? QCoreApplication::applicationName() : std::move(title)) {
+    setFont(DialogFont());
+    units = UnitsOf(font());
+    appIcon = style()->standardIcon(QStyle::SP_DriveCDIcon);
+    computerIcon = style()->standardIcon(QStyle::SP_ComputerIcon);
+    driveIcon = style()->standardIcon(QStyle::SP_DriveCDIcon);
+    setWindowIcon(appIcon);
+    setWindowTitle(ToQString(kMainCaption));
+    setFixedSize(DluToPixelsX(kMainDialogWidth, units), DluToPixelsY(kMainDialogHeight, units));
+    BuildControls();
+    auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(about, &QShortcut::activated, this, [this] { OnSystemCommand(kAboutCommand); });
+}
+
+QtDialogWindow::~QtDialogWindow() = default;
+
+void QtDialogWindow::Place(QWidget* widget, const DluRect& rect) const {
+    const PixelRect pixels = ToPixels(rect, units);
+    widget->setGeometry(pixels.x, pixels.y, pixels.width, pixels.height);
+}
+
+void QtDialogWindow::BuildControls() {
+    // Created in tab order, so the focus chain is the template's.
+    for (const ControlTemplate& control : kMainControls) {
+        QWidget* widget = CreateControl(control);
+        MarkControl(widget, control.id);
+        widget->setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::NoFocus);
+        Place(widget, control.rect);
+    }
+    devicesLabel->setBuddy(tree);
+    setTabOrder(exitButton, tree);
+    setTabOrder(tree, upgradeButton);
+    setTabOrder(upgradeButton, log);
+}
+
+QWidget* QtDialogWindow::CreateControl(const ControlTemplate& control) {
+    switch (control.id) {
+        case ControlId::Exit:
+            exitButton = new QPushButton(ToQString(control.text), this);
+            connect(exitButton, &QPushButton::clicked, this, &QtDialogWindow::reject);
+            return exitButton;
+        case ControlId::DevicesLabel:
+            devicesLabel = new QLabel(ToQString(control.text), this);
+            return devicesLabel;
+        case ControlId::DriveTree:
+            tree = new CTreeCtrlEx(this);
+            tree->setHeaderHidden(true);
+            tree->setRootIsDecorated(true);
+            tree->setSelectionMode(QAbstractItemView::SingleSelection);
+            tree->setDragDropMode(QAbstractItemView::NoDragDrop);
+            tree->setMouseTracking(true);  // hot tracking
+            tree->setFrameShadow(QFrame::Sunken);
+            tree->setIconSize(QSize(16, 16));
+            tree->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            connect(tree, &QTreeWidget::itemSelectionChanged, this, [this] {
+                if (handlers != nullptr) {
+                    handlers->OnSelectionChanged();
+                }
+            });
+            return tree;
+        case ControlId::Progress:
+            progress = new QProgressBar(this);
+            progress->setTextVisible(false);
+            progress->setRange(0, 100);
+            progress->setValue(0);
+            return progress;
+        case ControlId::Upgrade:
+            upgradeButton = new QPushButton(ToQString(control.text), this);
+            connect(upgradeButton, &QPushButton::clicked, this, [this] {
+                if (handlers != nullptr) {
+                    handlers->OnUpgrade();
+                }
+            });
+            return upgradeButton;
+        case ControlId::Log:
+            log = new QPlainTextEdit(this);
+            log->setReadOnly(true);
+            log->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+            log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            log->setTabChangesFocus(true);
+            return log;
+    }
+    return nullptr;
+}
+
+QWidget* QtDialogWindow::Control(ControlId id) const {
+    switch (id) {
+        case ControlId::Exit:
+            return exitButton;
+        case ControlId::DevicesLabel:
+            return devicesLabel;
+        case ControlId::DriveTree:
+            return tree;
+        case ControlId::Progress:
+            return progress;
+        case ControlId::Upgrade:
+            return upgradeButton;
+        case ControlId::Log:
+            return log;
+    }
+    return nullptr;
+}
+
+int QtDialogWindow::RunModal() {
+    ended = false;
+    // Centred on the screen before anything is shown, so that the start-up notice, whose
+    // owner is the dialog, appears in the middle too.
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    if (handlers != nullptr && (!handlers->OnInitDialog() || ended)) {
+        return endResult;
+    }
+    // The first control in tab order that can take the focus gets it.
+    for (const ControlTemplate& control : kMainControls) {
+        QWidget* widget = Control(control.id);
+        if (control.tabStop && widget->isEnabled()) {
+            widget->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+    }
+    return exec();
+}
+
+void QtDialogWindow::OnSystemCommand(uint32_t command) {
+    if (IsAboutCommand(command)) {
+        ShowAbout();
+    }
+}
+
+void QtDialogWindow::ShowAbout() {
+    AboutBox about(appIcon, units, this);
+    about.exec();
+}
+
+void QtDialogWindow::reject() {
+    if (handlers != nullptr) {
+        handlers->OnCancel();
+    } else {
+        QDialog::reject();
+    }
+}
+
+void QtDialogWindow::closeEvent(QCloseEvent* event) {
+    if (!closeCommandEnabled) {
+        event->ignore();
+        return;
+    }
+    // Goes through reject(): the dialog refuses while a run is in progress.
+    QDialog::closeEvent(event);
+}
+
+void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* about = menu.addAction(ToQString(kStringAbout));
+    if (menu.exec(event->globalPos()) == about) {
+        OnSystemCommand(kAboutCommand);
+    }
+}
+
+void QtDialogWindow::RunOnWindowThread(const std::function<void()>& work) {
+    OnOwnerThread(this, work);
+}
+
+std::string QtDialogWindow::ControlText(ControlId id) const {
+    return OnOwnerThread(this, [&]() -> std::string {
+        switch (id) {
+            case ControlId::Exit:
+            case ControlId::Upgrade:
+                return ToBytes(static_cast<QPushButton*>(Control(id))->text());
+            case ControlId::DevicesLabel:
+                return ToBytes(devicesLabel->text());
+            case ControlId::Log:
+                return logText;
+            case ControlId::DriveTree:
+            case ControlId::Progress:
+                break;
+        }
+        return {};
+    });
+}
+
+void QtDialogWindow::SetControlText(ControlId id, std::string_view text) {
+    OnOwnerThread(this, [&] {
+        switch (id) {
+            case ControlId::Exit:
+            case ControlId::Upgrade:
+                static_cast<QPushButton*>(Control(id))->setText(ToQString(text));
+                break;
+            case ControlId::DevicesLabel:
+                devicesLabel->setText(ToQString(text));
+                break;
+            case ControlId::Log:
+                logText.assign(text);
+                log->setPlainText(DisplayedLog(text));
+                break;
+            case ControlId::DriveTree:
+            case ControlId::Progress:
+                break;
+        }
+    });
+}
+
+void QtDialogWindow::EnableControl(ControlId id, bool enabled) {
+    OnOwnerThread(this, [&] { Control(id)->setEnabled(enabled); });
+}
+
+bool QtDialogWindow::IsControlEnabled(ControlId id) const {
+    return OnOwnerThread(this, [&] { return Control(id)->isEnabled(); });
+}
+
+void QtDialogWindow::SetCaption(std::string_view caption) {
+    OnOwnerThread(this, [&] { setWindowTitle(ToQString(caption)); });
+}
+
+std::string QtDialogWindow::Caption() const {
+    return OnOwnerThread(this, [&] { return ToBytes(windowTitle()); });
+}
+
+void QtDialogWindow::ScrollLogToEnd() {
+    OnOwnerThread(this, [&] {
+        log->moveCursor(QTextCursor::End);
+        log->ensureCursorVisible();
+    });
+}
+
+BoxAnswer QtDialogWindow::ShowMessageBox(const MessageBoxRequest& request) {
+    return OnOwnerThread(this, [&] {
+        return boxProvider ? boxProvider(request) : RunMessageBox(request, applicationTitle, this);
+    });
+}
+
+void QtDialogWindow::EnableCloseCommand(bool enabled) {
+    OnOwnerThread(this, [&] { closeCommandEnabled = enabled; });
+}
+
+void QtDialogWindow::EndDialog(int result) {
+    OnOwnerThread(this, [&] {
+        ended = true;
+        endResult = result;
+        QDialog::done(result);
+    });
+}
+
+}  // namespace flashtool

@@ -1,0 +1,65 @@
+#pragma once
+
+// The whole Qt window and dialog over virtual drives, with message boxes answered by a
+// script on the user-interface thread.
+
+#include <QTest>
+#include <deque>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "app/qt/FlashToolApplication.h"
+#include "core/Clock.h"
+#include "core/Diagnostics.h"
+#include "data/EmbeddedRegion.h"
+#include "emulator/DemoDrives.h"
+#include "emulator/EmulatedBackend.h"
+
+namespace flashtool::testing {
+
+class RefusingRestart final : public SystemRestart {
+  public:
+    int requests = 0;
+    bool RequestRestart() override {
+        ++requests;
+        return false;
+    }
+};
+
+struct GuiRig {
+    explicit GuiRig(std::vector<std::shared_ptr<VirtualDrive>> drives = MakeDemoDrives())
+        : tool(std::make_unique<EmulatedBackend>(std::move(drives), diagnostics), restart, clock,
+               diagnostics, EmbeddedStoredRegion()) {
+        tool.Window().SetMessageBoxProvider([this](const MessageBoxRequest& request) {
+            boxes.push_back(request);
+            boxThreads.push_back(std::this_thread::get_id());
+            if (answers.empty()) {
+                return BoxAnswer::Ok;
+            }
+            const BoxAnswer answer = answers.front();
+            answers.pop_front();
+            return answer;
+        });
+    }
+
+    // The start-up sequence, then the window shown (not modally, so the test keeps control).
+    bool StartShown() {
+        const bool started = tool.Dialog().OnInitDialog();
+        tool.Window().show();
+        return started && QTest::qWaitForWindowExposed(&tool.Window());
+    }
+
+    QtDialogWindow& Window() { return tool.Window(); }
+    FlashDialog& Dialog() { return tool.Dialog(); }
+
+    CapturedDiagnostics diagnostics;
+    FakeClock clock;
+    RefusingRestart restart;
+    std::vector<MessageBoxRequest> boxes;
+    std::vector<std::thread::id> boxThreads;
+    std::deque<BoxAnswer> answers;
+    FlashToolApplication tool;
+};
+
+}  // namespace flashtool::testing

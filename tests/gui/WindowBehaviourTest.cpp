@@ -1,0 +1,213 @@
+// The Qt window's own behaviour: message boxes, calls from a worker thread, refusing to
+// close, the About box, the timer and the restart request.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <atomic>
+#include <functional>
+
+#include "GuiRig.h"
+#include "app/qt/AboutBox.h"
+#include "app/qt/LogindRestart.h"
+#include "app/qt/MessageBoxes.h"
+
+namespace flashtool::testing {
+namespace {
+
+// Runs `act` on the first modal window of type T, once one is open (checked on each pass
+// of the event loop, so no real time is waited for).
+template <typename T>
+void WhenModal(std::function<void(T*)> act) {
+    QTimer::singleShot(0, [act] {
+        if (auto* widget = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            act(widget);
+        } else {
+            WhenModal<T>(act);
+        }
+    });
+}
+
+struct BoxCase {
+    MessageBoxRequest request;
+    QString title;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton escape;
+};
+
+TEST(MessageBoxes, CarryTheExactTextCaptionButtonsAndIcon) {
+    const BoxCase cases[] = {
+        {{"User cancelled.", std::nullopt, BoxButtons::Ok, BoxIcon::None},
+         "flashtool",
+         QMessageBox::NoIcon,
+         QMessageBox::Ok,
+         QMessageBox::Ok},
+        {{"Do you really want to upgrade ?", std::nullopt, BoxButtons::OkCancel,
+          BoxIcon::Exclamation},
+         "flashtool",
+         QMessageBox::Warning,
+         QMessageBox::Ok | QMessageBox::Cancel,
+         QMessageBox::Cancel},
+        {{"\n Firmware has been updated successfully !   \n", "Information", BoxButtons::Ok,
+          BoxIcon::Information},
+         "Information",
+         QMessageBox::Information,
+         QMessageBox::Ok,
+         QMessageBox::Ok},
+        {{"Reboot Fail!!", std::nullopt, BoxButtons::Ok, BoxIcon::Stop},
+         "flashtool",
+         QMessageBox::Critical,
+         QMessageBox::Ok,
+         QMessageBox::Ok},
+        // Markup is shown as it stands.
+        {{"<b>1> Please</b>", "Warning", BoxButtons::Ok, BoxIcon::Exclamation},
+         "Warning",
+         QMessageBox::Warning,
+         QMessageBox::Ok,
+         QMessageBox::Ok},
+    };
+    for (const BoxCase& c : cases) {
+        const auto box = MakeMessageBox(c.request, "flashtool", nullptr);
+        EXPECT_EQ(box->windowTitle(), c.title);
+        EXPECT_EQ(box->text(), QString::fromStdString(c.request.text));
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        EXPECT_EQ(box->icon(), c.icon);
+        EXPECT_EQ(box->standardButtons(), c.buttons);
+        EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()),
+                  box->button(QMessageBox::Ok));
+        EXPECT_EQ(box->escapeButton(), box->button(c.escape));
+    }
+}
+
+TEST(MessageBoxes, TheRealBoxReturnsTheButtonPressed) {
+    const MessageBoxRequest question{"Do you really want to upgrade ?", std::nullopt,
+                                     BoxButtons::OkCancel, BoxIcon::Exclamation};
+    for (const auto& [button, answer] : {std::pair{QMessageBox::Cancel, BoxAnswer::Cancel},
+                                         std::pair{QMessageBox::Ok, BoxAnswer::Ok}}) {
+        WhenModal<QMessageBox>([button](QMessageBox* box) { box->button(button)->click(); });
+        EXPECT_EQ(RunMessageBox(question, "flashtool", nullptr), answer);
+    }
+}
+
+TEST(WorkerCalls, AreCarriedToTheWindowThreadAndWaitedFor) {
+    GuiRig rig;
+    ASSERT_TRUE(rig.StartShown());
+    const std::thread::id uiThread = std::this_thread::get_id();
+    std::atomic<bool> done = false;
+    std::string logSeenByWorker;
+    BoxAnswer answer = BoxAnswer::Cancel;
+    std::thread worker([&] {
+        rig.Dialog().AppendLog("line from the worker");
+        // The call returned only after the window had the line.
+        logSeenByWorker = rig.Window().ControlText(ControlId::Log);
+        answer = rig.Dialog().ShowMessageBox({"Do you really want to upgrade ?", std::nullopt,
+                                              BoxButtons::OkCancel, BoxIcon::Exclamation});
+        rig.Dialog().ReportResult(ResultCode::ChecksumMismatch);
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 10000));
+    worker.join();
+
+    EXPECT_EQ(logSeenByWorker, "\r\nline from the worker");
+    EXPECT_EQ(answer, BoxAnswer::Ok);
+    ASSERT_EQ(rig.boxThreads.size(), 3u);  // notice, question, the report's box
+    for (const std::thread::id& thread : rig.boxThreads) {
+        EXPECT_EQ(thread, uiThread);
+    }
+    EXPECT_EQ(rig.boxes.back().text, "CheckSum not match !!");
+    EXPECT_EQ(rig.Window().ControlText(ControlId::Log),
+              "\r\nline from the worker\r\nCheck Sum not match !!");
+}
+
+TEST(Closing, IsRefusedWhileARunIsInProgressOrCloseIsGreyed) {
+    GuiRig rig;
+    ASSERT_TRUE(rig.StartShown());
+    QtDialogWindow& window = rig.Window();
+
+    ASSERT_TRUE(rig.Dialog().BeginRun());
+    rig.Dialog().EnableButtons(false);
+    EXPECT_FALSE(window.close());  // the title bar's close
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_TRUE(window.isVisible());
+    rig.Dialog().EndRun();
+
+    rig.Dialog().SetCloseEnabled(false);
+    EXPECT_FALSE(window.IsCloseCommandEnabled());
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+
+    rig.Dialog().SetCloseEnabled(true);
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.result(), kDialogCancel);
+}
+
+TEST(AboutBox, IsReachedFromTheDialogsContextMenu) {
+    GuiRig rig;
+    ASSERT_TRUE(rig.StartShown());
+    QString caption, version, notice;
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        ASSERT_EQ(menu->actions().size(), 1);
+        EXPECT_EQ(menu->actions()[0]->text(), "About flash(&A)...");
+        QTest::keyClick(menu, Qt::Key_A);  // the entry's access key
+    });
+    WhenModal<AboutBox>([&](AboutBox* about) {
+        caption = about->windowTitle();
+        version = about->findChild<QLabel*>("aboutVersion")->text();
+        notice = about->findChild<QLabel*>("aboutNotice")->text();
+        about->findChild<QAbstractButton*>("control1")->click();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            rig.Window().mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&rig.Window(), &event);
+    EXPECT_EQ(caption, "About Halden Flash Tool");
+    EXPECT_EQ(version, "Halden Flash Ver. A-7.6");
+    EXPECT_EQ(notice, "Firmware upgrade tool for optical drives.");
+}
+
+TEST(WindowControls, TimerProgressAndTextsBehaveAsTheDialogExpects) {
+    GuiRig rig;
+    QtDialogWindow& window = rig.Window();
+    window.StartTimer(kProgressTimerId, 700);
+    ASSERT_NE(window.ActiveTimer(kProgressTimerId), nullptr);
+    EXPECT_EQ(window.ActiveTimer(kProgressTimerId)->interval(), 700);
+    window.StopTimer(kProgressTimerId);
+    EXPECT_EQ(window.ActiveTimer(kProgressTimerId), nullptr);
+    window.StopTimer(7);  // never started: harmless
+
+    window.SetProgressRange(0, 100);
+    window.SetProgressStep(1);
+    window.SetProgressPos(100);
+    window.StepProgress();
+    EXPECT_EQ(window.ProgressPos(), 0);
+
+    // Bytes outside ASCII come back as they went in.
+    const std::string text = "KESTREL \xE9\xFF DVD";
+    const TreeItem item = window.InsertTreeItem(kNoTreeItem, text, TreeImage::Drive);
+    EXPECT_EQ(window.TreeItemText(item), text);
+    window.SetControlText(ControlId::Log, text + "\r\nx");
+    EXPECT_EQ(window.ControlText(ControlId::Log), text + "\r\nx");
+}
+
+TEST(LogindRestart, AsksTheLoginManagerToRebootInteractively) {
+    const QDBusMessage request = RebootRequest();
+    EXPECT_EQ(request.type(), QDBusMessage::MethodCallMessage);
+    EXPECT_EQ(request.service(), "org.freedesktop.login1");
+    EXPECT_EQ(request.path(), "/org/freedesktop/login1");
+    EXPECT_EQ(request.interface(), "org.freedesktop.login1.Manager");
+    EXPECT_EQ(request.member(), "Reboot");
+    EXPECT_EQ(request.arguments(), QVariantList{true});
+    EXPECT_TRUE(request.isInteractiveAuthorizationAllowed());
+}
+
+}  // namespace
+}  // namespace flashtool::testing
