@@ -25,8 +25,14 @@ FlashDialog::FlashDialog(FlashDialogParts parts)
       restart(parts.restart),
       clock(parts.clock),
       diagnostics(parts.diagnostics),
+      inhibitor(parts.inhibitor),
+      storedRegion(parts.storedRegion),
       transport(std::move(parts.backend), *this),
-      config(ConfigFrom(parts.storedRegion)) {}
+      config(ConfigFrom(parts.storedRegion)),
+      vendor(transport, *this, diagnostics, clock),
+      transfer(transport, clock, diagnostics) {}
+
+FlashDialog::~FlashDialog() { WaitForRun(); }
 
 bool FlashDialog::OnInitDialog() {
     const BrandCode brand = Brand();
@@ -63,14 +69,6 @@ void FlashDialog::ApplyBrandTexts(BrandCode brand) {
     window.SetControlText(ControlId::DevicesLabel, kStringSelectDrive);
     window.SetControlText(ControlId::Exit, kStringClose);
     window.SetControlText(ControlId::Upgrade, kStringUpdate);
-}
-
-void FlashDialog::OnUpgrade() {
-    // The checks and the run are not wired to the button yet. Whatever enabled it, a press
-    // during a run never starts a second one.
-    if (RunInProgress()) {
-        return;
-    }
 }
 
 void FlashDialog::OnTimer(int /*id*/) {

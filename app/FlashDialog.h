@@ -14,14 +14,19 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <thread>
 
 #include "app/DialogWindow.h"
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
+#include "core/SleepInhibitor.h"
 #include "core/FixedText.h"
 #include "core/SystemRestart.h"
 #include "policy/BuildConfig.h"
-#include "policy/GatingHost.h"
+#include "flash/FlashHost.h"
+#include "flash/PageTransfer.h"
+#include "flash/vendor/VendorCommands.h"
+#include "image/FirmwareImage.h"
 #include "policy/GatingState.h"
 #include "transport/ScsiTransport.h"
 #include "transport/UserNotifier.h"
@@ -35,6 +40,7 @@ struct FlashDialogParts {
     SystemRestart& restart;
     Clock& clock;
     DiagnosticSink& diagnostics;
+    SleepInhibitor& inhibitor;
 };
 
 inline constexpr std::string_view kRootItemText = "My Computer";
@@ -43,14 +49,17 @@ inline constexpr std::string_view kCurrentFirmware = " Current firmware : ";
 inline constexpr std::string_view kInitialFail = "Initial fail.";
 inline constexpr std::string_view kNoDeviceFound = "No Device found!";
 inline constexpr std::string_view kRebootFail = "Reboot Fail!!";
+inline constexpr std::string_view kSelectDriveFirst =
+    "No drive selected.Please select a drive to flash!";
 
 // A drive's identification and revision, zero-terminated: 24 + 4 + 1, plus one spare.
 inline constexpr size_t kDriveTextSize = 30;
 
-class FlashDialog final : public GatingHost, public UserNotifier, public DialogHandlers {
+class FlashDialog final : public FlashHost, public UserNotifier, public DialogHandlers {
   public:
     explicit FlashDialog(FlashDialogParts parts);
-    ~FlashDialog() override = default;
+    // Waits for a worker that is still finishing; the dialog never ends during a run.
+    ~FlashDialog() override;
     FlashDialog(const FlashDialog&) = delete;
     FlashDialog& operator=(const FlashDialog&) = delete;
 
@@ -71,8 +80,8 @@ class FlashDialog final : public GatingHost, public UserNotifier, public DialogH
 
     // The log window and the run controls; either thread.
     void AppendLog(std::string_view line) override;
-    void EnableButtons(bool enabled);
-    void Reboot();
+    void EnableButtons(bool enabled) override;
+    void Reboot() override;
 
     // Reporting; either thread.
     void ReportResult(ResultCode code) override;
@@ -89,12 +98,17 @@ class FlashDialog final : public GatingHost, public UserNotifier, public DialogH
 
     // Window operations of a run; either thread.
     void PrepareProgress();  // range 0 to 100, position 0, step 1
-    void SetProgressPos(int position);
-    void StartProgressTimer();
-    void StopProgressTimer();
+    void SetProgressPos(int position) override;
+    void StartProgressTimer() override;
+    void StopProgressTimer() override;
     // Greys (false) or enables the system menu's Close item; while greyed the title bar
     // cannot close the window.
-    void SetCloseEnabled(bool enabled);
+    void SetCloseEnabled(bool enabled) override;
+
+    // The worker of a flash run: RunFlash, then the buttons come back. WaitForRun blocks
+    // until the last worker started has ended (tests, and the end of the program).
+    void FlashWorker();
+    void WaitForRun();
 
     ScsiTransport& Transport() { return transport; }
     const BuildConfig& Config() const { return config; }
@@ -110,15 +124,23 @@ class FlashDialog final : public GatingHost, public UserNotifier, public DialogH
 
   private:
     uint32_t ChildPosition(TreeItem root, TreeItem item) const;
+    bool VerifyRegion() const;
     std::string SelectionDisplay() const;
 
     DialogWindow& window;
     SystemRestart& restart;
     Clock& clock;
     DiagnosticSink& diagnostics;
+    SleepInhibitor& inhibitor;
+    std::span<const uint8_t> storedRegion;
     ScsiTransport transport;
     BuildConfig config;
     GatingState gating;
+    VendorCommands vendor;
+    PageTransfer transfer;
+    FirmwareImage image;
+    std::thread worker;
+    bool upgradeHandlerActive = false;  // the Upgrade handler runs (user-interface thread)
     FixedText<kDriveTextSize> driveText{};
     uint32_t selectedIndex = 0;
     std::atomic<bool> runInProgress{false};

@@ -7,23 +7,23 @@
 namespace flashtool {
 
 FlashToolApplication::FlashToolApplication(std::unique_ptr<PassThroughBackend> backend,
-                                           SystemRestart& restart, Clock& clock,
-                                           DiagnosticSink& diagnostics,
+                                           SystemRestart& restart, SleepInhibitor& inhibitor,
+                                           Clock& clock, DiagnosticSink& diagnostics,
                                            std::span<const uint8_t> storedRegion)
-    : dialog(
-          FlashDialogParts{window, std::move(backend), storedRegion, restart, clock, diagnostics}) {
+    : dialog(FlashDialogParts{window, std::move(backend), storedRegion, restart, clock,
+                              diagnostics, inhibitor}) {
     window.SetHandlers(&dialog);
 }
 
 int RunFlashTool(int argc, char* argv[], std::unique_ptr<PassThroughBackend> backend,
-                 SystemRestart& restart, DiagnosticSink& diagnostics,
+                 SystemRestart& restart, SleepInhibitor& inhibitor, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire) {
     QApplication application(argc, argv);
     // The program ends when the dialog does, never because a message box was the last
     // window open.
     QApplication::setQuitOnLastWindowClosed(false);
     SystemClock clock;
-    FlashToolApplication tool(std::move(backend), restart, clock, diagnostics,
+    FlashToolApplication tool(std::move(backend), restart, inhibitor, clock, diagnostics,
                               EmbeddedStoredRegion());
     if (wire) {
         wire(tool.Dialog());

@@ -15,7 +15,7 @@ namespace flashtool {
 class FlashToolApplication {
   public:
     FlashToolApplication(std::unique_ptr<PassThroughBackend> backend, SystemRestart& restart,
-                         Clock& clock, DiagnosticSink& diagnostics,
+                         SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
                          std::span<const uint8_t> storedRegion);
 
     QtDialogWindow& Window() { return window; }
@@ -31,7 +31,7 @@ class FlashToolApplication {
 
 // What both executables' main() do once the back-end and the restart are chosen.
 int RunFlashTool(int argc, char* argv[], std::unique_ptr<PassThroughBackend> backend,
-                 SystemRestart& restart, DiagnosticSink& diagnostics,
+                 SystemRestart& restart, SleepInhibitor& inhibitor, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire = {});
 
 }  // namespace flashtool

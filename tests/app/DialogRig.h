@@ -13,6 +13,7 @@
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
 #include "emulator/EmulatedBackend.h"
+#include "support/FakeInhibitor.h"
 
 namespace flashtool::testing {
 
@@ -100,7 +101,8 @@ struct DialogRig {
         auto backend = std::make_unique<ObservedBackend>(
             std::make_unique<EmulatedBackend>(drives, diagnostics), counts, loadFails);
         dialog = std::make_unique<FlashDialog>(
-            FlashDialogParts{window, std::move(backend), region, restart, clock, diagnostics});
+            FlashDialogParts{window, std::move(backend), region, restart, clock, diagnostics,
+                             inhibitor});
     }
 
     // Start-up with the notice accepted (unless the test scripted other answers).
@@ -120,6 +122,7 @@ struct DialogRig {
     CapturedDiagnostics diagnostics;
     FakeClock clock;
     FakeRestart restart;
+    FakeInhibitor inhibitor;
     ObservedBackend::Counts counts;
     std::array<uint8_t, 64> region;
     std::vector<std::shared_ptr<VirtualDrive>> drives;

@@ -138,10 +138,11 @@ TEST(Startup, AStoredRegionTooShortForTheConfigurationGreysEveryDrive) {
     CapturedDiagnostics diagnostics;
     FakeClock clock;
     FakeRestart restart;
+    FakeInhibitor inhibitor;
     std::vector<std::shared_ptr<VirtualDrive>> drives{std::make_shared<VirtualDrive>()};
     const std::array<uint8_t, 10> shortRegion{'T', 'A', 'R', 'N', '2'};
     FlashDialog dialog({window, std::make_unique<EmulatedBackend>(drives, diagnostics), shortRegion,
-                        restart, clock, diagnostics});
+                        restart, clock, diagnostics, inhibitor});
     ASSERT_TRUE(dialog.OnInitDialog());
     EXPECT_FALSE(IsMakerBuild(dialog.Config().BuildKey()));
     ASSERT_EQ(window.nodes.size(), 2u);

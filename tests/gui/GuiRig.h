@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/qt/FlashToolApplication.h"
+#include "support/FakeInhibitor.h"
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
 #include "data/EmbeddedRegion.h"
@@ -29,8 +30,8 @@ class RefusingRestart final : public SystemRestart {
 
 struct GuiRig {
     explicit GuiRig(std::vector<std::shared_ptr<VirtualDrive>> drives = MakeDemoDrives())
-        : tool(std::make_unique<EmulatedBackend>(std::move(drives), diagnostics), restart, clock,
-               diagnostics, EmbeddedStoredRegion()) {
+        : tool(std::make_unique<EmulatedBackend>(std::move(drives), diagnostics), restart, inhibitor,
+               clock, diagnostics, EmbeddedStoredRegion()) {
         tool.Window().SetMessageBoxProvider([this](const MessageBoxRequest& request) {
             boxes.push_back(request);
             boxThreads.push_back(std::this_thread::get_id());
@@ -59,6 +60,7 @@ struct GuiRig {
     std::vector<MessageBoxRequest> boxes;
     std::vector<std::thread::id> boxThreads;
     std::deque<BoxAnswer> answers;
+    FakeInhibitor inhibitor;
     FlashToolApplication tool;
 };
 

@@ -21,6 +21,7 @@
 #include "app/controls/CTreeCtrlEx.h"
 #include "app/qt/AboutBox.h"
 #include "app/qt/FlashToolApplication.h"
+#include "support/FakeInhibitor.h"
 #include "app/qt/UiThread.h"
 #include "data/EmbeddedRegion.h"
 #include "emulator/DemoDrives.h"
@@ -111,16 +112,14 @@ bool AboutClosed() {
     return qobject_cast<AboutBox*>(QApplication::activeModalWidget()) == nullptr;
 }
 
-// Forwards to the dialog and counts the Upgrade presses (the command itself comes later).
+// Forwards to the dialog but only counts the Upgrade presses: these tests are about the
+// input reaching the controls; the upgrade itself is driven in its own session test.
 class CountingHandlers final : public DialogHandlers {
   public:
     explicit CountingHandlers(FlashDialog& dialog) : dialog(dialog) {}
     bool OnInitDialog() override { return dialog.OnInitDialog(); }
     void OnSelectionChanged() override { dialog.OnSelectionChanged(); }
-    void OnUpgrade() override {
-        ++upgrades;
-        dialog.OnUpgrade();
-    }
+    void OnUpgrade() override { ++upgrades; }
     void OnTimer(int id) override { dialog.OnTimer(id); }
     bool OnCancel() override { return dialog.OnCancel(); }
     std::atomic<int> upgrades = 0;
@@ -131,8 +130,8 @@ class CountingHandlers final : public DialogHandlers {
 
 struct XRig {
     XRig()
-        : tool(std::make_unique<EmulatedBackend>(MakeDemoDrives(), diagnostics), restart, clock,
-               diagnostics, EmbeddedStoredRegion()),
+        : tool(std::make_unique<EmulatedBackend>(MakeDemoDrives(), diagnostics), restart, inhibitor,
+               clock, diagnostics, EmbeddedStoredRegion()),
           handlers(tool.Dialog()) {
         tool.Window().SetHandlers(&handlers);
     }
@@ -154,6 +153,7 @@ struct XRig {
     class : public SystemRestart {
         bool RequestRestart() override { return false; }
     } restart;
+    FakeInhibitor inhibitor;
     FlashToolApplication tool;
     CountingHandlers handlers;
 };

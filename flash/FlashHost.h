@@ -1,0 +1,25 @@
+#pragma once
+
+// What the flash run needs from the main window besides the gating's services: the
+// progress bar and its heartbeat timer, the two command buttons, the Close item of the
+// window menu, and the restart. Every call may come from the flash worker; the window
+// carries it to the user-interface thread and returns when it has been done there.
+
+#include "policy/GatingHost.h"
+
+namespace flashtool {
+
+class FlashHost : public GatingHost {
+public:
+    virtual void SetProgressPos(int position) = 0;
+    // Timer 1: every 700 ms the progress bar advances by one step.
+    virtual void StartProgressTimer() = 0;
+    virtual void StopProgressTimer() = 0;
+    virtual void EnableButtons(bool enabled) = 0;
+    // Greys (false) or enables the Close item of the window menu.
+    virtual void SetCloseEnabled(bool enabled) = 0;
+    // Restarts the computer, or tells the user that the system refused.
+    virtual void Reboot() = 0;
+};
+
+}  // namespace flashtool

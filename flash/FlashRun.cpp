@@ -1,0 +1,217 @@
+#include "flash/FlashRun.h"
+
+#include <string_view>
+
+#include "core/FixedText.h"
+#include "image/ImageLayout.h"
+#include "image/PayloadCheck.h"
+
+namespace flashtool {
+
+namespace {
+
+constexpr std::string_view kConfirmQuestion = "Do you really want to upgrade ?";
+constexpr std::string_view kEjectPathExemptTarget = "ATAPI   DVD+RW 3X5X18   ";
+constexpr uint8_t kRecordLocationPrimary = 0x02;
+constexpr uint8_t kRecordLocationSecondary = 0x24;
+constexpr uint8_t kRecordLength = 4;
+constexpr uint8_t kMaxStoredPagesForInflate = 0x80;
+constexpr std::string_view kInhibitWho = "Optical drive firmware update";
+constexpr std::string_view kInhibitWhy =
+    "A drive's firmware is being written; an interruption now can ruin the drive.";
+constexpr std::string_view kInhibitRefusedLine =
+    "The computer could not be kept awake during the update: do not let it sleep or shut down.";
+
+bool IsMethodDigit(char digit) { return digit >= '0' && digit <= '4'; }
+
+bool FamilyIs(const GatingState& state, std::string_view family) {
+    return SameBytes(WholeField(state.currentFamily), family, family.size());
+}
+
+MessageBoxRequest Question(std::string_view text, std::string_view caption) {
+    return {std::string(text), std::string(caption), BoxButtons::OkCancel, BoxIcon::Exclamation};
+}
+
+}  // namespace
+
+// The run's working values; discarded when it ends.
+struct FlashRun::Plan {
+    PayloadSelection selection;
+    RunningSums sums;
+    char method = '\0';
+    BrandCode brand = BrandCode::Other;
+    uint8_t pageCount = 0;
+    bool expanded = false;
+    bool longWait = false;
+};
+
+void FlashRun::Log(std::string_view line) { context.host.AppendLog(line); }
+
+int FlashRun::RunFlash() {
+    FlashHost& host = context.host;
+    const BuildConfig& config = context.config;
+    const GatingState& state = context.state;
+    Plan plan;
+    plan.selection = SelectPayload(state.variantTag, config, state.payloadHeader);
+    const auto staged = CheckPayload(context.image, context.storedRegion, plan.selection, host);
+    if (!staged) {
+        host.ReportResult(ResultCode::ChecksumMismatch);
+        return 0;
+    }
+    plan.sums = *staged;
+    plan.pageCount = plan.selection.storedPageCount;
+    plan.method = config.TransferMethodDigit();
+    if (!IsMethodDigit(plan.method)) {
+        return 0;  // a build without a transfer method ends here, silently
+    }
+    plan.brand = DeriveBrandCode(config.RevisionPattern());
+    if (plan.method != '0') {
+        context.vendor.WaitUntilReady();
+    }
+    const MessageBoxRequest confirm{std::string(kConfirmQuestion), std::nullopt,
+                                    BoxButtons::OkCancel, BoxIcon::Exclamation};
+    if (host.ShowMessageBox(confirm) != BoxAnswer::Ok) {
+        host.ReportResult(ResultCode::UserCancelled);
+        return 0;
+    }
+    host.StartProgressTimer();
+
+    // From the first command that changes the drive until the records are written back,
+    // the computer must not sleep or shut down. Released before the restart question, which
+    // the lock would otherwise block.
+    {
+        auto awake = context.inhibitor.Acquire(kInhibitWho, kInhibitWhy);
+        if (!awake) {
+            Log(kInhibitRefusedLine);
+        }
+        if (plan.method == '2' && PreSteps(plan) == Step::End) {
+            return 0;
+        }
+        Log("Start to upgrade...");
+        Log("Don't turn off the power!!");
+        host.SetCloseEnabled(false);
+
+        TransferInputs inputs;
+        inputs.storedRegion = context.storedRegion;
+        inputs.methodDigit = plan.method;
+        inputs.selectedSize = plan.selection.size;
+        inputs.storedPageCount = plan.selection.storedPageCount;
+        inputs.stagingFirst = static_cast<uint32_t>(plan.selection.first);
+        inputs.linearSum = plan.sums.Linear();
+        inputs.rotatedSum = plan.sums.Rotated();
+        inputs.expanded = plan.expanded;
+        inputs.expandedPageCount = plan.expanded ? plan.pageCount : 0;
+        inputs.workBuffer = context.image.WorkBuffer();
+        inputs.buildFamily = config.FamilyCode();
+        inputs.currentFamily = state.CurrentFamilyText();
+        if (context.transfer.TransferImage(inputs) == PageTransfer::kFailed) {
+            host.ReportResult(ResultCode::UpdateFailed);
+            host.SetCloseEnabled(true);
+            return 0;
+        }
+        if (Complete(plan) == 0) {
+            return 0;
+        }
+    }
+    AskToRestart(plan.brand);
+    return 1;
+}
+
+FlashRun::Step FlashRun::PreSteps(Plan& plan) {
+    FlashHost& host = context.host;
+    const GatingState& state = context.state;
+    VendorCommands& vendor = context.vendor;
+    if (FamilyIs(state, "KM2100") &&
+        !SameBytes(context.config.TargetId(), kEjectPathExemptTarget, kEjectPathExemptTarget.size())) {
+        plan.longWait = true;
+        vendor.EjectMedium();
+        return Step::Continue;
+    }
+    if (!vendor.VendorHandshake()) {
+        host.ReportResult(ResultCode::CommandFailed);
+        return Step::End;
+    }
+    if (state.oemFamily &&
+        (!vendor.WriteModelRecord(state.oemCode, kRecordLocationPrimary, kRecordLength, true) ||
+         !vendor.WriteModelRecord(state.oemCode, kRecordLocationSecondary, kRecordLength, true))) {
+        host.ReportResult(ResultCode::CheckFailed);
+        return Step::End;
+    }
+    if (state.oemRevisionAhead &&
+        !vendor.CheckHardwareVariant(plan.selection.storedPageCount, state.oemCode)) {
+        host.ReportResult(ResultCode::NotAllowed);
+        return Step::End;
+    }
+    return Decompress(plan);
+}
+
+FlashRun::Step FlashRun::Decompress(Plan& plan) {
+    const uint8_t stored = plan.selection.storedPageCount;
+    if (FamilyIs(context.state, "KM3180") || stored >= kMaxStoredPagesForInflate ||
+        !context.vendor.ReadBufferSize()) {
+        return Step::Continue;
+    }
+    const uint8_t expandedPages = context.image.InflatePayload(stored);
+    const auto sums = expandedPages == kInflateFailed
+                          ? std::nullopt
+                          : context.image.ExpandedImageSums(expandedPages);
+    if (!sums) {
+        // Nothing more is sent. The heartbeat started at the confirmation would otherwise
+        // keep the bar moving as if the run were still going.
+        context.host.StopProgressTimer();
+        context.host.SetProgressPos(0);
+        return Step::End;
+    }
+    plan.pageCount = expandedPages;
+    plan.expanded = true;
+    plan.sums = *sums;
+    return Step::Continue;
+}
+
+int FlashRun::Complete(const Plan& plan) {
+    FlashHost& host = context.host;
+    if (plan.longWait) {
+        context.clock.SleepMs(kEjectPathExtraSettleMs);
+    }
+    context.clock.SleepMs(kSettleMs);
+    host.EnableButtons(true);
+    Log(" ");
+    Log(plan.brand == BrandCode::WV ? "Done" : "======== SUCCEED ========");
+    Log(" ");
+    host.SetProgressPos(100);
+    host.StopProgressTimer();
+    host.SetCloseEnabled(true);
+    if (context.state.oemFamily && !context.vendor.FinishModelRecords(context.state.oemCode)) {
+        return 0;
+    }
+    return 1;
+}
+
+void FlashRun::AskToRestart(BrandCode brand) {
+    FlashHost& host = context.host;
+    MessageBoxRequest question;
+    switch (brand) {
+        case BrandCode::WV:
+            question = Question("Upgrade completed! Do you want to Restart the computer Now ?",
+                                "Reboot Warning");
+            break;
+        case BrandCode::QZ:
+            host.ShowMessageBox({"\n Firmware has been updated successfully !   \n",
+                                 std::string("Information"), BoxButtons::Ok, BoxIcon::Information});
+            question = Question("\n Your computer needs to be rebooted.    \n", "Reboot Warning");
+            break;
+        default:
+            question = Question(
+                "Upgrade completed! Do you want to Restart the computer Now ?\n\nIf your device is "
+                "an external model (USB/1394), please also cycle power on your device to ensure it "
+                "will function properly.",
+                "Reboot Warning");
+            break;
+    }
+    if (host.ShowMessageBox(question) == BoxAnswer::Ok) {
+        Log("Restart the computer");
+        host.Reboot();
+    }
+}
+
+}  // namespace flashtool

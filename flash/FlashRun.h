@@ -1,0 +1,63 @@
+#pragma once
+
+// One firmware update of the selected drive, run on the flash worker once the Upgrade
+// command's checks have passed: verify the payload, ask for a last confirmation, run the
+// maker's pre-steps, hand the pages to the build's transfer method, wait for the drive to
+// settle, report, and offer to restart the computer.
+//
+// The worker has the transport, the image buffers and the gating's values to itself while
+// it runs; the window is reached only through FlashHost.
+
+#include <cstdint>
+#include <span>
+
+#include "core/Clock.h"
+#include "core/SleepInhibitor.h"
+#include "flash/FlashHost.h"
+#include "flash/PageTransfer.h"
+#include "flash/vendor/VendorCommands.h"
+#include "image/FirmwareImage.h"
+#include "policy/BuildConfig.h"
+#include "policy/GatingState.h"
+#include "transport/ScsiTransport.h"
+
+namespace flashtool {
+
+struct FlashRunContext {
+    ScsiTransport& transport;
+    VendorCommands& vendor;
+    PageTransfer& transfer;
+    FirmwareImage& image;
+    FlashHost& host;
+    Clock& clock;
+    SleepInhibitor& inhibitor;
+    const BuildConfig& config;
+    const GatingState& state;
+    std::span<const uint8_t> storedRegion;
+};
+
+// Settle times after a transfer, in milliseconds.
+constexpr uint32_t kSettleMs = 5000;
+constexpr uint32_t kEjectPathExtraSettleMs = 50000;
+
+class FlashRun {
+public:
+    explicit FlashRun(const FlashRunContext& context) : context(context) {}
+
+    // 1 when the run reached the restart question, 0 on every other end.
+    int RunFlash();
+
+private:
+    struct Plan;
+    enum class Step : uint8_t { Continue, End };
+
+    Step PreSteps(Plan& plan);
+    Step Decompress(Plan& plan);
+    int Complete(const Plan& plan);
+    void AskToRestart(BrandCode brand);
+    void Log(std::string_view line);
+
+    FlashRunContext context;
+};
+
+}  // namespace flashtool
