@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "FakeDialogWindow.h"
+#include "support/FakeDialogWindow.h"
+#include "support/FakeRestart.h"
 #include "app/FlashDialog.h"
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
@@ -78,16 +79,6 @@ class ObservedBackend final : public PassThroughBackend {
     std::unique_ptr<PassThroughBackend> inner;
     Counts& counts;
     bool loadFails;
-};
-
-class FakeRestart final : public SystemRestart {
-  public:
-    bool accept = true;
-    int requests = 0;
-    bool RequestRestart() override {
-        ++requests;
-        return accept;
-    }
 };
 
 struct DialogRig {

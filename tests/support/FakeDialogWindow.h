@@ -43,6 +43,7 @@ class FakeDialogWindow final : public DialogWindow {
     TreeItem selected = kNoTreeItem;
     int progressMin = 0, progressMax = 100, progressPos = 0, progressStep = 10;
     std::map<int, uint32_t> runningTimers;  // id -> period
+    int timerStarts = 0;
     std::vector<ShownBox> boxes;
     std::deque<BoxAnswer> answers;
     bool closeEnabled = true;
@@ -110,7 +111,10 @@ class FakeDialogWindow final : public DialogWindow {
         progressPos = SteppedProgress(progressPos, progressStep, progressMin, progressMax);
     }
     int ProgressPos() const override { return progressPos; }
-    void StartTimer(int id, uint32_t periodMs) override { runningTimers[id] = periodMs; }
+    void StartTimer(int id, uint32_t periodMs) override {
+        runningTimers[id] = periodMs;
+        ++timerStarts;
+    }
     void StopTimer(int id) override { runningTimers.erase(id); }
 
     BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override {

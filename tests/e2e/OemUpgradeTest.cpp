@@ -1,0 +1,115 @@
+// Runs of wildcard builds for OEM families: the model records around the transfer, the
+// hardware check, and the eject path of the oldest family. The regions are packed here.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "UpgradeRig.h"
+#include "tools/fwpack/RegionPacker.h"
+#include "tools/fwpack/SyntheticFirmware.h"
+
+namespace flashtool::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr std::string_view kAnyDrive = "*                       ";
+
+std::vector<uint8_t> FirmwareFor(const std::string& family) {
+    return GenerateSyntheticFirmware({"1.2b", family, 512 * 1024, 7, 200000});
+}
+
+std::vector<uint8_t> WildcardRegion(const std::string& family) {
+    BuildDescription build;
+    build.key = "TARN2";
+    build.target = std::string(kAnyDrive);
+    build.revision = "1.2b";
+    build.family = family;
+    build.pattern = "QZ*.**";
+    const PackResult packed = PackRegion(build, FirmwareFor(family), {});
+    EXPECT_TRUE(packed.error.empty()) << packed.error;
+    return packed.region;
+}
+
+size_t Count(const VirtualDrive& drive, uint8_t op, std::optional<uint8_t> sub = std::nullopt) {
+    size_t n = 0;
+    for (const TraceEntry& entry : drive.Trace()) {
+        n += entry.cdb[0] == op && (!sub || entry.cdb[1] == *sub);
+    }
+    return n;
+}
+
+struct OemUpgrade : ::testing::Test {
+    // A drive of family KM3130 below its OEM boundary revision (1.12): the checks set the
+    // records to 0x30 first, the run marks them, and they are written back at the end.
+    UpgradeRig rig{WildcardRegion("KM3130"), {{"KESTREL CDRW/DVD KC3130 ", "1.10", "", false}}};
+};
+
+TEST_F(OemUpgrade, TheRecordsAreMarkedForTheTransferAndWrittenBackClearAfterIt) {
+    rig.StartAndSelect(0);
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
+
+    EXPECT_EQ(rig.Drive().Revision(), "1.2b");
+    EXPECT_TRUE(rig.Drive().Transfer().installedImage == FirmwareFor("KM3130"));
+    const VendorState& vendor = rig.Drive().Vendor();
+    EXPECT_EQ(vendor.recordWrites, 6u);  // two by the checks, two marked, two cleared
+    EXPECT_THAT(vendor.recordAt02, ElementsAre(0x30, 0x00, 0x5A, 0xC3));
+    EXPECT_THAT(vendor.recordAt24, ElementsAre(0x30, 0x00, 0x5A, 0xC3));
+    EXPECT_EQ(Count(rig.Drive(), 0xFA), 32u);  // expanded: 512 KB
+    EXPECT_EQ(rig.LogLines().back(), " ");
+    EXPECT_TRUE(rig.Idle(100));
+}
+
+TEST_F(OemUpgrade, AFailedMarkedWriteEndsWithCheckFailedBeforeAnyPage) {
+    // The checks write twice; the fourth write is the run's second, marked one.
+    rig.Drive().AddFault(Fault{0xF5, 0x03, 4, FaultKind::TransportFailure, {}});
+    rig.StartAndSelect(0);
+    rig.Upgrade();
+    EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?",
+                                            "The drive is not allowed to be updated."));
+    EXPECT_TRUE(rig.Drive().Vendor().UpdateMarked());  // the first record already carries it
+    EXPECT_EQ(rig.Drive().Trace().back().cdb[1], 0x03);
+    EXPECT_EQ(rig.ChangingCommands(), 4u);
+    EXPECT_TRUE(rig.Idle(0));
+}
+
+TEST_F(OemUpgrade, AFailedWriteBackStillReportsSuccessButAsksNothingMore) {
+    rig.Drive().AddFault(Fault{0xF5, 0x03, 5, FaultKind::TransportFailure, {}});
+    rig.StartAndSelect(0);
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok});
+    EXPECT_EQ(rig.Drive().Revision(), "1.2b");
+    EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?"));
+    const auto log = rig.LogLines();
+    EXPECT_THAT(std::vector<std::string>(log.end() - 3, log.end()),
+                ElementsAre(" ", "======== SUCCEED ========", " "));
+    EXPECT_EQ(rig.restart.requests, 0);
+    EXPECT_TRUE(rig.Idle(100));
+}
+
+TEST(OemUpgradeAhead, ADriveAheadOfItsBoundaryWithTheLargeBufferIsNotAllowed) {
+    // Revision 1.13 is past the boundary 1.12: the run checks the hardware, and a drive with
+    // the large buffer does not take the 0x30 variant's image.
+    UpgradeRig rig{WildcardRegion("KM3130"), {{"KESTREL CDRW/DVD KC3130 ", "1.13", "", false}}};
+    rig.StartAndSelect(0);
+    rig.Upgrade();
+    EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?",
+                                            "The drive is not allowed to be updated."));
+    EXPECT_EQ(rig.Drive().Trace().back().cdb[0], 0x5A);
+    EXPECT_EQ(Count(rig.Drive(), 0xFA), 0u);
+    EXPECT_TRUE(rig.Idle(0));
+}
+
+TEST(OemUpgradeEject, TheOldestFamilyIsEjectedInsteadOfTheHandshakeAndWaitsLonger) {
+    UpgradeRig rig{WildcardRegion("KM2100"), {{"KESTREL CD-RW KC-2100   ", "1.10", "", false}}};
+    rig.StartAndSelect(0);
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
+    EXPECT_EQ(Count(rig.Drive(), 0x1B), 1u);
+    EXPECT_EQ(Count(rig.Drive(), 0xFD, 0xF1), 0u);
+    EXPECT_EQ(Count(rig.Drive(), 0x5A), 0u);  // no decompression on this path
+    EXPECT_EQ(rig.Drive().Revision(), "1.2b");
+    EXPECT_THAT(rig.clock.Sleeps(), ::testing::IsSupersetOf({50000u, 5000u}));
+    EXPECT_TRUE(rig.Idle(100));
+}
+
+}  // namespace
+}  // namespace flashtool::testing
