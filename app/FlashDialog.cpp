@@ -143,8 +143,11 @@ bool FlashDialog::BeginRun() {
 }
 
 void FlashDialog::EndRun() {
+    // The buttons first, the flag last: once the flag is clear the worker touches the window
+    // no more, so the user-interface thread may wait for it to end without a deadlock.
+    window.EnableControl(ControlId::Upgrade, true);
+    window.EnableControl(ControlId::Exit, true);
     runInProgress.store(false);
-    EnableButtons(true);
 }
 
 void FlashDialog::PrepareProgress() {

@@ -91,7 +91,7 @@ class FlashDialog final : public FlashHost, public UserNotifier, public DialogHa
     void ShowMessage(std::string_view text) override;
 
     // The run-in-progress flag. BeginRun is false when a run is already in progress; EndRun
-    // clears the flag and then enables both buttons (the worker's last act).
+    // enables both buttons and then clears the flag (the worker's last act).
     bool BeginRun();
     void EndRun();
     bool RunInProgress() const { return runInProgress.load(); }
@@ -106,7 +106,9 @@ class FlashDialog final : public FlashHost, public UserNotifier, public DialogHa
     void SetCloseEnabled(bool enabled) override;
 
     // The worker of a flash run: RunFlash, then the buttons come back. WaitForRun blocks
-    // until the last worker started has ended (tests, and the end of the program).
+    // until the last worker started has ended (tests, and the end of the program); on the
+    // user-interface thread call it only once RunInProgress() is false, since the worker's
+    // last window calls are served there.
     void FlashWorker();
     void WaitForRun();
 
