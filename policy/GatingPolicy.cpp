@@ -37,7 +37,7 @@ bool Gating::CheckUpdatePolicy() {
     bool prepare = false;
 
     if (wildcard) {
-        ResolveFamilyIn(context.tables.models, DriveIdentification(), state.currentFamily);
+        ResolveFamily(DriveIdentification(), state.currentFamily, context.tables.models);
         if (IsFactoryRevision(DriveRevision())) {
             return FactoryRevisionAccepted();
         }
@@ -103,7 +103,7 @@ bool Gating::WildcardFamilyAccepted() {
 // the model records are prepared first, or only marks the drive as ahead. False: the
 // build's family does not fit the row.
 bool Gating::ApplyOemRevisionRow(bool& downgradesBarred, bool& prepare) {
-    const auto row = FindOemRevisionIn(context.tables.oemRevisions, DriveIdentification());
+    const auto row = FindOemRevision(DriveIdentification(), context.tables.oemRevisions);
     if (!row) {
         return true;
     }

@@ -22,9 +22,10 @@ std::span<const OemRevisionRow> OemRevisionTable() {
     return kOemRevisionRows;
 }
 
-void ResolveFamily(std::string_view description, FixedText<10>& currentFamily) {
+void ResolveFamily(std::string_view description, FixedText<10>& currentFamily,
+                   std::span<const ModelRow> rows) {
     currentFamily.fill('\0');
-    for (const ModelRow& row : ModelFamilyTable()) {
+    for (const ModelRow& row : rows) {
         if (SameBytes(row.identification, description, kIdentificationSize)) {
             // Family codes are at most 7 characters; the rest of the 10 bytes stays zero.
             std::copy_n(row.family.begin(), std::min(row.family.size(), currentFamily.size() - 1),
@@ -34,8 +35,9 @@ void ResolveFamily(std::string_view description, FixedText<10>& currentFamily) {
     }
 }
 
-std::optional<OemRevisionRow> FindOemRevision(std::string_view identification) {
-    for (const OemRevisionRow& row : OemRevisionTable()) {
+std::optional<OemRevisionRow> FindOemRevision(std::string_view identification,
+                                              std::span<const OemRevisionRow> rows) {
+    for (const OemRevisionRow& row : rows) {
         if (SameBytes(row.identification, identification, kIdentificationSize)) {
             return row;
         }

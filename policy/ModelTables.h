@@ -29,12 +29,15 @@ std::span<const ModelRow> ModelFamilyTable();
 std::span<const std::string_view> FamilyCodes();
 std::span<const OemRevisionRow> OemRevisionTable();
 
-// Clears `currentFamily`, then copies the family of the first model-table row whose 24
-// identification bytes equal the first 24 bytes of `description` (byte for byte, case and
-// blanks significant). Stays empty when no row matches or the description is shorter.
-void ResolveFamily(std::string_view description, FixedText<10>& currentFamily);
+// Clears `currentFamily`, then copies the family of the first row whose 24 identification
+// bytes equal the first 24 bytes of `description` (byte for byte, case and blanks
+// significant). Stays empty when no row matches or the description is shorter. The rows are
+// the build's model table unless a test hands in its own.
+void ResolveFamily(std::string_view description, FixedText<10>& currentFamily,
+                   std::span<const ModelRow> rows = ModelFamilyTable());
 
 // The first OEM revision row whose identification equals the first 24 bytes given.
-std::optional<OemRevisionRow> FindOemRevision(std::string_view identification);
+std::optional<OemRevisionRow> FindOemRevision(
+    std::string_view identification, std::span<const OemRevisionRow> rows = OemRevisionTable());
 
 }  // namespace flashtool
