@@ -27,7 +27,7 @@ inline constexpr TreeItem kNoTreeItem = 0;
 enum class TreeImage : uint8_t { Computer = 0, Drive = 1 };
 
 class DialogWindow {
-  public:
+public:
     virtual ~DialogWindow() = default;
 
     // Runs `work` on the user-interface thread and returns when it is done, so that a
@@ -94,7 +94,7 @@ constexpr int SteppedProgress(int position, int step, int minimum, int maximum) 
 
 // What the window reports back to the dialog, always on the user-interface thread.
 class DialogHandlers {
-  public:
+public:
     virtual ~DialogHandlers() = default;
     // Runs the start-up sequence; false when the dialog was ended during it.
     virtual bool OnInitDialog() = 0;

@@ -15,7 +15,7 @@ inline constexpr std::string_view kEmulatedRestartLine =
     "Restart requested: the emulated build does not restart the computer.";
 
 class EmulatedRestart final : public SystemRestart {
-  public:
+public:
     explicit EmulatedRestart(DiagnosticSink& diagnostics) : diagnostics(diagnostics) {}
 
     // Where the line goes besides standard output (the dialog's log window).
@@ -23,7 +23,7 @@ class EmulatedRestart final : public SystemRestart {
 
     bool RequestRestart() override;
 
-  private:
+private:
     DiagnosticSink& diagnostics;
     std::function<void(std::string_view)> log;
 };

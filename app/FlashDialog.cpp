@@ -32,7 +32,9 @@ FlashDialog::FlashDialog(FlashDialogParts parts)
       vendor(transport, *this, diagnostics, clock),
       transfer(transport, clock, diagnostics) {}
 
-FlashDialog::~FlashDialog() { WaitForRun(); }
+FlashDialog::~FlashDialog() {
+    WaitForRun();
+}
 
 bool FlashDialog::OnInitDialog() {
     const BrandCode brand = Brand();

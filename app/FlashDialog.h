@@ -19,14 +19,14 @@
 #include "app/DialogWindow.h"
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
-#include "core/SleepInhibitor.h"
 #include "core/FixedText.h"
+#include "core/SleepInhibitor.h"
 #include "core/SystemRestart.h"
-#include "policy/BuildConfig.h"
 #include "flash/FlashHost.h"
 #include "flash/PageTransfer.h"
 #include "flash/vendor/VendorCommands.h"
 #include "image/FirmwareImage.h"
+#include "policy/BuildConfig.h"
 #include "policy/GatingState.h"
 #include "transport/ScsiTransport.h"
 #include "transport/UserNotifier.h"
@@ -56,7 +56,7 @@ inline constexpr std::string_view kSelectDriveFirst =
 inline constexpr size_t kDriveTextSize = 30;
 
 class FlashDialog final : public FlashHost, public UserNotifier, public DialogHandlers {
-  public:
+public:
     explicit FlashDialog(FlashDialogParts parts);
     // Waits for a worker that is still finishing; the dialog never ends during a run.
     ~FlashDialog() override;
@@ -124,7 +124,7 @@ class FlashDialog final : public FlashHost, public UserNotifier, public DialogHa
     Clock& GetClock() { return clock; }
     DiagnosticSink& Diagnostics() { return diagnostics; }
 
-  private:
+private:
     uint32_t ChildPosition(TreeItem root, TreeItem item) const;
     bool VerifyRegion() const;
     std::string SelectionDisplay() const;

@@ -34,8 +34,8 @@ void FlashDialog::OnUpgrade() {
 
     const std::string shown = window.ControlText(ControlId::Log).substr(0, kShownTextLimit);
     if (SameBytes(shown, kNoDriveSelected, kNoDriveSelected.size())) {
-        window.ShowMessageBox({std::string(kSelectDriveFirst), std::nullopt, BoxButtons::Ok,
-                               BoxIcon::Exclamation});
+        window.ShowMessageBox(
+            {std::string(kSelectDriveFirst), std::nullopt, BoxButtons::Ok, BoxIcon::Exclamation});
         return;
     }
     const GatingContext context{transport, vendor, *this, clock, config, gating, storedRegion};
@@ -56,8 +56,8 @@ void FlashDialog::OnUpgrade() {
 }
 
 void FlashDialog::FlashWorker() {
-    const FlashRunContext context{transport, vendor, transfer, image,  *this,
-                                  clock,     inhibitor, config, gating, storedRegion};
+    const FlashRunContext context{transport, vendor,    transfer, image,  *this,
+                                  clock,     inhibitor, config,   gating, storedRegion};
     FlashRun run(context);
     run.RunFlash();
     EndRun();

@@ -38,9 +38,9 @@ struct UpgradeBench {
     testing::FakeInhibitor inhibitor;
     std::shared_ptr<VirtualDrive> drive = std::make_shared<VirtualDrive>(
         VirtualDriveSetup{"ORIN    DVD RW QV-5500A ", "1.0d", "ORIN      QZ", false});
-    FlashDialog dialog{FlashDialogParts{
-        window, std::make_unique<EmulatedBackend>(std::vector{drive}, diagnostics),
-        EmbeddedStoredRegion(), restart, clock, diagnostics, inhibitor}};
+    FlashDialog dialog{
+        FlashDialogParts{window, std::make_unique<EmulatedBackend>(std::vector{drive}, diagnostics),
+                         EmbeddedStoredRegion(), restart, clock, diagnostics, inhibitor}};
 
     UpgradeBench() {
         window.answers.push_back(BoxAnswer::Ok);

@@ -11,8 +11,12 @@
 
 namespace flashtool {
 
-constexpr uint8_t HighByte(uint16_t value) { return static_cast<uint8_t>(value >> 8); }
-constexpr uint8_t LowByte(uint16_t value) { return static_cast<uint8_t>(value & 0xFF); }
+constexpr uint8_t HighByte(uint16_t value) {
+    return static_cast<uint8_t>(value >> 8);
+}
+constexpr uint8_t LowByte(uint16_t value) {
+    return static_cast<uint8_t>(value & 0xFF);
+}
 
 constexpr uint16_t BigEndian16(uint8_t high, uint8_t low) {
     return static_cast<uint16_t>((high << 8) | low);

@@ -36,7 +36,9 @@ inline bool SameBytes(std::string_view a, std::string_view b, size_t count) {
 }
 
 // Upper-cases a-z only; every other byte stays as it is.
-constexpr char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+constexpr char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 inline bool SameBytesUpper(std::string_view a, std::string_view b, size_t count) {
     if (a.size() < count || b.size() < count) {

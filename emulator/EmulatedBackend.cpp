@@ -48,7 +48,9 @@ EmulatedBackend::EmulatedBackend(std::vector<std::shared_ptr<VirtualDrive>> driv
                                  DiagnosticSink& diagnosticsIn)
     : drives(std::move(drivesIn)), open(drives.size(), false), diagnostics(diagnosticsIn) {}
 
-void EmulatedBackend::BeginDiscovery() { next = 0; }
+void EmulatedBackend::BeginDiscovery() {
+    next = 0;
+}
 
 std::optional<DeviceAddress> EmulatedBackend::NextCandidate() {
     if (next >= drives.size()) {

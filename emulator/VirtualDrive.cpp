@@ -1,9 +1,9 @@
 #include "emulator/VirtualDrive.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
-
-#include <zlib.h>
 
 #include "transport/DeviceEntry.h"
 #include "transport/Inquiry.h"
@@ -72,7 +72,7 @@ PassThroughOutcome VirtualDrive::Dispatch(const ScsiRequest& request) {
             return HandleVendor(request);
         case 0xFD:  // the handshake is sub-function 0xF1; 0x07 carries pages
             return request.cdb.size() > 1 && request.cdb[1] == 0xF1 ? HandleVendor(request)
-                                                                     : HandleTransfer(request);
+                                                                    : HandleTransfer(request);
         case 0xFA:
         case 0xF2:
         case 0x3B:  // WRITE BUFFER
@@ -117,7 +117,8 @@ PassThroughOutcome VirtualDrive::Inquiry(const ScsiRequest& request) {
     reply[2] = 0x00;
     reply[3] = 0x32;  // response data format 2
     reply[4] = static_cast<uint8_t>(kInquiryReplyLength - 5);
-    std::memcpy(reply.data() + kInquiryIdentificationOffset, identification.data(), kIdentificationLength);
+    std::memcpy(reply.data() + kInquiryIdentificationOffset, identification.data(),
+                kIdentificationLength);
     std::memcpy(reply.data() + kInquiryRevisionOffset, revision.data(), kRevisionLength);
     std::memcpy(reply.data() + kOemTagOffset, oemTag.data(), kOemTagLength);
     // The drive returns at most the allocation length of the CDB.
@@ -141,12 +142,14 @@ void VirtualDrive::Record(const ScsiRequest& request, const PassThroughOutcome& 
     entry.direction = request.direction;
     entry.length = request.length;
     entry.result = ClassifyOutcome(outcome);
-    if (request.direction == DataDirection::In && request.data != nullptr && outcome.residual != 0) {
+    if (request.direction == DataDirection::In && request.data != nullptr &&
+        outcome.residual != 0) {
         // What a drive did not send reads as zero on the host side.
         const uint32_t residual = std::min(outcome.residual, request.length);
         std::memset(request.data + (request.length - residual), 0, residual);
     }
-    entry.crc32 = request.direction == DataDirection::None ? 0 : Crc32Of(request.data, request.length);
+    entry.crc32 =
+        request.direction == DataDirection::None ? 0 : Crc32Of(request.data, request.length);
     if (entry.result != ExecResult::Ok && outcome.sense) {
         entry.sense = *outcome.sense;
     }

@@ -58,8 +58,8 @@ struct TraceEntry {
 
 struct VirtualDriveSetup {
     std::string identification = "ORIN    DVD RW QV-5500A ";  // 24 characters
-    std::string revision = "1.0d";                           // 4 characters
-    std::string oemTag = "ORIN      QZ";                     // INQUIRY bytes 96-110
+    std::string revision = "1.0d";                            // 4 characters
+    std::string oemTag = "ORIN      QZ";                      // INQUIRY bytes 96-110
     bool discPresent = false;
 };
 

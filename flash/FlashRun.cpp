@@ -22,7 +22,9 @@ constexpr std::string_view kInhibitWhy =
 constexpr std::string_view kInhibitRefusedLine =
     "The computer could not be kept awake during the update: do not let it sleep or shut down.";
 
-bool IsMethodDigit(char digit) { return digit >= '0' && digit <= '4'; }
+bool IsMethodDigit(char digit) {
+    return digit >= '0' && digit <= '4';
+}
 
 bool FamilyIs(const GatingState& state, std::string_view family) {
     return SameBytes(WholeField(state.currentFamily), family, family.size());
@@ -45,7 +47,9 @@ struct FlashRun::Plan {
     bool longWait = false;
 };
 
-void FlashRun::Log(std::string_view line) { context.host.AppendLog(line); }
+void FlashRun::Log(std::string_view line) {
+    context.host.AppendLog(line);
+}
 
 int FlashRun::RunFlash() {
     FlashHost& host = context.host;
@@ -121,8 +125,8 @@ FlashRun::Step FlashRun::PreSteps(Plan& plan) {
     FlashHost& host = context.host;
     const GatingState& state = context.state;
     VendorCommands& vendor = context.vendor;
-    if (FamilyIs(state, "KM2100") &&
-        !SameBytes(context.config.TargetId(), kEjectPathExemptTarget, kEjectPathExemptTarget.size())) {
+    if (FamilyIs(state, "KM2100") && !SameBytes(context.config.TargetId(), kEjectPathExemptTarget,
+                                                kEjectPathExemptTarget.size())) {
         plan.longWait = true;
         vendor.EjectMedium();
         return Step::Continue;

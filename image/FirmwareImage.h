@@ -42,7 +42,7 @@ PayloadSelection SelectPayload(std::string_view variantTag, const BuildConfig& c
                                const PayloadHeader& header);
 
 class FirmwareImage {
-  public:
+public:
     FirmwareImage();
 
     // One pass over the staging range: each byte is copied to the same position in both
@@ -69,7 +69,7 @@ class FirmwareImage {
     // the library's start fail.
     void SetZlibAllocator(alloc_func allocate, free_func release, void* opaque);
 
-  private:
+private:
     std::unique_ptr<uint8_t[]> staging;
     std::unique_ptr<uint8_t[]> work;
     alloc_func zlibAllocate = nullptr;

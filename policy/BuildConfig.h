@@ -32,7 +32,7 @@ constexpr size_t kBuildConfigSize = 64;
 constexpr size_t kPayloadHeaderSize = 14;
 
 class BuildConfig {
-  public:
+public:
     BuildConfig() = default;  // all zero
     explicit BuildConfig(const std::array<uint8_t, kBuildConfigSize>& bytes) : bytes(bytes) {}
     // The first 64 bytes of `stored`; nothing when it is shorter.
@@ -57,7 +57,7 @@ class BuildConfig {
     uint16_t ExpectedRotated() const;
     uint32_t ImageSize() const;
 
-  private:
+private:
     std::string_view Field(size_t offset, size_t size) const {
         return std::string_view(reinterpret_cast<const char*>(bytes.data()) + offset, size);
     }
@@ -71,7 +71,7 @@ class BuildConfig {
 //   8  2  expected rotated sum of payload B
 //  10  4  size of payload B in bytes (0 makes the stored region invalid)
 class PayloadHeader {
-  public:
+public:
     PayloadHeader() = default;
     explicit PayloadHeader(const std::array<uint8_t, kPayloadHeaderSize>& bytes) : bytes(bytes) {}
     static std::optional<PayloadHeader> FromBytes(std::span<const uint8_t> record);
@@ -84,7 +84,7 @@ class PayloadHeader {
     uint16_t ExpectedRotated() const;
     uint32_t ImageSize() const;
 
-  private:
+private:
     std::array<uint8_t, kPayloadHeaderSize> bytes{};
 };
 

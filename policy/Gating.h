@@ -54,7 +54,7 @@ constexpr std::string_view kDiscCheckUnsettledLine =
     "The drive did not answer the disc check within 60 seconds.";
 
 class Gating {
-  public:
+public:
     // `description`: the selected drive's 24 identification characters followed by its 4
     // revision characters (shorter reads as zero-padded).
     Gating(const GatingContext& context, std::string_view description);
@@ -81,7 +81,7 @@ class Gating {
     void AdjustOemParameters();
     bool CheckFactoryRevision() const;
 
-  private:
+private:
     bool Refuse(ResultCode code);
     bool AdoptVariant(std::string_view variantTag);
     bool CheckQv5500a(std::string_view oemTag);

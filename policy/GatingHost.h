@@ -9,7 +9,7 @@
 namespace flashtool {
 
 class GatingHost : public RunReporter {
-  public:
+public:
     virtual BoxAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
     virtual void SetUpgradeEnabled(bool enabled) = 0;
 };

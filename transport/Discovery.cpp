@@ -44,7 +44,8 @@ bool ScsiTransport::ProbeCandidate(const DeviceAddress& address) {
     const uint8_t length = backend->InquiryLength();
     std::array<uint8_t, 255> reply{};
     const auto cdb = InquiryCdb(length);
-    if (Execute(cdb, DataDirection::In, reply.data(), length, kShortCommandTimeout) != ExecResult::Ok) {
+    if (Execute(cdb, DataDirection::In, reply.data(), length, kShortCommandTimeout) !=
+        ExecResult::Ok) {
         row = DeviceEntry{};
         return false;
     }

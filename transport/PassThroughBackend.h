@@ -82,7 +82,9 @@ public:
     // Loads what the chosen layer needs. A failure may first tell the user why; the
     // transport then shows LoadFailureMessage().
     virtual bool LoadLibraries(UserNotifier& /*notifier*/) { return true; }
-    virtual std::string LoadFailureMessage() const { return "The drive interface could not be loaded."; }
+    virtual std::string LoadFailureMessage() const {
+        return "The drive interface could not be loaded.";
+    }
 
     // Allocation length of the discovery INQUIRY.
     virtual uint8_t InquiryLength() const { return 56; }

@@ -26,12 +26,17 @@ ExecResult ClassifyOutcome(const PassThroughOutcome& outcome) {
     return outcome.kind == OutcomeKind::TimedOut ? ExecResult::TimedOut : ExecResult::Failed;
 }
 
-ScsiTransport::ScsiTransport(std::unique_ptr<PassThroughBackend> backendIn, UserNotifier& notifierIn)
+ScsiTransport::ScsiTransport(std::unique_ptr<PassThroughBackend> backendIn,
+                             UserNotifier& notifierIn)
     : backend(std::move(backendIn)), notifier(notifierIn) {}
 
-ScsiTransport::~ScsiTransport() { Release(); }
+ScsiTransport::~ScsiTransport() {
+    Release();
+}
 
-void ScsiTransport::DetectPlatform() { backend->DetectPlatform(); }
+void ScsiTransport::DetectPlatform() {
+    backend->DetectPlatform();
+}
 
 bool ScsiTransport::LoadAspi() {
     const bool loaded = backend->LoadLibraries(notifier);
@@ -89,7 +94,8 @@ bool ScsiTransport::DescribeSelected(std::span<char> out) const {
     const size_t idCopied = std::min(idLength, out.size() - 1);
     std::copy_n(row.identification.data(), idCopied, out.begin());
     const size_t revCopied = std::min(revLength, out.size() - 1 - idCopied);
-    std::copy_n(row.revision.data(), revCopied, out.begin() + static_cast<std::ptrdiff_t>(idCopied));
+    std::copy_n(row.revision.data(), revCopied,
+                out.begin() + static_cast<std::ptrdiff_t>(idCopied));
     return true;
 }
 
@@ -121,7 +127,8 @@ ExecResult ScsiTransport::Execute(std::span<const uint8_t> cdb, DataDirection di
 
     const PassThroughOutcome outcome = backend->Send(AddressOf(devices[selected]), request);
 
-    if (request.direction == DataDirection::In && outcome.residual != 0 && request.data != nullptr) {
+    if (request.direction == DataDirection::In && outcome.residual != 0 &&
+        request.data != nullptr) {
         // A reply shorter than asked leaves the rest of the buffer zero, never stale bytes.
         const uint32_t residual = std::min(outcome.residual, request.length);
         std::memset(request.data + (request.length - residual), 0, residual);

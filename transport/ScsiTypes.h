@@ -14,8 +14,9 @@ enum class DataDirection : uint8_t { None = 0, Out = 1, In = 2 };
 enum class ExecResult : uint8_t { Ok = 0, Failed = 1, TimedOut = 255 };
 
 constexpr DataDirection NormalisedDirection(DataDirection direction) {
-    return (direction == DataDirection::Out || direction == DataDirection::In) ? direction
-                                                                              : DataDirection::None;
+    return (direction == DataDirection::Out || direction == DataDirection::In)
+               ? direction
+               : DataDirection::None;
 }
 
 // The CDB length follows from the operation code's group (its top three bits), so that a

@@ -26,7 +26,7 @@ struct ItemStyle {
 class CTreeCtrlEx : public QTreeWidget {
     Q_OBJECT
 
-  public:
+public:
     explicit CTreeCtrlEx(QWidget* parent = nullptr);
     ~CTreeCtrlEx() override;
 
@@ -40,10 +40,10 @@ class CTreeCtrlEx : public QTreeWidget {
     // How many items the last paint looked at: never more than fit in view, plus one.
     size_t ItemsVisitedOnLastPaint() const { return visitedOnLastPaint; }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     void DrawStyledItem(QPainter& painter, QTreeWidgetItem* item, const ItemStyle& style) const;
     QRect TextRect(QTreeWidgetItem* item) const;
     void ForgetRows(const QModelIndex& parent, int first, int last);

@@ -11,7 +11,7 @@ namespace flashtool {
 class AboutBox final : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     AboutBox(const QIcon& icon, const DialogBaseUnits& units, QWidget* parent);
 };
 

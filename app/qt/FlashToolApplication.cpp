@@ -10,8 +10,8 @@ FlashToolApplication::FlashToolApplication(std::unique_ptr<PassThroughBackend> b
                                            SystemRestart& restart, SleepInhibitor& inhibitor,
                                            Clock& clock, DiagnosticSink& diagnostics,
                                            std::span<const uint8_t> storedRegion)
-    : dialog(FlashDialogParts{window, std::move(backend), storedRegion, restart, clock,
-                              diagnostics, inhibitor}) {
+    : dialog(FlashDialogParts{window, std::move(backend), storedRegion, restart, clock, diagnostics,
+                              inhibitor}) {
     window.SetHandlers(&dialog);
 }
 

@@ -13,7 +13,7 @@
 namespace flashtool {
 
 class FlashToolApplication {
-  public:
+public:
     FlashToolApplication(std::unique_ptr<PassThroughBackend> backend, SystemRestart& restart,
                          SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
                          std::span<const uint8_t> storedRegion);
@@ -24,7 +24,7 @@ class FlashToolApplication {
     // The start-up sequence, then the dialog modally; the dialog's result.
     int Run() { return window.RunModal(); }
 
-  private:
+private:
     QtDialogWindow window;
     FlashDialog dialog;
 };

@@ -11,7 +11,7 @@
 namespace flashtool {
 
 class LogindRestart final : public SystemRestart {
-  public:
+public:
     // How long the user may take to authorise the restart.
     static constexpr int kReplyTimeoutMs = 5 * 60 * 1000;
 

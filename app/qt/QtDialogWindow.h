@@ -31,7 +31,7 @@ class CTreeCtrlEx;
 class QtDialogWindow final : public QDialog, public DialogWindow {
     Q_OBJECT
 
-  public:
+public:
     // Answers a message box on the user-interface thread; tests script it.
     using MessageBoxProvider = std::function<BoxAnswer(const MessageBoxRequest&)>;
 
@@ -90,15 +90,15 @@ class QtDialogWindow final : public QDialog, public DialogWindow {
     void EnableCloseCommand(bool enabled) override;
     void EndDialog(int result) override;
 
-  public slots:
+public slots:
     // The cancel command (Exit, Escape, the title bar's close): the dialog decides.
     void reject() override;
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-  private:
+private:
     void BuildControls();
     QWidget* CreateControl(const ControlTemplate& control);
     void Place(QWidget* widget, const DluRect& rect) const;

@@ -25,7 +25,7 @@ constexpr uint32_t kExitWindowsReboot = 2;
 inline constexpr char kShutdownPrivilege[] = "SeShutdownPrivilege";
 
 class RestartApi {
-  public:
+public:
     virtual ~RestartApi() = default;
     // GetVersionExA with an OSVERSIONINFOA of kOsVersionInfoSize bytes; false when it fails.
     virtual bool GetVersionExA(Win32Version& version) = 0;

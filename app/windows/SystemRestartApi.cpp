@@ -17,7 +17,7 @@ static_assert(kPlatformWin32Nt == VER_PLATFORM_WIN32_NT);
 namespace {
 
 class SystemRestartApi final : public RestartApi {
-  public:
+public:
     bool GetVersionExA(Win32Version& version) override {
         OSVERSIONINFOA info{};
         info.dwOSVersionInfoSize = sizeof(info);

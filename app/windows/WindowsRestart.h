@@ -12,11 +12,11 @@
 namespace flashtool {
 
 class WindowsRestart final : public SystemRestart {
-  public:
+public:
     explicit WindowsRestart(std::shared_ptr<RestartApi> api);
     bool RequestRestart() override;
 
-  private:
+private:
     void EnableShutdownPrivilege();
 
     std::shared_ptr<RestartApi> api;

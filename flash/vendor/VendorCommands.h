@@ -36,7 +36,7 @@ constexpr uint16_t kLargeBufferKb = 8192;
 constexpr uint32_t kBaseDrivePageLimit = 128;
 
 class VendorCommands {
-  public:
+public:
     VendorCommands(ScsiTransport& transport, RunReporter& reporter, DiagnosticSink& diagnostics,
                    Clock& clock);
 
@@ -62,7 +62,7 @@ class VendorCommands {
     bool FinishModelRecords(int modelCode);
     bool EjectMedium();
 
-  private:
+private:
     ScsiTransport& transport;
     RunReporter& reporter;
     DiagnosticSink& diagnostics;

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "support/FakeDialogWindow.h"
-#include "support/FakeRestart.h"
 #include "app/FlashDialog.h"
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
 #include "emulator/EmulatedBackend.h"
+#include "support/FakeDialogWindow.h"
 #include "support/FakeInhibitor.h"
+#include "support/FakeRestart.h"
 
 namespace flashtool::testing {
 
@@ -50,7 +50,7 @@ inline std::vector<VirtualDriveSetup> DemoSetups() {
 
 // Counts what the dialog asks of the back-end, and can refuse to load.
 class ObservedBackend final : public PassThroughBackend {
-  public:
+public:
     struct Counts {
         int loads = 0;
         int discoveries = 0;
@@ -75,7 +75,7 @@ class ObservedBackend final : public PassThroughBackend {
     }
     void CloseDevice(const DeviceAddress& device) override { inner->CloseDevice(device); }
 
-  private:
+private:
     std::unique_ptr<PassThroughBackend> inner;
     Counts& counts;
     bool loadFails;
@@ -91,9 +91,8 @@ struct DialogRig {
         }
         auto backend = std::make_unique<ObservedBackend>(
             std::make_unique<EmulatedBackend>(drives, diagnostics), counts, loadFails);
-        dialog = std::make_unique<FlashDialog>(
-            FlashDialogParts{window, std::move(backend), region, restart, clock, diagnostics,
-                             inhibitor});
+        dialog = std::make_unique<FlashDialog>(FlashDialogParts{
+            window, std::move(backend), region, restart, clock, diagnostics, inhibitor});
     }
 
     // Start-up with the notice accepted (unless the test scripted other answers).

@@ -29,7 +29,8 @@ std::vector<std::string> Wire(const VirtualDrive& drive) {
 // The checks of the Upgrade press: the disc check and the long INQUIRY.
 const std::vector<std::string> kChecks = {"00", "12"};
 
-std::vector<std::string> Then(std::vector<std::string> first, const std::vector<std::string>& more) {
+std::vector<std::string> Then(std::vector<std::string> first,
+                              const std::vector<std::string>& more) {
     first.insert(first.end(), more.begin(), more.end());
     return first;
 }
@@ -85,8 +86,8 @@ TEST_F(RunFailure, ARefusedHandshakeEndsWithCommandFailed) {
     rig.StartAndSelect(0);
     rig.Upgrade();
     EXPECT_THAT(rig.LogLines(),
-                ElementsAreArray(Log({"Check Sum match !!", "This Model is not support.",
-                                      "On Command Fail !!"})));
+                ElementsAreArray(Log(
+                    {"Check Sum match !!", "This Model is not support.", "On Command Fail !!"})));
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?", "Command Fail."));
     EXPECT_THAT(Wire(rig.Drive()), ElementsAreArray(Then(kChecks, {"00", "FD F1"})));
     EXPECT_TRUE(rig.Idle(0));
@@ -97,10 +98,9 @@ TEST_F(RunFailure, AFailedPageEndsTheTransferAndNothingFollowsIt) {
     rig.Drive().AddFault(Fault{0xFA, std::nullopt, 5, FaultKind::TimeOut, {}});
     rig.StartAndSelect(0);
     rig.Upgrade();
-    EXPECT_THAT(rig.LogLines(),
-                ElementsAreArray(Log({"Check Sum match !!", "Start to upgrade...",
-                                      "Don't turn off the power!!", " ",
-                                      "======== FAIL ========", " "})));
+    EXPECT_THAT(rig.LogLines(), ElementsAreArray(Log({"Check Sum match !!", "Start to upgrade...",
+                                                      "Don't turn off the power!!", " ",
+                                                      "======== FAIL ========", " "})));
     ASSERT_EQ(rig.window.boxes.size(), 2u);
     EXPECT_THAT(rig.window.boxes[1].request.text,
                 ::testing::StartsWith("Updating incomplete or interrupted! \n\nPlease retry"));

@@ -3,12 +3,12 @@
 // A whole program without its window: FlashDialog on the recording window, virtual drives,
 // the fake clock, restart and keep-awake lock, and a stored region of the test's choosing.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "app/FlashDialog.h"
 #include "core/Bytes.h"
@@ -63,8 +63,8 @@ struct UpgradeRig {
             drives.push_back(std::make_shared<VirtualDrive>(setup));
         }
         dialog = std::make_unique<FlashDialog>(
-            FlashDialogParts{window, std::make_unique<EmulatedBackend>(drives, diagnostics),
-                             region, restart, clock, diagnostics, inhibitor});
+            FlashDialogParts{window, std::make_unique<EmulatedBackend>(drives, diagnostics), region,
+                             restart, clock, diagnostics, inhibitor});
     }
 
     // Start-up (notice accepted), the n-th drive selected.

@@ -69,10 +69,10 @@ TEST_F(WholeUpgrade, ExpandsPayloadBAndSendsTheWholeImageInPageCommands) {
     const uint16_t linear = LinearSum(image);
     const uint16_t rotated = RotatedSum(image);
     for (size_t p = 0; p < pages.size(); ++p) {
-        EXPECT_THAT(pages[p].cdb, ElementsAre(0xFA, HighByte(linear), LowByte(linear),
-                                              HighByte(rotated), LowByte(rotated), p, 0x01,
-                                              HighByte(linear), LowByte(linear), HighByte(rotated),
-                                              LowByte(rotated), 0x80))
+        EXPECT_THAT(pages[p].cdb,
+                    ElementsAre(0xFA, HighByte(linear), LowByte(linear), HighByte(rotated),
+                                LowByte(rotated), p, 0x01, HighByte(linear), LowByte(linear),
+                                HighByte(rotated), LowByte(rotated), 0x80))
             << "page " << p;
         EXPECT_EQ(pages[p].length, 16384u);
         EXPECT_EQ(pages[p].crc32, crc32(0, image.data() + p * 16384, 16384)) << "page " << p;
@@ -90,8 +90,8 @@ TEST_F(WholeUpgrade, TellsTheOperatorEachStepAndEndsIdleAtAFullBar) {
               (MessageBoxRequest{"Do you really want to upgrade ?", std::nullopt,
                                  BoxButtons::OkCancel, BoxIcon::Exclamation}));
     EXPECT_EQ(rig.window.boxes[1].request,
-              (MessageBoxRequest{"\n Firmware has been updated successfully !   \n",
-                                 "Information", BoxButtons::Ok, BoxIcon::Information}));
+              (MessageBoxRequest{"\n Firmware has been updated successfully !   \n", "Information",
+                                 BoxButtons::Ok, BoxIcon::Information}));
     EXPECT_EQ(rig.window.boxes[2].request,
               (MessageBoxRequest{"\n Your computer needs to be rebooted.    \n", "Reboot Warning",
                                  BoxButtons::OkCancel, BoxIcon::Exclamation}));

@@ -66,13 +66,15 @@ TEST(VirtualDriveTest, AVanishedDriveFailsEverything) {
     VirtualDrive drive;
     std::vector<uint8_t> none;
     drive.Vanish();
-    EXPECT_EQ(SendTo(drive, {0, 0, 0, 0, 0, 0}, DataDirection::None, none).kind, OutcomeKind::OsError);
+    EXPECT_EQ(SendTo(drive, {0, 0, 0, 0, 0, 0}, DataDirection::None, none).kind,
+              OutcomeKind::OsError);
 }
 
 TEST(TraceLineTest, HasTheExactFormForEachResult) {
     TraceEntry entry;
     entry.cdb = {0x00, 0, 0, 0, 0, 0};
-    EXPECT_EQ(FormatTraceLine(0, entry), "vdrive 0: 00 00 00 00 00 00 | none 0 crc32=00000000 | ok\n");
+    EXPECT_EQ(FormatTraceLine(0, entry),
+              "vdrive 0: 00 00 00 00 00 00 | none 0 crc32=00000000 | ok\n");
     entry.result = ExecResult::Failed;
     entry.sense = sense::kMediumNotPresent;
     EXPECT_EQ(FormatTraceLine(2, entry),
@@ -82,8 +84,9 @@ TEST(TraceLineTest, HasTheExactFormForEachResult) {
     entry.length = 16384;
     entry.crc32 = 0xDEADBEEF;
     entry.result = ExecResult::TimedOut;
-    EXPECT_EQ(FormatTraceLine(1, entry),
-              "vdrive 1: FA EE C1 00 00 00 01 00 00 00 00 38 | out 16384 crc32=DEADBEEF | timedout\n");
+    EXPECT_EQ(
+        FormatTraceLine(1, entry),
+        "vdrive 1: FA EE C1 00 00 00 01 00 00 00 00 38 | out 16384 crc32=DEADBEEF | timedout\n");
 }
 
 TEST(TraceLineTest, DigestsTheBytesReturned) {

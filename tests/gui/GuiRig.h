@@ -10,17 +10,17 @@
 #include <vector>
 
 #include "app/qt/FlashToolApplication.h"
-#include "support/FakeInhibitor.h"
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
 #include "data/EmbeddedRegion.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/EmulatedBackend.h"
+#include "support/FakeInhibitor.h"
 
 namespace flashtool::testing {
 
 class RefusingRestart final : public SystemRestart {
-  public:
+public:
     int requests = 0;
     bool RequestRestart() override {
         ++requests;
@@ -30,8 +30,8 @@ class RefusingRestart final : public SystemRestart {
 
 struct GuiRig {
     explicit GuiRig(std::vector<std::shared_ptr<VirtualDrive>> drives = MakeDemoDrives())
-        : tool(std::make_unique<EmulatedBackend>(std::move(drives), diagnostics), restart, inhibitor,
-               clock, diagnostics, EmbeddedStoredRegion()) {
+        : tool(std::make_unique<EmulatedBackend>(std::move(drives), diagnostics), restart,
+               inhibitor, clock, diagnostics, EmbeddedStoredRegion()) {
         tool.Window().SetMessageBoxProvider([this](const MessageBoxRequest& request) {
             boxes.push_back(request);
             boxThreads.push_back(std::this_thread::get_id());

@@ -40,8 +40,8 @@ TEST(UpgradeInWindow, RunsToAFullBarWithBothButtonsBackAndTheUiThreadServing) {
     QWidget* upgrade = window.Control(ControlId::Upgrade);
     ASSERT_TRUE(upgrade->isEnabled());
     QTest::mouseClick(upgrade, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.boxes.size() == 3 && !rig.Dialog().RunInProgress(); },
-                                60000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return rig.boxes.size() == 3 && !rig.Dialog().RunInProgress(); }, 60000));
     probe.stop();
     rig.Dialog().WaitForRun();
 

@@ -21,11 +21,11 @@
 #include "app/controls/CTreeCtrlEx.h"
 #include "app/qt/AboutBox.h"
 #include "app/qt/FlashToolApplication.h"
-#include "support/FakeInhibitor.h"
 #include "app/qt/UiThread.h"
 #include "data/EmbeddedRegion.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/EmulatedBackend.h"
+#include "support/FakeInhibitor.h"
 
 namespace flashtool::testing {
 namespace {
@@ -115,7 +115,7 @@ bool AboutClosed() {
 // Forwards to the dialog but only counts the Upgrade presses: these tests are about the
 // input reaching the controls; the upgrade itself is driven in its own session test.
 class CountingHandlers final : public DialogHandlers {
-  public:
+public:
     explicit CountingHandlers(FlashDialog& dialog) : dialog(dialog) {}
     bool OnInitDialog() override { return dialog.OnInitDialog(); }
     void OnSelectionChanged() override { dialog.OnSelectionChanged(); }
@@ -124,7 +124,7 @@ class CountingHandlers final : public DialogHandlers {
     bool OnCancel() override { return dialog.OnCancel(); }
     std::atomic<int> upgrades = 0;
 
-  private:
+private:
     FlashDialog& dialog;
 };
 

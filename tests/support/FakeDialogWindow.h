@@ -28,7 +28,7 @@ struct ShownBox {
 };
 
 class FakeDialogWindow final : public DialogWindow {
-  public:
+public:
     FakeDialogWindow() {
         for (const ControlTemplate& control : kMainControls) {
             texts[control.id] = std::string(control.text);

@@ -45,8 +45,11 @@ public:
     }
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override {
         requests.push_back(RecordedRequest{{request.cdb.begin(), request.cdb.end()},
-                                           request.direction, request.data != nullptr,
-                                           request.length, request.timeoutSeconds, device});
+                                           request.direction,
+                                           request.data != nullptr,
+                                           request.length,
+                                           request.timeoutSeconds,
+                                           device});
         if (reply) {
             reply(request);
         }

@@ -40,10 +40,9 @@ TEST(CdbLengthTest, FollowsTheOperationCodeGroup) {
         uint8_t opcode;
         size_t length;
     };
-    const Case cases[] = {{0x00, 6},  {0x12, 6},  {0x1F, 6},  {0x28, 10}, {0x3B, 10},
-                          {0x5A, 10}, {0x5F, 10}, {0x60, 12}, {0x7F, 12}, {0x88, 16},
-                          {0x9F, 16}, {0xA8, 12}, {0xC0, 12}, {0xF2, 12}, {0xF5, 12},
-                          {0xFA, 12}, {0xFD, 12}, {0xFF, 12}};
+    const Case cases[] = {{0x00, 6},  {0x12, 6},  {0x1F, 6},  {0x28, 10}, {0x3B, 10}, {0x5A, 10},
+                          {0x5F, 10}, {0x60, 12}, {0x7F, 12}, {0x88, 16}, {0x9F, 16}, {0xA8, 12},
+                          {0xC0, 12}, {0xF2, 12}, {0xF5, 12}, {0xFA, 12}, {0xFD, 12}, {0xFF, 12}};
     for (const Case& c : cases) {
         EXPECT_EQ(CdbLength(c.opcode), c.length) << "opcode " << int(c.opcode);
     }

@@ -25,7 +25,7 @@ struct SeenRequest {
 };
 
 class FakeLinuxSystem final : public LinuxSystem {
-  public:
+public:
     // Open result per path: a descriptor, or a negated errno. Unknown paths: -ENOENT.
     std::map<std::string, int> openResults;
     std::map<std::string, NodeGroup> groups;
@@ -58,7 +58,7 @@ class FakeLinuxSystem final : public LinuxSystem {
 
 // A sysfs tree with class/scsi_device/<H:C:T:L>/device/{type,vendor,model,rev,...}.
 class FakeSysfs {
-  public:
+public:
     FakeSysfs() {
         std::string pattern = (std::filesystem::temp_directory_path() / "sysfs-XXXXXX").string();
         root = mkdtemp(pattern.data());
@@ -90,7 +90,7 @@ class FakeSysfs {
 
     std::filesystem::path root;
 
-  private:
+private:
     static void Write(const std::filesystem::path& file, const std::string& text) {
         std::ofstream(file, std::ios::binary) << text;
     }

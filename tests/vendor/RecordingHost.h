@@ -13,7 +13,7 @@
 namespace flashtool::testing {
 
 class RecordingHost final : public GatingHost {
-  public:
+public:
     std::vector<std::string> log;
     std::vector<ResultCode> results;
     std::vector<MessageBoxRequest> boxes;

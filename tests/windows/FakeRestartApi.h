@@ -12,7 +12,7 @@
 namespace flashtool::testing {
 
 class FakeRestartApi final : public RestartApi {
-  public:
+public:
     std::optional<Win32Version> version = Win32Version{5, 1, 2600, kPlatformWin32Nt};
     bool tokenOpens = true;
     bool privilegeKnown = true;

@@ -103,7 +103,7 @@ struct AspiAnswer {
 };
 
 class FakeWin32Api final : public Win32Api {
-  public:
+public:
     FakeWin32Api();
     ~FakeWin32Api() override;
     FakeWin32Api(const FakeWin32Api&) = delete;
@@ -148,7 +148,7 @@ class FakeWin32Api final : public Win32Api {
     Win32Handle CreateEventA(bool manualReset, bool initialState) override;
     uint32_t WaitForSingleObject(Win32Handle handle, uint32_t milliseconds) override;
 
-  private:
+private:
     uint32_t ExecAspi(uint8_t* block);
     void FinishExec(uint8_t* block, const AspiAnswer& answer);
     const FakeTarget* TargetAt(uint8_t adapter, uint8_t target) const;

@@ -18,7 +18,7 @@ namespace flashtool::testing {
 // Records pauses like FakeClock, and lets a test play the other side while the code under
 // test pauses. Never waits.
 class SteppingClock final : public Clock {
-  public:
+public:
     std::function<void(size_t sleepsSoFar)> onSleep;
     FakeClock record;
 

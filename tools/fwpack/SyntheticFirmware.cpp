@@ -13,7 +13,7 @@ namespace {
 
 // splitmix64: small, fast, and the same on every platform.
 class Random {
-  public:
+public:
     explicit Random(uint64_t seed) : state(seed) {}
     uint64_t Next() {
         uint64_t z = (state += 0x9E3779B97F4A7C15ull);
@@ -25,7 +25,7 @@ class Random {
     // Small values far more often than large ones, as in real operands.
     uint32_t Skewed(uint32_t bound) { return std::min(Below(bound), Below(bound)); }
 
-  private:
+private:
     uint64_t state;
 };
 
@@ -35,7 +35,7 @@ constexpr size_t kTextArea = 12 * 1024;
 constexpr size_t kTableArea = 24 * 1024;
 
 class Writer {
-  public:
+public:
     Writer(std::vector<uint8_t>& image, size_t begin, size_t end)
         : image(image), at(begin), end(end) {}
     bool Full() const { return at >= end; }
@@ -60,7 +60,7 @@ class Writer {
         }
     }
 
-  private:
+private:
     std::vector<uint8_t>& image;
     size_t at;
     size_t end;

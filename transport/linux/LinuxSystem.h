@@ -18,7 +18,7 @@ struct NodeGroup {
 };
 
 class LinuxSystem {
-  public:
+public:
     virtual ~LinuxSystem() = default;
 
     // Opens a device node. Returns the descriptor, or the negated errno on failure.
@@ -34,7 +34,7 @@ class LinuxSystem {
 
 // The real calls: open(2), close(2), ioctl(2), stat(2) with getgrgid_r(3), capget(2).
 class RealLinuxSystem final : public LinuxSystem {
-  public:
+public:
     int Open(const std::string& path, int flags) override;
     void Close(int fd) override;
     int SgIo(int fd, sg_io_hdr_t& header) override;

@@ -25,7 +25,7 @@
 namespace flashtool {
 
 class SgIoBackend final : public PassThroughBackend {
-  public:
+public:
     // The real system: sysfs under /sys, device nodes under /dev.
     SgIoBackend();
     SgIoBackend(std::unique_ptr<LinuxSystem> system, std::filesystem::path sysfsRoot,
@@ -45,7 +45,7 @@ class SgIoBackend final : public PassThroughBackend {
     // Flags every node is opened with.
     static constexpr int kOpenFlags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
 
-  private:
+private:
     struct OpenNode {
         std::string drive;
         std::string path;

@@ -59,7 +59,7 @@ HMODULE AsModule(Win32Module module) {
 }
 
 class SystemWin32Api final : public Win32Api {
-  public:
+public:
     bool GetVersionExA(Win32Version& version) override {
         OSVERSIONINFOA info{};
         info.dwOSVersionInfoSize = sizeof(info);

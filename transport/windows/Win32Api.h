@@ -32,7 +32,7 @@ constexpr uint32_t kWaitTimeout = 0x102;
 constexpr uint32_t kIoctlScsiPassThroughDirect = 0x4D014;
 
 class Win32Api {
-  public:
+public:
     virtual ~Win32Api() = default;
 
     // GetVersionExA with an OSVERSIONINFOA of kOsVersionInfoSize bytes; false when it fails.

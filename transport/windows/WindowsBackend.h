@@ -38,7 +38,7 @@ constexpr uint32_t kAspiPollIntervalMs = 10;
 constexpr uint32_t kAspiGraceSeconds = 15;
 
 class WindowsBackend final : public PassThroughBackend {
-  public:
+public:
     // The library's entry points, as it exports them.
     using GetSupportInfoFunction = uint32_t (*)();
     using SendCommandFunction = uint32_t (*)(void* requestBlock);
@@ -62,7 +62,7 @@ class WindowsBackend final : public PassThroughBackend {
     bool UsesSpti() const { return useSpti; }
     int32_t AdapterCount() const { return adapterCount; }
 
-  private:
+private:
     // SPTI (WindowsSpti.cpp).
     std::optional<DeviceAddress> NextVolume();
     PassThroughOutcome SendSpti(const DeviceAddress& device, const ScsiRequest& request);
