@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/windows/RestartApi.h"
+#include "transport/windows/SystemVersion.h"
 
 namespace flashtool {
 
@@ -18,16 +19,7 @@ namespace {
 
 class SystemRestartApi final : public RestartApi {
 public:
-    bool GetVersionExA(Win32Version& version) override {
-        OSVERSIONINFOA info{};
-        info.dwOSVersionInfoSize = sizeof(info);
-        if (!::GetVersionExA(&info)) {
-            return false;
-        }
-        version = Win32Version{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
-                               info.dwPlatformId};
-        return true;
-    }
+    bool GetVersionExA(Win32Version& version) override { return ReadSystemVersion(version); }
 
     bool OpenProcessToken(uint32_t access, Win32Handle& token) override {
         HANDLE opened = nullptr;

@@ -11,6 +11,7 @@
 #include <cstddef>
 
 #include "transport/windows/SptiRequest.h"
+#include "transport/windows/SystemVersion.h"
 #include "transport/windows/Win32Api.h"
 
 namespace flashtool {
@@ -58,18 +59,24 @@ HMODULE AsModule(Win32Module module) {
     return reinterpret_cast<HMODULE>(module);
 }
 
+}  // namespace
+
+bool ReadSystemVersion(Win32Version& version) {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (!::GetVersionExA(&info)) {
+        return false;
+    }
+    version = Win32Version{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
+                           info.dwPlatformId};
+    return true;
+}
+
+namespace {
+
 class SystemWin32Api final : public Win32Api {
 public:
-    bool GetVersionExA(Win32Version& version) override {
-        OSVERSIONINFOA info{};
-        info.dwOSVersionInfoSize = sizeof(info);
-        if (!::GetVersionExA(&info)) {
-            return false;
-        }
-        version = Win32Version{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
-                               info.dwPlatformId};
-        return true;
-    }
+    bool GetVersionExA(Win32Version& version) override { return ReadSystemVersion(version); }
 
     Win32Handle CreateFileA(const std::string& name, uint32_t access, uint32_t share,
                             uint32_t disposition) override {
