@@ -10,58 +10,34 @@
 #include "core/Format.h"
 #include "image/Checksums.h"
 #include "image/FirmwareHeader.h"
+#include "image/ImageLayout.h"
+#include "tools/fwpack/RegionPacker.h"
+#include "tools/fwpack/SyntheticFirmware.h"
 
 namespace flashtool::testing {
 
 std::vector<uint8_t> SyntheticFirmware(uint32_t size, std::string_view revision, uint32_t seed) {
-    std::vector<uint8_t> image(size);
-    uint32_t state = seed;
-    for (uint32_t i = 0; i < size; ++i) {
-        state = state * 1103515245u + 12345u;
-        // Runs of equal bytes with every fourth byte random: about 37 % after zlib.
-        image[i] = static_cast<uint8_t>((i >> 7) ^ (i % 4 == 0 ? (state >> 16) & 0xFF : 0));
-    }
-    if (size < kFirmwareHeaderSize) {
-        return image;
-    }
-    std::copy(kFirmwareMagic.begin(), kFirmwareMagic.end(), image.begin());
-    std::fill_n(image.begin() + 8, 24, 0);
-    std::copy_n(revision.begin(), std::min<size_t>(revision.size(), 4), image.begin() + 8);
-    std::memcpy(image.data() + 12, "KM7300", 6);
-    StoreLittleEndian32(image, 20, size);
-    return image;
+    return GenerateSyntheticFirmware({std::string(revision), "KM7300", size, seed, size / 2});
 }
 
 std::vector<uint8_t> StoredForm(std::span<const uint8_t> image, uint32_t payloadSize) {
-    uLongf streamLength = compressBound(static_cast<uLong>(image.size()));
-    std::vector<uint8_t> payload(4 + streamLength);
-    if (compress2(payload.data() + 4, &streamLength, image.data(), static_cast<uLong>(image.size()),
-                  9) != Z_OK ||
-        4 + streamLength > payloadSize) {
+    const std::vector<uint8_t> stream = CompressImage(image);
+    if (kStreamLengthSize + stream.size() > payloadSize) {
         throw std::runtime_error("the image does not fit the payload");
     }
-    StoreLittleEndian32(payload, 0, static_cast<uint32_t>(streamLength));
-    payload.resize(payloadSize, 0);
-    std::fill(payload.begin() + 4 + static_cast<ptrdiff_t>(streamLength), payload.end(), 0);
-    return payload;
+    return MakePayload(stream, payloadSize);
 }
 
 std::vector<uint8_t> StoredRegion(std::span<const uint8_t> payload, char methodDigit,
                                   std::string_view family) {
-    std::vector<uint8_t> region(64);
-    std::memcpy(region.data(), "TARN", 4);
-    region[4] = static_cast<uint8_t>(methodDigit);
-    std::copy_n(family.begin(), std::min<size_t>(family.size(), 8), region.begin() + 38);
-    StoreLittleEndian16(region, 56, LinearSum(payload));
-    StoreLittleEndian16(region, 58, RotatedSum(payload));
-    StoreLittleEndian32(region, 60, static_cast<uint32_t>(payload.size()));
-    region.insert(region.end(), payload.begin(), payload.end());
-    const uint16_t linear = LinearSum(region);
-    const uint16_t rotated = RotatedSum(region);
-    region.resize(region.size() + 4);
-    StoreLittleEndian16(region, region.size() - 4, linear);
-    StoreLittleEndian16(region, region.size() - 2, rotated);
-    return region;
+    BuildDescription build;
+    build.key = std::string("TARN") + methodDigit;
+    build.target = "KESTREL DVD RW KW-7300  ";
+    build.revision = "1.0e";
+    build.family = std::string(family);
+    build.pattern = "QZ*.**";
+    build.layout = RegionLayout::Single;
+    return LayOutRegion(build, payload, {});
 }
 
 TransferInputs InputsFor(std::span<const uint8_t> region, std::string_view currentFamily) {

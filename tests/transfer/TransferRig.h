@@ -20,16 +20,16 @@ namespace flashtool::testing {
 
 constexpr uint32_t kPage = 16384;
 
-// A synthetic firmware image of `size` bytes: the header a drive reads its revision from,
-// then content that compresses about as well as firmware does.
+// A synthetic firmware image of `size` bytes (fwsynth's): the header a drive reads its
+// revision from, then content that compresses as firmware does.
 std::vector<uint8_t> SyntheticFirmware(uint32_t size, std::string_view revision, uint32_t seed = 1);
 
-// The stored form of an image: a 4-byte little-endian length word, the zlib stream (level
-// 9) and zero fill up to `payloadSize`.
+// The stored form of an image as fwpack makes it: a 4-byte little-endian length word, the
+// zlib stream (level 9) and zero fill up to `payloadSize`.
 std::vector<uint8_t> StoredForm(std::span<const uint8_t> image, uint32_t payloadSize);
 
-// 64 bytes of build configuration (key "TARN" + method digit, family code at 38, payload
-// sums at 56 and 58, payload size at 60), the payload, then the region's two sums.
+// A single-layout region laid out by fwpack: the build configuration (key "TARN" + method
+// digit, the family code, the payload's sums and size), the payload, the region's sums.
 std::vector<uint8_t> StoredRegion(std::span<const uint8_t> payload, char methodDigit,
                                   std::string_view family = "");
 
