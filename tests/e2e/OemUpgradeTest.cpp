@@ -19,16 +19,20 @@ std::vector<uint8_t> FirmwareFor(const std::string& family) {
     return GenerateSyntheticFirmware({"1.2b", family, 512 * 1024, 7, 200000});
 }
 
-std::vector<uint8_t> WildcardRegion(const std::string& family) {
+std::vector<uint8_t> RegionFor(std::string_view target, const std::string& family) {
     BuildDescription build;
     build.key = "TARN2";
-    build.target = std::string(kAnyDrive);
+    build.target = std::string(target);
     build.revision = "1.2b";
     build.family = family;
     build.pattern = "QZ*.**";
     const PackResult packed = PackRegion(build, FirmwareFor(family), {});
     EXPECT_TRUE(packed.error.empty()) << packed.error;
     return packed.region;
+}
+
+std::vector<uint8_t> WildcardRegion(const std::string& family) {
+    return RegionFor(kAnyDrive, family);
 }
 
 size_t Count(const VirtualDrive& drive, uint8_t op, std::optional<uint8_t> sub = std::nullopt) {
@@ -108,6 +112,18 @@ TEST(OemUpgradeEject, TheOldestFamilyIsEjectedInsteadOfTheHandshakeAndWaitsLonge
     EXPECT_EQ(Count(rig.Drive(), 0x5A), 0u);  // no decompression on this path
     EXPECT_EQ(rig.Drive().Revision(), "1.2b");
     EXPECT_THAT(rig.clock.Sleeps(), ::testing::IsSupersetOf({50000u, 5000u}));
+    EXPECT_TRUE(rig.Idle(100));
+}
+
+TEST(FamilyUpgrade, AKm3180DriveIsNeverAskedForItsBufferAndGetsTheStoredPages) {
+    constexpr std::string_view kDrive = "PALLAS  CD-RW PC-2100   ";
+    UpgradeRig rig{RegionFor(kDrive, "KM3180"), {{std::string(kDrive), "1.10", "", false}}};
+    rig.StartAndSelect(0);
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
+    EXPECT_EQ(Count(rig.Drive(), 0x5A), 0u);
+    EXPECT_EQ(Count(rig.Drive(), 0xFD, 0xF1), 1u);
+    EXPECT_EQ(Count(rig.Drive(), 0xFA), *LittleEndian32At(rig.region, 60) / 16384);
+    EXPECT_EQ(rig.Drive().Revision(), "1.2b");
     EXPECT_TRUE(rig.Idle(100));
 }
 

@@ -6,6 +6,8 @@
 #include <zlib.h>
 
 #include "UpgradeRig.h"
+#include <map>
+
 #include "core/Format.h"
 
 namespace flashtool::testing {
@@ -150,6 +152,36 @@ TEST_F(WholeUpgrade, ASecondRunCanStartOnTheSameSelection) {
     EXPECT_EQ(PageCommands(rig.Drive()).size(), 128u);
     EXPECT_EQ(rig.Drive().Transfer().installs, 2u);
     EXPECT_TRUE(rig.Idle(100));
+}
+
+TEST_F(WholeUpgrade, HoldsTheKeepAwakeLockWhileTheDriveIsWrittenAndNotWhileAsking) {
+    std::map<std::string, int> heldAt;
+    rig.Drive().AddFault(Fault{0xFA, std::nullopt, 100, FaultKind::TransportFailure, {}});
+    rig.StartAndSelect(0);
+    rig.window.onBox = [&](const MessageBoxRequest& box) {
+        heldAt[box.text.substr(0, 20)] = rig.inhibitor.held;
+    };
+    rig.Upgrade({BoxAnswer::Ok});
+    EXPECT_EQ(heldAt["Do you really want "], 0);
+    EXPECT_EQ(heldAt["Updating incomplete "], 1);  // reported while the drive is still held
+
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
+    EXPECT_EQ(heldAt["\n Firmware has been "], 0);
+    EXPECT_EQ(heldAt["\n Your computer need"], 0);
+    EXPECT_EQ(rig.inhibitor.acquired, 2);
+    EXPECT_EQ(rig.inhibitor.held, 0);
+}
+
+TEST_F(WholeUpgrade, ALockTheSystemRefusesIsToldAndTheRunGoesOn) {
+    rig.inhibitor.refuse = true;
+    rig.StartAndSelect(0);
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
+    const auto log = rig.LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "The computer could not be kept awake during the update: do not let it "
+                        "sleep or shut down."),
+              log.end());
+    EXPECT_EQ(rig.Drive().Revision(), "1.0e");
 }
 
 TEST_F(WholeUpgrade, WithTheRootSelectedNothingIsSent) {

@@ -15,6 +15,7 @@
 
 #include "GuiRig.h"
 #include "app/qt/AboutBox.h"
+#include "app/qt/LogindInhibitor.h"
 #include "app/qt/LogindRestart.h"
 #include "app/qt/MessageBoxes.h"
 
@@ -207,6 +208,17 @@ TEST(LogindRestart, AsksTheLoginManagerToRebootInteractively) {
     EXPECT_EQ(request.member(), "Reboot");
     EXPECT_EQ(request.arguments(), QVariantList{true});
     EXPECT_TRUE(request.isInteractiveAuthorizationAllowed());
+}
+
+TEST(LogindInhibitor, AsksForABlockingLockOnShutdownSleepAndIdle) {
+    const QDBusMessage request = InhibitRequest("who", "why");
+    EXPECT_EQ(request.service(), "org.freedesktop.login1");
+    EXPECT_EQ(request.path(), "/org/freedesktop/login1");
+    EXPECT_EQ(request.interface(), "org.freedesktop.login1.Manager");
+    EXPECT_EQ(request.member(), "Inhibit");
+    EXPECT_EQ(request.arguments(), (QVariantList{QStringLiteral("shutdown:sleep:idle"),
+                                                 QStringLiteral("who"), QStringLiteral("why"),
+                                                 QStringLiteral("block")}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // script (OK when the script is empty).
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -46,6 +47,8 @@ public:
     int timerStarts = 0;
     std::vector<ShownBox> boxes;
     std::deque<BoxAnswer> answers;
+    // Called as each box appears (on the thread that asked for it).
+    std::function<void(const MessageBoxRequest&)> onBox;
     bool closeEnabled = true;
     std::optional<int> endResult;
     int scrolls = 0;
@@ -119,6 +122,9 @@ public:
 
     BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override {
         boxes.push_back(ShownBox{request, Log()});
+        if (onBox) {
+            onBox(request);
+        }
         if (answers.empty()) {
             return BoxAnswer::Ok;
         }
