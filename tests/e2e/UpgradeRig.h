@@ -19,6 +19,7 @@
 #include "image/Checksums.h"
 #include "image/ImageLayout.h"
 #include "image/StoredRegion.h"
+#include "support/DriveChanges.h"
 #include "support/FakeDialogWindow.h"
 #include "support/FakeInhibitor.h"
 #include "support/FakeRestart.h"
@@ -46,14 +47,6 @@ inline void ResealRegion(std::vector<uint8_t>& region, std::string_view variantT
     const std::span<const uint8_t> bytes(region.data(), covered);
     StoreLittleEndian16(region, covered, LinearSum(bytes));
     StoreLittleEndian16(region, covered + 2, RotatedSum(bytes));
-}
-
-// Commands that change a drive: model record writes, page and block commands, WRITE
-// BUFFER, eject.
-inline bool ChangesDrive(const TraceEntry& entry) {
-    const uint8_t op = entry.cdb[0];
-    return op == 0xFA || op == 0xF2 || op == 0x3B || op == 0x1B ||
-           (op == 0xFD && entry.cdb[1] == 0x07) || (op == 0xF5 && entry.cdb[1] == 0x03);
 }
 
 struct UpgradeRig {
@@ -114,10 +107,7 @@ struct UpgradeRig {
                window.enabled.at(ControlId::Upgrade) && window.enabled.at(ControlId::Exit) &&
                window.closeEnabled && !dialog->RunInProgress() && inhibitor.held == 0;
     }
-    size_t ChangingCommands(size_t n = 0) {
-        const auto& trace = Drive(n).Trace();
-        return static_cast<size_t>(std::count_if(trace.begin(), trace.end(), ChangesDrive));
-    }
+    size_t ChangingCommands(size_t n = 0) { return CountDriveChanges(Drive(n).Trace()); }
 
     FakeDialogWindow window;
     CapturedDiagnostics diagnostics;

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/controls/CTreeCtrlEx.h"
 #include "app/qt/FlashToolApplication.h"
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
@@ -49,6 +50,13 @@ struct GuiRig {
         const bool started = tool.Dialog().OnInitDialog();
         tool.Window().show();
         return started && QTest::qWaitForWindowExposed(&tool.Window());
+    }
+
+    // Selects the n-th drive of the tree, with the keyboard focus in the tree.
+    void SelectDrive(int n) {
+        CTreeCtrlEx* tree = tool.Window().Tree();
+        tree->setFocus();
+        tree->setCurrentItem(tree->topLevelItem(0)->child(n));
     }
 
     QtDialogWindow& Window() { return tool.Window(); }

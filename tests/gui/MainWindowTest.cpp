@@ -66,9 +66,7 @@ TEST(MainWindow, SelectingTheTargetShowsItsIdentificationAndSavesAScreenshot) {
     GuiRig rig;
     ASSERT_TRUE(rig.StartShown());
     QtDialogWindow& window = rig.Window();
-    CTreeCtrlEx* tree = window.Tree();
-    tree->setFocus();
-    tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+    rig.SelectDrive(0);
 
     auto* log = static_cast<QPlainTextEdit*>(window.Control(ControlId::Log));
     EXPECT_EQ(log->toPlainText(), "ORIN    DVD RW QV-5500A ");

@@ -21,9 +21,7 @@ TEST(UpgradeInWindow, RunsToAFullBarWithBothButtonsBackAndTheUiThreadServing) {
     GuiRig rig;
     ASSERT_TRUE(rig.StartShown());
     QtDialogWindow& window = rig.Window();
-    CTreeCtrlEx* tree = window.Tree();
-    tree->setFocus();
-    tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+    rig.SelectDrive(0);
     rig.boxes.clear();
     rig.boxThreads.clear();
     rig.answers = {BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel};

@@ -11,6 +11,7 @@
 #include "core/Diagnostics.h"
 #include "emulator/EmulatedBackend.h"
 #include "flash/vendor/VendorCommands.h"
+#include "support/DriveChanges.h"
 #include "support/ScriptedBackend.h"
 #include "transport/ScsiTransport.h"
 #include "vendor/RecordingHost.h"
@@ -44,26 +45,6 @@ struct DriveRig {
     VirtualDrive& Drive(size_t index = 0) { return *drives.at(index); }
     const std::vector<TraceEntry>& Trace(size_t index = 0) { return drives.at(index)->Trace(); }
 };
-
-// Commands after which the drive is no longer what it was: a model record write, a page or
-// block command of any transfer method, WRITE BUFFER, and the eject.
-inline bool ChangesDrive(const TraceEntry& entry) {
-    if (entry.cdb.empty()) {
-        return false;
-    }
-    const uint8_t opcode = entry.cdb[0];
-    const uint8_t sub = entry.cdb.size() > 1 ? entry.cdb[1] : 0;
-    return (opcode == 0xF5 && sub == 0x03) || opcode == 0xFA || (opcode == 0xFD && sub == 0x07) ||
-           opcode == 0xF2 || opcode == 0x3B || opcode == 0x1B;
-}
-
-inline size_t CountDriveChanges(const std::vector<TraceEntry>& trace) {
-    size_t count = 0;
-    for (const TraceEntry& entry : trace) {
-        count += ChangesDrive(entry) ? 1 : 0;
-    }
-    return count;
-}
 
 inline size_t CountOpcode(const std::vector<TraceEntry>& trace, uint8_t opcode) {
     size_t count = 0;
