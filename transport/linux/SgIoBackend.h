@@ -32,8 +32,6 @@ public:
                 std::filesystem::path deviceRoot);
     ~SgIoBackend() override;
 
-    bool LoadLibraries(UserNotifier& notifier) override;
-
     void BeginDiscovery() override;
     std::optional<DeviceAddress> NextCandidate() override;
     void EndDiscovery(UserNotifier& notifier) override;
@@ -54,13 +52,13 @@ private:
     };
 
     std::optional<DeviceAddress> OpenDrive(const OpticalDrive& drive);
-    void ReportRefusedCommand(OpenNode& node, int error);
+    // The notice for a command the system refused, the first time for this drive.
+    std::optional<std::string> ReportRefusedCommand(OpenNode& node, int error);
     void CloseAll();
 
     std::unique_ptr<LinuxSystem> system;
     std::filesystem::path sysfsRoot;
     std::filesystem::path deviceRoot;
-    UserNotifier* notifier = nullptr;
 
     std::vector<OpticalDrive> pending;
     size_t next = 0;
