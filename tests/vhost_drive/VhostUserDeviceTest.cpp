@@ -99,7 +99,9 @@ protected:
     // What QEMU sends before the guest's first request: features, the memory table, and
     // the request ring's size, base, addresses and eventfds.
     void StartRequestRing() {
-        Send(vu::kSetFeatures, U64(vu::kVirtioVersion1 | vu::kProtocolFeatures));
+        // As QEMU acknowledges them for a guest: parameter-change events included.
+        Send(vu::kSetFeatures,
+             U64(vu::kVirtioVersion1 | vu::kProtocolFeatures | VirtioScsiQueues::kFeatureChange));
         ASSERT_TRUE(lastOk);
         Send(vu::kSetProtocolFeatures, U64(vu::kProtocolReplyAck));
         auto table = Bytes({1, 0});
@@ -146,7 +148,8 @@ protected:
 TEST_F(VhostUserDeviceTest, OffersOnlyWhatItCarriesOutAndAcknowledgesWhenAsked) {
     const auto features = Send(vu::kGetFeatures, {});
     ASSERT_TRUE(features);
-    EXPECT_EQ(*features, U64(vu::kVirtioVersion1 | vu::kProtocolFeatures));
+    EXPECT_EQ(*features,
+              U64(vu::kVirtioVersion1 | vu::kProtocolFeatures | VirtioScsiQueues::kFeatureChange));
     EXPECT_EQ(*Send(vu::kGetProtocolFeatures, {}), U64(vu::kProtocolReplyAck));
     EXPECT_EQ(*Send(vu::kGetQueueNum, {}), U64(3));
 

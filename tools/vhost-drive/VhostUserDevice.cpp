@@ -17,7 +17,7 @@ namespace vu = vhost_user;
 
 namespace {
 
-constexpr uint64_t kOfferedFeatures = vu::kVirtioVersion1 | vu::kProtocolFeatures;
+constexpr uint64_t kTransportFeatures = vu::kVirtioVersion1 | vu::kProtocolFeatures;
 constexpr uint64_t kOfferedProtocolFeatures = vu::kProtocolReplyAck;
 
 void CloseAll(std::vector<int>& fds) {
@@ -70,12 +70,13 @@ std::optional<std::vector<uint8_t>> VhostUserDevice::Handle(const vu::Header& he
     std::optional<std::vector<uint8_t>> reply;
     switch (header.request) {
         case vu::kGetFeatures:
-            reply = vu::EncodeU64(kOfferedFeatures);
+            reply = vu::EncodeU64(kTransportFeatures | server.DeviceFeatures());
             break;
         case vu::kSetFeatures: {
             const auto value = vu::ParseU64(payload);
-            ok = value && (*value & ~kOfferedFeatures) == 0;
+            ok = value && (*value & ~(kTransportFeatures | server.DeviceFeatures())) == 0;
             features = value.value_or(0);
+
             break;
         }
         case vu::kGetProtocolFeatures:

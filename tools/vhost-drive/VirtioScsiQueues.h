@@ -28,7 +28,12 @@ public:
     VirtioScsiQueues(ScsiHandler& handler, uint32_t requestQueues)
         : handler(handler), requestQueues(requestQueues) {}
 
+    // Parameter-change events may be negotiated (QEMU acknowledges them on its own); this
+    // device simply never reports one. Hot-plug and protection information are not offered.
+    static constexpr uint64_t kFeatureChange = 1ULL << 2;
+
     uint32_t QueueCount() const override { return kFirstRequestQueue + requestQueues; }
+    uint64_t DeviceFeatures() const override { return kFeatureChange; }
     // The event queue's buffers stay with the device until it has an event to report,
     // and this device never has one.
     bool KeepsBuffers(uint32_t queue) const override { return queue == kEventQueue; }

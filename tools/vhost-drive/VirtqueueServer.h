@@ -21,6 +21,8 @@ class VirtqueueServer {
 public:
     virtual ~VirtqueueServer() = default;
     virtual uint32_t QueueCount() const = 0;
+    // The device type's own feature bits, offered beside the transport's.
+    virtual uint64_t DeviceFeatures() const = 0;
     // True for a queue whose buffers the device keeps until it has something to put there.
     virtual bool KeepsBuffers(uint32_t queue) const = 0;
     virtual std::vector<UsedChain> Serve(uint32_t queue, const DescriptorChain& chain) = 0;
