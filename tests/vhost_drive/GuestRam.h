@@ -48,7 +48,9 @@ public:
     uint64_t Buffer(std::span<const uint8_t> content, size_t length = 0) {
         const size_t size = std::max(content.size(), length);
         const uint64_t at = nextBuffer;
-        std::memcpy(bytes.data() + at, content.data(), content.size());
+        if (!content.empty()) {
+            std::memcpy(bytes.data() + at, content.data(), content.size());
+        }
         nextBuffer += (size + 15) & ~size_t{15};
         return kGuestBase + at;
     }
