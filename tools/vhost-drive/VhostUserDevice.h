@@ -59,6 +59,10 @@ private:
         bool started = false;
     };
 
+    enum class Step : uint8_t { Continue, Disconnected, Failed };
+
+    // Waits for the front-end or a kick and handles what came.
+    Step ServeOnce(int socket);
     bool Serving(const Ring& ring) const;
     bool SetMemTable(std::span<const uint8_t> payload, std::vector<int>& fds);
     bool SetVringFd(uint32_t request, std::span<const uint8_t> payload, std::vector<int>& fds);

@@ -120,60 +120,63 @@ int VhostUserDevice::Run(const std::string& socketPath) {
         Log("accept failed: %s", std::strerror(errno));
         return 1;
     }
-    int result = 0;
-    for (;;) {
-        std::vector<pollfd> waits{{socket, POLLIN, 0}};
-        std::vector<uint32_t> ringOf{0};
-        for (uint32_t i = 0; i < kMaxQueues; ++i) {
-            if (rings[i].kick >= 0 && Serving(rings[i])) {
-                waits.push_back({rings[i].kick, POLLIN, 0});
-                ringOf.push_back(i);
-            }
-        }
-        if (poll(waits.data(), waits.size(), -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            Log("poll failed: %s", std::strerror(errno));
-            result = 1;
-            break;
-        }
-        for (size_t k = 1; k < waits.size(); ++k) {
-            if (waits[k].revents & POLLIN) {
-                uint64_t count;
-                if (read(waits[k].fd, &count, sizeof count) < 0 && errno != EAGAIN) {
-                    Log("ring %u: kick read failed", ringOf[k]);
-                }
-                if (verbose) {
-                    Log("ring %u kicked", ringOf[k]);
-                }
-                ServeRing(ringOf[k]);
-            }
-        }
-        if (!(waits[0].revents & (POLLIN | POLLHUP | POLLERR))) {
-            continue;
-        }
-        auto message = ReadMessage(socket);
-        if (!message) {
-            break;  // the front-end went away
-        }
-        if (verbose) {
-            Log("request %u size %u fds %zu", message->header.request, message->header.size,
-                message->fds.size());
-        }
-        bool ok = true;
-        const auto reply = Handle(message->header, message->payload, message->fds, ok);
-        if (!ok) {
-            Log("request %u refused", message->header.request);
-        }
-        if (reply && !SendReply(socket, message->header.request, *reply)) {
-            Log("cannot reply: %s", std::strerror(errno));
-            result = 1;
-            break;
+    Step step;
+    do {
+        step = ServeOnce(socket);
+    } while (step == Step::Continue);
+    close(socket);
+    return step == Step::Disconnected ? 0 : 1;
+}
+
+VhostUserDevice::Step VhostUserDevice::ServeOnce(int socket) {
+    std::vector<pollfd> waits{{socket, POLLIN, 0}};
+    std::vector<uint32_t> ringOf{0};
+    for (uint32_t i = 0; i < kMaxQueues; ++i) {
+        if (rings[i].kick >= 0 && Serving(rings[i])) {
+            waits.push_back({rings[i].kick, POLLIN, 0});
+            ringOf.push_back(i);
         }
     }
-    close(socket);
-    return result;
+    if (poll(waits.data(), waits.size(), -1) < 0) {
+        if (errno == EINTR) {
+            return Step::Continue;
+        }
+        Log("poll failed: %s", std::strerror(errno));
+        return Step::Failed;
+    }
+    for (size_t k = 1; k < waits.size(); ++k) {
+        if (waits[k].revents & POLLIN) {
+            uint64_t count;
+            if (read(waits[k].fd, &count, sizeof count) < 0 && errno != EAGAIN) {
+                Log("ring %u: kick read failed", ringOf[k]);
+            }
+            if (verbose) {
+                Log("ring %u kicked", ringOf[k]);
+            }
+            ServeRing(ringOf[k]);
+        }
+    }
+    if (!(waits[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+        return Step::Continue;
+    }
+    auto message = ReadMessage(socket);
+    if (!message) {
+        return Step::Disconnected;
+    }
+    if (verbose) {
+        Log("request %u size %u fds %zu", message->header.request, message->header.size,
+            message->fds.size());
+    }
+    bool ok = true;
+    const auto reply = Handle(message->header, message->payload, message->fds, ok);
+    if (!ok) {
+        Log("request %u refused", message->header.request);
+    }
+    if (reply && !SendReply(socket, message->header.request, *reply)) {
+        Log("cannot reply: %s", std::strerror(errno));
+        return Step::Failed;
+    }
+    return Step::Continue;
 }
 
 }  // namespace flashtool
