@@ -18,6 +18,9 @@ package_packages=(dpkg-dev file librsvg2-bin)
 desktop_packages=(dbus-daemon dbus-bin python3-dbusmock desktop-file-utils appstream lintian man-db)
 # The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources.
 windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest)
+# The real-kernel rig: QEMU, the guest's shell and tools, the initramfs packer, depmod, and
+# xz to cut the uncompressed kernel out of Debian's image.
+kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
