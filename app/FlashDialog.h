@@ -52,6 +52,8 @@ inline constexpr std::string_view kNoDeviceFound = "No Device found!";
 inline constexpr std::string_view kRebootFail = "Reboot Fail!!";
 inline constexpr std::string_view kSelectDriveFirst =
     "No drive selected.Please select a drive to flash!";
+inline constexpr std::string_view kDriveInUse =
+    "Another program is using this drive. Close it, then press Upgrade again.";
 
 // A drive's identification and revision, zero-terminated: 24 + 4 + 1, plus one spare.
 inline constexpr size_t kDriveTextSize = 30;

@@ -53,12 +53,20 @@ void FlashDialog::OnUpgrade() {
         worker.join();
     }
     transport.SelectDevice(device->Row());
+    // From the first check to the end of the run, no other program may send this drive
+    // anything where the system can promise it.
+    if (transport.ClaimExclusive(device->Row()) == ExclusiveClaim::Busy) {
+        window.ShowMessageBox(
+            {std::string(kDriveInUse), std::nullopt, BoxButtons::Ok, BoxIcon::Exclamation});
+        return;
+    }
     press = std::make_unique<Press>(*device, *this);
     const GatingContext context{press->device, press->vendor, *this,       clock,
                                 config,        gating,        storedRegion};
     const bool passed = RunUpgradeChecks(context, [this] { return VerifyRegion(); });
     LogNotices();
     if (!passed || !BeginRun()) {
+        transport.ReleaseExclusive(device->Row());
         return;
     }
     EnableButtons(false);
@@ -75,6 +83,7 @@ void FlashDialog::FlashWorker() {
     // However the run ended, the drive may now report another revision: the tree and the
     // next press see what it says, not what the scan at start-up found.
     RefreshDrive(press->device.Row());
+    transport.ReleaseExclusive(press->device.Row());
     LogNotices();
     EndRun();
 }

@@ -28,6 +28,8 @@ struct DeviceAddress {
     uint8_t target = 0;
 };
 
+enum class ExclusiveClaim : uint8_t { Claimed, NotOffered, Busy };
+
 // One command as the back-end receives it: the CDB already cut to its exact length, the
 // direction already normalised, and for None no buffer and a length of 0.
 struct ScsiRequest {
@@ -115,6 +117,14 @@ public:
     virtual PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) = 0;
 
     virtual void CloseDevice(const DeviceAddress& device) = 0;
+
+    // While a run holds a drive, no other program may send it commands where the platform
+    // can promise that. Busy: another program has it open now. The address stays valid
+    // whatever the answer.
+    virtual ExclusiveClaim ClaimExclusive(const DeviceAddress& /*device*/) {
+        return ExclusiveClaim::NotOffered;
+    }
+    virtual void ReleaseExclusive(const DeviceAddress& /*device*/) {}
 
     // Frees whatever LoadLibraries loaded. Called once, after every device was closed.
     virtual void Unload() {}

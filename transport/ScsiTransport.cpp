@@ -171,6 +171,19 @@ CommandResult ScsiTransport::ExecuteOn(uint8_t row, std::span<const uint8_t> cdb
     return command;
 }
 
+ExclusiveClaim ScsiTransport::ClaimExclusive(uint8_t row) {
+    if (row >= deviceCount) {
+        return ExclusiveClaim::NotOffered;
+    }
+    return backend->ClaimExclusive(AddressOf(devices[row]));
+}
+
+void ScsiTransport::ReleaseExclusive(uint8_t row) {
+    if (row < deviceCount) {
+        backend->ReleaseExclusive(AddressOf(devices[row]));
+    }
+}
+
 std::vector<std::string> ScsiTransport::TakeNotices() {
     return std::exchange(notices, {});
 }

@@ -81,6 +81,10 @@ public:
     uint8_t LastSenseKey() const { return senseKey; }
     uint8_t LastAsc() const { return asc; }
 
+    // Exclusive access to a filled row's drive for the length of a run (see the back-end).
+    ExclusiveClaim ClaimExclusive(uint8_t row);
+    void ReleaseExclusive(uint8_t row);
+
     // What the back-ends asked to tell the user since the last call, oldest first.
     std::vector<std::string> TakeNotices();
 

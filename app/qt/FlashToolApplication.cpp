@@ -1,7 +1,11 @@
 #include "app/qt/FlashToolApplication.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <cstdio>
 
+#include "core/InstanceLock.h"
 #include "data/EmbeddedRegion.h"
 
 namespace flashtool {
@@ -22,6 +26,18 @@ int RunFlashTool(int argc, char* argv[], std::unique_ptr<PassThroughBackend> bac
     // The program ends when the dialog does, never because a message box was the last
     // window open.
     QApplication::setQuitOnLastWindowClosed(false);
+    // One copy per computer; each executable has its own lock, since the emulated one
+    // touches no drive. Said on standard error too, for a copy started from a terminal.
+    const QString name = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
+    const auto lock = InstanceLock::Acquire(name.toStdString());
+    if (!lock) {
+        std::fprintf(stderr, "%s\n", std::string(kAnotherCopyRunning).c_str());
+        std::fflush(stderr);
+        QMessageBox::warning(
+            nullptr, name,
+            QString::fromLatin1(kAnotherCopyRunning.data(), kAnotherCopyRunning.size()));
+        return 1;
+    }
     SystemClock clock;
     FlashToolApplication tool(std::move(backend), restart, inhibitor, clock, diagnostics,
                               EmbeddedStoredRegion());

@@ -80,6 +80,30 @@ TEST_F(OemUpgrade, AFailedMarkedWriteEndsWithCheckFailedBeforeAnyPage) {
     EXPECT_TRUE(rig.Idle(0));
 }
 
+TEST_F(OemUpgrade, ARecordReadThatDidNotCompleteWritesNothingAndEndsWithCheckFailed) {
+    // The checks read twice; the third read is the run's first, before the marked write.
+    const struct {
+        const char* name;
+        Fault fault;
+    } cases[] = {
+        {"timed out", Fault{0xF5, 0x01, 3, FaultKind::TimeOut, {}}},
+        {"check condition", Fault{0xF5, 0x01, 3, FaultKind::CheckCondition, sense::kInvalidField}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        UpgradeRig fresh{WildcardRegion("KM3130"),
+                         {{"KESTREL CDRW/DVD KC3130 ", "1.10", "", false}}};
+        fresh.Drive().AddFault(c.fault);
+        fresh.StartAndSelect(0);
+        fresh.Upgrade();
+        EXPECT_THAT(fresh.BoxTexts(), ElementsAre("Do you really want to upgrade ?",
+                                                  "The drive is not allowed to be updated."));
+        EXPECT_FALSE(fresh.Drive().Vendor().UpdateMarked());
+        EXPECT_EQ(fresh.Drive().Vendor().recordWrites, 2u);  // the checks' two only
+        EXPECT_EQ(Count(fresh.Drive(), 0xFA), 0u);
+    }
+}
+
 TEST_F(OemUpgrade, AFailedWriteBackStillReportsSuccessButAsksNothingMore) {
     rig.Drive().AddFault(Fault{0xF5, 0x03, 5, FaultKind::TransportFailure, {}});
     rig.StartAndSelect(0);

@@ -160,3 +160,43 @@ TEST_F(RunFailure, ABuildKeyWithoutATransferMethodEndsRightAfterThePayloadCheck)
 
 }  // namespace
 }  // namespace flashtool::testing
+
+namespace flashtool::testing {
+namespace {
+
+// A build whose method ends with a command the drive answers about the whole image (method
+// 3's block finish): a refusal there is a failed update, no answer is an unconfirmed one.
+TEST(RunEnd, ARefusedFinishFailsAndAnUnansweredOneSucceedsUnconfirmed) {
+    struct Case {
+        const char* name;
+        std::optional<Fault> fault;  // none: the drive itself refuses what it received
+        std::string lastLines;
+        int restartQuestions;
+    };
+    const Case cases[] = {
+        {"refused by the drive", std::nullopt, "======== FAIL ========", 0},
+        {"timed out", Fault{0xF2, 0x04, 1, FaultKind::TimeOut, {}}, std::string(kUnconfirmedLine),
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> region = ThisBuildRegion();
+        region[4] = '3';
+        ResealRegion(region, kVariantOrin7250);
+        UpgradeRig rig{region, {TargetAt("1.0d")}};
+        if (c.fault) {
+            rig.Drive().AddFault(*c.fault);
+        }
+        rig.StartAndSelect(0);
+        rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
+        const auto log = rig.LogLines();
+        EXPECT_NE(std::find(log.begin(), log.end(), c.lastLines), log.end());
+        const bool succeeded =
+            std::find(log.begin(), log.end(), "======== SUCCEED ========") != log.end();
+        EXPECT_EQ(succeeded, c.restartQuestions == 1);
+        EXPECT_EQ(rig.Drive().Revision(), "1.0d");  // neither installed the image
+    }
+}
+
+}  // namespace
+}  // namespace flashtool::testing

@@ -33,18 +33,29 @@ public:
     // Completes the request (status, sense, resid) or returns an errno; default: GOOD.
     std::function<int(int fd, sg_io_hdr_t&)> ioctl;
 
+    // When set, decides every open (flags included) instead of openResults.
+    std::function<int(const std::string& path, int flags)> openHook;
+
     std::vector<std::string> opened;
     std::vector<int> openFlags;
     std::vector<int> closed;
+    std::vector<std::pair<int, int>> duplicated;  // (from, to)
     std::vector<SeenRequest> seen;
 
     int Open(const std::string& path, int flags) override {
         opened.push_back(path);
         openFlags.push_back(flags);
+        if (openHook) {
+            return openHook(path, flags);
+        }
         const auto found = openResults.find(path);
         return found == openResults.end() ? -ENOENT : found->second;
     }
     void Close(int fd) override { closed.push_back(fd); }
+    int Duplicate(int from, int to) override {
+        duplicated.emplace_back(from, to);
+        return 0;
+    }
     int SgIo(int fd, sg_io_hdr_t& header) override {
         seen.push_back(SeenRequest{fd, header, {header.cmdp, header.cmdp + header.cmd_len}});
         return ioctl ? ioctl(fd, header) : 0;

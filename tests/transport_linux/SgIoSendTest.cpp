@@ -222,6 +222,36 @@ TEST_F(SendFixture, ARefusedCommandIsFailedAndItsNoticeComesBackOncePerDrive) {
               "capability (for example as root).");
 }
 
+TEST_F(SendFixture, ARunHoldsTheGenericNodeExclusivelyAndGivesItBack) {
+    // Another program has the node open while the first claim is tried.
+    bool otherOpen = true;
+    system->openHook = [&](const std::string&, int flags) {
+        return (flags & O_EXCL) != 0 && otherOpen ? -EBUSY : kFd + 3;
+    };
+    const size_t opensBefore = system->opened.size();
+    EXPECT_EQ(backend->ClaimExclusive(drive), ExclusiveClaim::Busy);
+    otherOpen = false;
+    EXPECT_EQ(backend->ClaimExclusive(drive), ExclusiveClaim::Claimed);
+    backend->ReleaseExclusive(drive);
+
+    // Busy: exclusive refused, shared back; claimed; released to shared. Every new
+    // descriptor lands on the old number, so the device table's handle stays good.
+    const std::vector<int> flags(system->openFlags.begin() + opensBefore, system->openFlags.end());
+    ASSERT_EQ(flags.size(), 4u);
+    EXPECT_EQ(flags[0], SgIoBackend::kOpenFlags | O_EXCL);
+    EXPECT_EQ(flags[1], SgIoBackend::kOpenFlags);
+    EXPECT_EQ(flags[2], SgIoBackend::kOpenFlags | O_EXCL);
+    EXPECT_EQ(flags[3], SgIoBackend::kOpenFlags);
+    for (const auto& [from, to] : system->duplicated) {
+        EXPECT_EQ(from, kFd + 3);
+        EXPECT_EQ(to, kFd);
+    }
+    EXPECT_EQ(system->duplicated.size(), 3u);
+    EXPECT_EQ(Send({0x00, 0, 0, 0, 0, 0}, DataDirection::None, nullptr, 0).kind,
+              OutcomeKind::Completed);
+    EXPECT_EQ(system->seen.back().fd, kFd);
+}
+
 TEST_F(SendFixture, AnUnknownHandleSendsNothing) {
     DeviceAddress stranger;
     stranger.handle = 99;

@@ -143,6 +143,46 @@ std::optional<std::string> SgIoBackend::ReportRefusedCommand(OpenNode& node, int
     return DriveProblemNotice({problem});
 }
 
+ExclusiveClaim SgIoBackend::ClaimExclusive(const DeviceAddress& device) {
+    const auto node = open.find(DescriptorOf(device));
+    if (node == open.end() || node->second.viaBlockNode) {
+        return ExclusiveClaim::NotOffered;
+    }
+    return Reopen(node->first, kOpenFlags | O_EXCL) ? ExclusiveClaim::Claimed
+                                                    : ExclusiveClaim::Busy;
+}
+
+void SgIoBackend::ReleaseExclusive(const DeviceAddress& device) {
+    const auto node = open.find(DescriptorOf(device));
+    if (node != open.end() && !node->second.viaBlockNode) {
+        Reopen(node->first, kOpenFlags);
+    }
+}
+
+bool SgIoBackend::Reopen(int fd, int flags) {
+    const std::string path = open.at(fd).path;
+    // Our own descriptor counts as another open for O_EXCL: it goes first.
+    system->Close(fd);
+    auto settle = [&](int fresh) {
+        if (fresh != fd) {
+            system->Duplicate(fresh, fd);
+            system->Close(fresh);
+        }
+    };
+    const int fresh = system->Open(path, flags);
+    if (fresh >= 0) {
+        settle(fresh);
+        return true;
+    }
+    const int shared = system->Open(path, kOpenFlags);
+    if (shared >= 0) {
+        settle(shared);
+    } else {
+        open.erase(fd);  // the node is gone: later commands fail as for an unknown handle
+    }
+    return false;
+}
+
 void SgIoBackend::CloseDevice(const DeviceAddress& device) {
     const auto node = open.find(DescriptorOf(device));
     if (node != open.end()) {

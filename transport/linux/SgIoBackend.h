@@ -38,6 +38,10 @@ public:
 
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
     void CloseDevice(const DeviceAddress& device) override;
+    // The generic node opened again with O_EXCL: the sg driver then refuses every other
+    // open of it until the run releases it. A block node offers nothing of the kind.
+    ExclusiveClaim ClaimExclusive(const DeviceAddress& device) override;
+    void ReleaseExclusive(const DeviceAddress& device) override;
     void Unload() override;
 
     // Flags every node is opened with.
@@ -55,6 +59,9 @@ private:
     // The notice for a command the system refused, the first time for this drive.
     std::optional<std::string> ReportRefusedCommand(OpenNode& node, int error);
     void CloseAll();
+    // Opens the node of `fd` again with `flags` under the same descriptor number. False,
+    // with the node open as before where possible, when the open is refused.
+    bool Reopen(int fd, int flags);
 
     std::unique_ptr<LinuxSystem> system;
     std::filesystem::path sysfsRoot;
