@@ -20,9 +20,6 @@ using scenario::Report;
 namespace {
 
 constexpr size_t kOemTagWidth = 15;  // INQUIRY bytes 96-110
-// The program takes exactly 8192 KB for the large buffer; a small one is half of it.
-constexpr uint16_t kLargeBufferKb = 8192;
-constexpr uint16_t kSmallBufferKb = 4096;
 constexpr uint64_t kMaxCount = UINT32_MAX;
 
 FaultKind KindOf(std::string_view result) {
@@ -246,31 +243,6 @@ ScenarioReading LoadScenarioFile(const std::string& path) {
         return {{}, path + ": cannot be read"};
     }
     return ReadScenario(path, text);
-}
-
-std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDescription>& drives,
-                                                       Clock* clock) {
-    std::vector<std::shared_ptr<VirtualDrive>> built;
-    for (const DriveDescription& description : drives) {
-        auto drive = std::make_shared<VirtualDrive>(description.setup);
-        drive->SetClock(clock);
-        drive->SetLatencyMs(description.latencyMs);
-        for (const SenseInfo& condition : description.readiness) {
-            drive->QueueReadiness(condition);
-        }
-        drive->Vendor().bufferSizeKb = description.largeBuffer ? kLargeBufferKb : kSmallBufferKb;
-        drive->SetChecksPageSums(description.checksPageSums);
-        drive->SetFlashSizeReply(description.flashSize);
-        for (const Fault& fault : description.faults) {
-            drive->AddFault(fault);
-        }
-        if (description.corruptReadBacks) {
-            drive->CorruptReadBacks(description.corruptReadBacks->first,
-                                    description.corruptReadBacks->count);
-        }
-        built.push_back(std::move(drive));
-    }
-    return built;
 }
 
 }  // namespace flashtool

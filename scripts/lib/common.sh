@@ -4,7 +4,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 # Debian packages the build, the tests and the demo need.
-base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-dev)
+base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-dev
+    nlohmann-json3-dev)
 # The window tests and the headless demo: a private X server, input and window tools, the
 # dialog's font (Liberation Sans has Arial's metrics), and a screenshot tool.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb xauth
