@@ -51,9 +51,15 @@ struct Frame {
     std::set<std::string> keys;
 };
 
+// One step of a path: an object's key, or an array's index ("[2]").
+struct PathPart {
+    bool isIndex = false;
+    std::string text;
+};
+
 struct DuplicateFinder {
     std::vector<Frame> frames;
-    std::optional<std::vector<std::string>> duplicatePath;
+    std::optional<std::vector<PathPart>> duplicatePath;
 
     void ElementBegins() {
         if (!frames.empty() && frames.back().isArray) {
@@ -64,26 +70,34 @@ struct DuplicateFinder {
         Frame& frame = frames.back();
         frame.key = key;
         if (!frame.keys.insert(key).second && !duplicatePath) {
-            std::vector<std::string> path;
-            for (const Frame& f : frames) {
-                path.push_back(f.isArray ? FormatText("[%ld]", f.index) : f.key);
-            }
-            duplicatePath = std::move(path);
+            duplicatePath = Path(false);
         }
+    }
+    // The path of the value being read. Before a value of an array is complete its element
+    // has not begun yet (`pending`): it is the one after the current index.
+    std::vector<PathPart> Path(bool pending) const {
+        std::vector<PathPart> path;
+        for (size_t i = 0; i < frames.size(); ++i) {
+            const Frame& f = frames[i];
+            const long index = f.index + (pending && i + 1 == frames.size() ? 1 : 0);
+            path.push_back(f.isArray ? PathPart{true, FormatText("[%ld]", index)}
+                                     : PathPart{false, f.key});
+        }
+        return path;
     }
 };
 
-// {"drives", "[2]", "faults", "[1]", "result"} -> "drive 2" and "faults[1].result".
-std::pair<std::string, std::string> Locate(const std::vector<std::string>& path) {
+// {"drives", [2], "faults", [1], "result"} -> "drive 2" and "faults[1].result".
+std::pair<std::string, std::string> Locate(const std::vector<PathPart>& path) {
     size_t first = 0;
     std::string where;
-    if (path.size() >= 2 && path[0] == "drives" && path[1].front() == '[') {
-        where = "drive " + path[1].substr(1, path[1].size() - 2);
+    if (path.size() >= 2 && !path[0].isIndex && path[0].text == "drives" && path[1].isIndex) {
+        where = "drive " + path[1].text.substr(1, path[1].text.size() - 2);
         first = 2;
     }
     std::string field;
     for (size_t i = first; i < path.size(); ++i) {
-        field += (path[i].front() == '[' || field.empty()) ? path[i] : "." + path[i];
+        field += (path[i].isIndex || field.empty()) ? path[i].text : "." + path[i].text;
     }
     return {where, field};
 }
@@ -325,6 +339,10 @@ bool ParseJson(std::string_view text, Report& report, Json& out) {
         }
         return report.Fail("", what.substr(line, colon - line),
                            "not valid JSON: " + what.substr(colon + 2));
+    } catch (const Json::out_of_range&) {
+        // A number beyond what a double holds: the parser stops on it, inside its field.
+        const auto [where, field] = Locate(finder.Path(true));
+        return report.Fail(where, field, "number out of range");
     }
     if (finder.duplicatePath) {
         const auto [where, field] = Locate(*finder.duplicatePath);
