@@ -109,7 +109,9 @@ const Fault* VirtualDrive::MatchingFault(const ScsiRequest& request) {
 
 PassThroughOutcome VirtualDrive::Injected(const Fault& fault, const ScsiRequest& request) {
     const bool waitsItsTimeOut = fault.kind == FaultKind::TimeOut && !fault.delayMs;
-    Wait(waitsItsTimeOut ? request.timeoutSeconds * 1000u : fault.delayMs.value_or(0));
+    const uint64_t timeOutMs = uint64_t{request.timeoutSeconds} * 1000;
+    Wait(waitsItsTimeOut ? static_cast<uint32_t>(std::min<uint64_t>(timeOutMs, UINT32_MAX))
+                         : fault.delayMs.value_or(0));
     switch (fault.kind) {
         case FaultKind::TransportFailure:
             return PassThroughOutcome::TransportFailure();
