@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+
 #include "core/Diagnostics.h"
 #include "core/Format.h"
 #include "emulator/EmulatedBackend.h"
@@ -168,8 +170,8 @@ TEST(ScenarioWireTest, AShortAnswerIsGoodWithItsTailZeroAndTheDigestOfWhatArrive
     ASSERT_EQ(rig.Send(kInquiry36, DataDirection::In, &full), ExecResult::Ok);
     std::vector<uint8_t> cut(36, 0xEE);
     ASSERT_EQ(rig.Send(kInquiry36, DataDirection::In, &cut), ExecResult::Ok);
-    std::vector<uint8_t> expected(full.begin(), full.end() - 10);
-    expected.resize(36, 0x00);
+    std::vector<uint8_t> expected = full;
+    std::fill(expected.end() - 10, expected.end(), 0x00);
     EXPECT_EQ(cut, expected);
     const auto crc = static_cast<uint32_t>(crc32(0, expected.data(), 36));
     EXPECT_EQ(rig.diagnostics.Text(),
