@@ -1,16 +1,19 @@
 #include "emulator/DemoDrives.h"
 
+#include <string_view>
+
+#include "emulator/Scenario.h"
+
 namespace flashtool {
 
-std::vector<std::shared_ptr<VirtualDrive>> MakeDemoDrives() {
-    std::vector<std::shared_ptr<VirtualDrive>> drives;
-    drives.push_back(std::make_shared<VirtualDrive>(
-        VirtualDriveSetup{"ORIN    DVD RW QV-5500A ", "1.0d", "ORIN      QZ", false}));
-    drives.push_back(std::make_shared<VirtualDrive>(
-        VirtualDriveSetup{"ORIN    DVD RW QV-5520A ", "2.1b", "QX-5520UL QZ", false}));
-    drives.push_back(std::make_shared<VirtualDrive>(
-        VirtualDriveSetup{"KESTREL DVD-ROM KD-1650 ", "0113", "", false}));
-    return drives;
+std::vector<std::shared_ptr<VirtualDrive>> MakeDemoDrives(Clock* clock) {
+    const auto text = DemoScenarioText();
+    // The embedded file is checked by the tests; were it ever wrong, the demo shows no
+    // drives rather than some of them.
+    const ScenarioReading reading =
+        ReadScenario("scenarios/demo.json",
+                     std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    return BuildDrives(reading.drives, clock);
 }
 
 }  // namespace flashtool

@@ -15,6 +15,7 @@ struct FlashSizeReply {
     uint8_t deviceHigh = 0x31;  // byte 3
     uint8_t sizeLow = 0x00;     // byte 10
     uint8_t sizeHigh = 0x00;    // byte 11
+    friend bool operator==(const FlashSizeReply&, const FlashSizeReply&) = default;
 };
 
 // Read-backs are numbered from 1 as they arrive. From read-back `first` on, `count` of them
@@ -22,6 +23,7 @@ struct FlashSizeReply {
 struct ReadBackCorruption {
     uint32_t first = 0;
     uint32_t count = 0;
+    friend bool operator==(const ReadBackCorruption&, const ReadBackCorruption&) = default;
 };
 
 struct TransferState {

@@ -14,6 +14,7 @@ namespace flashtool {
 namespace {
 
 constexpr uint8_t kOpTestUnitReady = 0x00;
+constexpr int kNoSuchDevice = 19;  // ENODEV: the device is gone
 constexpr size_t kInquiryReplyLength = 125;
 constexpr size_t kOemTagOffset = 96;
 constexpr size_t kOemTagLength = 15;
@@ -56,11 +57,16 @@ PassThroughOutcome VirtualDrive::Handle(const ScsiRequest& request) {
 
 PassThroughOutcome VirtualDrive::Dispatch(const ScsiRequest& request) {
     if (vanished) {
-        return PassThroughOutcome::OsFailure(19);  // ENODEV: the device is gone
+        return PassThroughOutcome::OsFailure(kNoSuchDevice);
     }
-    if (auto fault = InjectedFault(request)) {
-        return *fault;
+    Wait(latencyMs);
+    if (const Fault* fault = MatchingFault(request)) {
+        return Injected(*fault, request);
     }
+    return Answer(request);
+}
+
+PassThroughOutcome VirtualDrive::Answer(const ScsiRequest& request) {
     switch (request.cdb[0]) {
         case kOpInquiry:
             return Inquiry(request);
@@ -83,7 +89,7 @@ PassThroughOutcome VirtualDrive::Dispatch(const ScsiRequest& request) {
     }
 }
 
-std::optional<PassThroughOutcome> VirtualDrive::InjectedFault(const ScsiRequest& request) {
+const Fault* VirtualDrive::MatchingFault(const ScsiRequest& request) {
     for (FaultSlot& slot : faults) {
         const Fault& fault = slot.fault;
         if (fault.opcode && *fault.opcode != request.cdb[0]) {
@@ -96,18 +102,46 @@ std::optional<PassThroughOutcome> VirtualDrive::InjectedFault(const ScsiRequest&
         if (fault.occurrence != 0 && slot.seen != fault.occurrence) {
             continue;
         }
-        switch (fault.kind) {
-            case FaultKind::TransportFailure:
-                return PassThroughOutcome::TransportFailure();
-            case FaultKind::TimeOut:
-                return PassThroughOutcome::TimedOut();
-            case FaultKind::CheckCondition:
-                return PassThroughOutcome::CheckCondition(fault.sense);
-            case FaultKind::Busy:
-                return PassThroughOutcome::Status(kStatusBusy);
+        return &fault;
+    }
+    return nullptr;
+}
+
+PassThroughOutcome VirtualDrive::Injected(const Fault& fault, const ScsiRequest& request) {
+    const bool waitsItsTimeOut = fault.kind == FaultKind::TimeOut && !fault.delayMs;
+    const uint64_t timeOutMs = uint64_t{request.timeoutSeconds} * 1000;
+    Wait(waitsItsTimeOut ? static_cast<uint32_t>(std::min<uint64_t>(timeOutMs, UINT32_MAX))
+                         : fault.delayMs.value_or(0));
+    switch (fault.kind) {
+        case FaultKind::TransportFailure:
+            return PassThroughOutcome::TransportFailure();
+        case FaultKind::TimeOut:
+            return PassThroughOutcome::TimedOut();
+        case FaultKind::CheckCondition:
+            return PassThroughOutcome::CheckCondition(fault.sense);
+        case FaultKind::Busy:
+            return PassThroughOutcome::Status(kStatusBusy);
+        case FaultKind::Vanish:
+            vanished = true;
+            return PassThroughOutcome::OsFailure(kNoSuchDevice);
+        case FaultKind::Delay:
+            return Answer(request);
+        case FaultKind::Short: {
+            // Only a data-in command brings the drive's data back; whatever it answered, the
+            // host is told GOOD with the bytes not moved.
+            const uint32_t own =
+                request.direction == DataDirection::In ? Answer(request).residual : 0;
+            return PassThroughOutcome::Good(
+                std::min(request.length, std::max(own, fault.residual)));
         }
     }
-    return std::nullopt;
+    return PassThroughOutcome::TransportFailure();
+}
+
+void VirtualDrive::Wait(uint32_t milliseconds) {
+    if (clock != nullptr && milliseconds != 0) {
+        clock->SleepMs(milliseconds);
+    }
 }
 
 PassThroughOutcome VirtualDrive::Inquiry(const ScsiRequest& request) {

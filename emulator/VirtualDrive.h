@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Clock.h"
 #include "emulator/TransferState.h"
 #include "emulator/VendorState.h"
 #include "transport/PassThroughBackend.h"
@@ -34,17 +35,29 @@ enum class FaultKind : uint8_t {
     TimeOut,           // TimedOut
     CheckCondition,    // CHECK CONDITION with the fault's sense
     Busy,              // SCSI status BUSY
+    Short,             // GOOD, with `residual` bytes not moved
+    Delay,             // answered as usual, after the fault's wait
+    Vanish,            // the device is unplugged: this and every later command fail
 };
 
-// Fails the `occurrence`-th command (1-based) that matches; occurrence 0 fails every match.
+// Hits the `occurrence`-th command (1-based) that matches; occurrence 0 hits every match.
 // A fault with no opcode matches every command; with a sub-function it also matches CDB
 // byte 1.
+//
+// Before its answer the drive waits `delayMs` on its clock; a time-out with no delayMs of
+// its own waits the command's time-out, as a pass-through layer does before it gives up.
+// A short answer to a data-in command carries the drive's data with its last `residual`
+// bytes not moved; a short answer to any other command is GOOD although the drive never
+// took the command in, which is what a drive that loses data looks like from the host.
 struct Fault {
     std::optional<uint8_t> opcode;
     std::optional<uint8_t> subFunction;
     uint32_t occurrence = 1;
     FaultKind kind = FaultKind::TransportFailure;
     SenseInfo sense{};
+    uint32_t residual = 0;
+    std::optional<uint32_t> delayMs{};
+    friend bool operator==(const Fault&, const Fault&) = default;
 };
 
 struct TraceEntry {
@@ -61,16 +74,21 @@ struct VirtualDriveSetup {
     std::string revision = "1.0d";                            // 4 characters
     std::string oemTag = "ORIN      QZ";                      // INQUIRY bytes 96-110
     bool discPresent = false;
+    friend bool operator==(const VirtualDriveSetup&, const VirtualDriveSetup&) = default;
 };
 
 class VirtualDrive {
 public:
     explicit VirtualDrive(VirtualDriveSetup setup = {});
 
-    // Carries out one command and records it in the trace.
+    // Carries out one command and records it in the trace. With a clock, the drive takes
+    // its latency and its faults' waits on it; without one it answers at once.
     PassThroughOutcome Handle(const ScsiRequest& request);
 
     // Scenario controls.
+    void SetClock(Clock* clockIn) { clock = clockIn; }
+    // How long every command the drive takes in lasts before its answer.
+    void SetLatencyMs(uint32_t milliseconds) { latencyMs = milliseconds; }
     void AddFault(const Fault& fault) { faults.push_back(FaultSlot{fault, 0}); }
     void SetDiscPresent(bool present) { discPresent = present; }
     // Conditions reported, one per TEST UNIT READY, before the tray's steady answer.
@@ -101,7 +119,10 @@ private:
     };
 
     PassThroughOutcome Dispatch(const ScsiRequest& request);
-    std::optional<PassThroughOutcome> InjectedFault(const ScsiRequest& request);
+    PassThroughOutcome Answer(const ScsiRequest& request);
+    const Fault* MatchingFault(const ScsiRequest& request);
+    PassThroughOutcome Injected(const Fault& fault, const ScsiRequest& request);
+    void Wait(uint32_t milliseconds);
     PassThroughOutcome Inquiry(const ScsiRequest& request);
     PassThroughOutcome TestUnitReady();
     // Vendor and transfer commands live in their own files.
@@ -114,6 +135,8 @@ private:
     std::string oemTag;
     bool discPresent;
     bool vanished = false;
+    Clock* clock = nullptr;
+    uint32_t latencyMs = 0;
     std::deque<SenseInfo> readinessScript;
     std::vector<FaultSlot> faults;
     std::vector<TraceEntry> trace;

@@ -4,7 +4,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 # Debian packages the build, the tests and the demo need.
-base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-dev)
+base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-dev
+    nlohmann-json3-dev)
 # The window tests and the headless demo: a private X server, input and window tools, the
 # dialog's font (Liberation Sans has Arial's metrics), and a screenshot tool.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb xauth
@@ -16,8 +17,9 @@ package_packages=(dpkg-dev file librsvg2-bin)
 # The desktop tests: the login manager's mock on a private bus, and the validators of the
 # menu entry, the software-centre description and the package; man for the manual page.
 desktop_packages=(dbus-daemon dbus-bin python3-dbusmock desktop-file-utils appstream lintian man-db)
-# The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources.
-windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest)
+# The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources,
+# and the JSON headers (the same for every target; the build copies them).
+windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest nlohmann-json3-dev)
 # The real-kernel rig: QEMU, the guest's shell and tools, the initramfs packer, depmod, and
 # xz to cut the uncompressed kernel out of Debian's image.
 kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils)

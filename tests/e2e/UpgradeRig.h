@@ -51,13 +51,21 @@ inline void ResealRegion(std::vector<uint8_t>& region, std::string_view variantT
 
 struct UpgradeRig {
     UpgradeRig(std::vector<uint8_t> storedRegion, const std::vector<VirtualDriveSetup>& setups)
-        : region(std::move(storedRegion)) {
-        for (const VirtualDriveSetup& setup : setups) {
-            drives.push_back(std::make_shared<VirtualDrive>(setup));
-        }
+        : UpgradeRig(std::move(storedRegion), MakeDrives(setups)) {}
+    // Drives built elsewhere (from a scenario file, say).
+    UpgradeRig(std::vector<uint8_t> storedRegion, std::vector<std::shared_ptr<VirtualDrive>> built)
+        : region(std::move(storedRegion)), drives(std::move(built)) {
         dialog = std::make_unique<FlashDialog>(
             FlashDialogParts{window, std::make_unique<EmulatedBackend>(drives, diagnostics), region,
                              restart, clock, diagnostics, inhibitor});
+    }
+    static std::vector<std::shared_ptr<VirtualDrive>> MakeDrives(
+        const std::vector<VirtualDriveSetup>& setups) {
+        std::vector<std::shared_ptr<VirtualDrive>> made;
+        for (const VirtualDriveSetup& setup : setups) {
+            made.push_back(std::make_shared<VirtualDrive>(setup));
+        }
+        return made;
     }
 
     // Start-up (notice accepted), the n-th drive selected.

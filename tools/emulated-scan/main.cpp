@@ -1,5 +1,7 @@
 // Scans the emulated drives and prints the device table as the drive tree lists it. The
 // emulated back-end writes the trace line of every command it carries first.
+//
+//   emulated-scan [SCENARIO-FILE]     (default: the demo's drives)
 
 #include <array>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include "core/Diagnostics.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/EmulatedBackend.h"
+#include "emulator/Scenario.h"
 #include "transport/ScsiTransport.h"
 #include "transport/UserNotifier.h"
 
@@ -22,12 +25,27 @@ public:
 
 }  // namespace
 
-int main() {
+int main(int argc, char* argv[]) {
     using namespace flashtool;
+    if (argc > 2) {
+        std::fprintf(stderr, "usage: emulated-scan [SCENARIO-FILE]\n");
+        return 2;
+    }
+    SystemClock clock;
+    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    if (argc == 2) {
+        const ScenarioReading reading = LoadScenarioFile(argv[1]);
+        if (!reading.Ok()) {
+            std::fprintf(stderr, "emulated-scan: %s\n", reading.error.c_str());
+            return 1;
+        }
+        drives = BuildDrives(reading.drives, &clock);
+    } else {
+        drives = MakeDemoDrives(&clock);
+    }
     StdoutDiagnostics diagnostics;
     PrintingNotifier notifier;
-    ScsiTransport transport(std::make_unique<EmulatedBackend>(MakeDemoDrives(), diagnostics),
-                            notifier);
+    ScsiTransport transport(std::make_unique<EmulatedBackend>(drives, diagnostics), notifier);
     if (!transport.LoadBackend()) {
         return 1;
     }

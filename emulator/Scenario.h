@@ -1,0 +1,56 @@
+#pragma once
+
+// Scenario files: the virtual drives of the emulated program, the tests and the demo,
+// described in JSON (scenarios/README.md has the format). A file is read whole into a
+// description first; only a description that checked out in every field becomes drives,
+// so a bad file never leaves some drives built and others not.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Clock.h"
+#include "emulator/VirtualDrive.h"
+
+namespace flashtool {
+
+// Files larger than this are refused before they are parsed: a scenario is a few kilobytes.
+constexpr size_t kMaxScenarioFileBytes = size_t{1} << 20;
+// Latencies and waits longer than ten minutes are taken for a slip of the keyboard.
+constexpr uint32_t kMaxScenarioWaitMs = 600'000;
+
+// One drive of a scenario, every field resolved to its value (defaults filled in).
+struct DriveDescription {
+    VirtualDriveSetup setup;  // identification, revision, OEM tag, disc
+    std::vector<SenseInfo> readiness;
+    bool largeBuffer = true;
+    bool checksPageSums = false;
+    FlashSizeReply flashSize;
+    uint32_t latencyMs = 0;
+    std::vector<Fault> faults;
+    std::optional<ReadBackCorruption> corruptReadBacks;
+    friend bool operator==(const DriveDescription&, const DriveDescription&) = default;
+};
+
+// Either the drives of a file, or the one message that says what is wrong with it (and
+// then no drives).
+struct ScenarioReading {
+    std::vector<DriveDescription> drives;
+    std::string error;
+    bool Ok() const { return error.empty(); }
+};
+
+// Reads the text of a scenario file; `fileName` only names the file in the message.
+ScenarioReading ReadScenario(std::string_view fileName, std::string_view text);
+
+// Reads a scenario file from disk.
+ScenarioReading LoadScenarioFile(const std::string& path);
+
+// The drives of a description, in order, each taking its waits on `clock` (none: no waits).
+std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDescription>& drives,
+                                                       Clock* clock);
+
+}  // namespace flashtool

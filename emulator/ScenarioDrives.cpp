@@ -1,0 +1,40 @@
+// Drives from a checked description: each field goes to the virtual drive's own setting.
+
+#include "emulator/Scenario.h"
+
+namespace flashtool {
+
+namespace {
+
+// The program takes exactly 8192 KB for the large buffer; a small one is half of it.
+constexpr uint16_t kLargeBufferKb = 8192;
+constexpr uint16_t kSmallBufferKb = 4096;
+
+}  // namespace
+
+std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDescription>& drives,
+                                                       Clock* clock) {
+    std::vector<std::shared_ptr<VirtualDrive>> built;
+    for (const DriveDescription& description : drives) {
+        auto drive = std::make_shared<VirtualDrive>(description.setup);
+        drive->SetClock(clock);
+        drive->SetLatencyMs(description.latencyMs);
+        for (const SenseInfo& condition : description.readiness) {
+            drive->QueueReadiness(condition);
+        }
+        drive->Vendor().bufferSizeKb = description.largeBuffer ? kLargeBufferKb : kSmallBufferKb;
+        drive->SetChecksPageSums(description.checksPageSums);
+        drive->SetFlashSizeReply(description.flashSize);
+        for (const Fault& fault : description.faults) {
+            drive->AddFault(fault);
+        }
+        if (description.corruptReadBacks) {
+            drive->CorruptReadBacks(description.corruptReadBacks->first,
+                                    description.corruptReadBacks->count);
+        }
+        built.push_back(std::move(drive));
+    }
+    return built;
+}
+
+}  // namespace flashtool
