@@ -45,8 +45,10 @@ struct WireRig {
     }
     ExecResult Send(const std::vector<uint8_t>& cdb, DataDirection direction = DataDirection::None,
                     std::vector<uint8_t>* data = nullptr) {
-        return transport->Execute(cdb, direction, data ? data->data() : nullptr,
-                                  data ? static_cast<uint32_t>(data->size()) : 0, 15);
+        return transport
+            ->Execute(cdb, direction, data ? data->data() : nullptr,
+                      data ? static_cast<uint32_t>(data->size()) : 0, 15)
+            .result;
     }
     // The pauses taken since discovery.
     std::vector<uint32_t> Sleeps() const {
