@@ -15,8 +15,8 @@ int main() {
     EmulatedInhibitor inhibitor(diagnostics);
     SystemClock clock;
     return win32::RunFlashTool(
-        std::make_unique<EmulatedBackend>(MakeDemoDrives(), diagnostics), restart, inhibitor,
-        clock, diagnostics, [&restart](FlashDialog& dialog) {
+        std::make_unique<EmulatedBackend>(MakeDemoDrives(), diagnostics), restart, inhibitor, clock,
+        diagnostics, [&restart](FlashDialog& dialog) {
             restart.SetLog([&dialog](std::string_view line) { dialog.AppendLog(line); });
         });
 }

@@ -46,14 +46,14 @@ int RunFlashTool(std::unique_ptr<PassThroughBackend> backend, SystemRestart& res
                  SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire) {
     PrepareStandardOutput();
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                        ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS |
-                                            ICC_STANDARD_CLASSES};
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES |
+                                                                          ICC_PROGRESS_CLASS |
+                                                                          ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconResource));
     Win32DialogWindow window(ApplicationTitle(), icon);
-    FlashDialog dialog(FlashDialogParts{window, std::move(backend), EmbeddedStoredRegion(),
-                                        restart, clock, diagnostics, inhibitor});
+    FlashDialog dialog(FlashDialogParts{window, std::move(backend), EmbeddedStoredRegion(), restart,
+                                        clock, diagnostics, inhibitor});
     window.SetHandlers(&dialog);
     if (wire) {
         wire(dialog);

@@ -6,8 +6,8 @@
 #include "app/win32/WideText.h"
 #include "app/win32/Win32AboutBox.h"
 #include "app/win32/Win32MessageBox.h"
-#include "app/win32/WindowThreadCall.h"
 #include "app/win32/WindowStyles.h"
+#include "app/win32/WindowThreadCall.h"
 
 namespace flashtool::win32 {
 
@@ -296,7 +296,8 @@ void Win32DialogWindow::SetProgressStep(int step) {
 
 void Win32DialogWindow::StepProgress() {
     OnThread([&] {
-        const int position = static_cast<int>(SendMessageW(Control(ControlId::Progress), PBM_GETPOS, 0, 0));
+        const int position =
+            static_cast<int>(SendMessageW(Control(ControlId::Progress), PBM_GETPOS, 0, 0));
         SendMessageW(Control(ControlId::Progress), PBM_SETPOS,
                      SteppedProgress(position, progressStep, progressMinimum, progressMaximum), 0);
     });

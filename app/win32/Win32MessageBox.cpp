@@ -27,9 +27,9 @@ BoxAnswer RunMessageBox(HWND owner, const MessageBoxRequest& request,
     const std::u16string text = WidenBytes(request.text);
     const std::u16string caption =
         request.caption ? WidenBytes(*request.caption) : applicationTitle;
-    const int answer = MessageBoxW(owner, reinterpret_cast<LPCWSTR>(text.c_str()),
-                                   reinterpret_cast<LPCWSTR>(caption.c_str()),
-                                   MessageBoxFlags(request));
+    const int answer =
+        MessageBoxW(owner, reinterpret_cast<LPCWSTR>(text.c_str()),
+                    reinterpret_cast<LPCWSTR>(caption.c_str()), MessageBoxFlags(request));
     // A box with OK alone has one answer, whichever way it was closed.
     if (request.buttons == BoxButtons::Ok) {
         return BoxAnswer::Ok;

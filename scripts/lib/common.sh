@@ -10,8 +10,12 @@ base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-de
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb xauth
     xdotool x11-utils fonts-liberation)
 demo_packages=(xvfb xauth xdotool x11-utils imagemagick fonts-liberation)
-# The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources.
-windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest)
+# The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources,
+# zip for the portable package.
+windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest zip)
+# The Windows program's session test under wine: a private X server, input and window
+# tools, the dialog's font, and a screenshot tool.
+session_packages=(xvfb xauth xdotool x11-utils fonts-liberation imagemagick)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
