@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
+#include <objbase.h>
 
 #include <array>
 #include <cstdio>
@@ -40,12 +41,29 @@ void PrepareStandardOutput() {
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
+// The accessibility layer is a COM service of the window's thread; COM outlives the window.
+class ComApartment {
+public:
+    ComApartment() : result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result)) {
+            CoUninitialize();
+        }
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT result;
+};
+
 }  // namespace
 
 int RunFlashTool(std::unique_ptr<PassThroughBackend> backend, SystemRestart& restart,
                  SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire) {
     PrepareStandardOutput();
+    const ComApartment com;
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES |
                                                                           ICC_PROGRESS_CLASS |
                                                                           ICC_STANDARD_CLASSES};

@@ -82,6 +82,8 @@ void Win32DialogWindow::OnInitDialog() {
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     SendMessageW(Control(ControlId::Progress), PBM_SETRANGE32, progressMinimum, progressMaximum);
+    accessibility.SetName(Control(ControlId::Log), kLogAccessibleName);
+    accessibility.SetName(Control(ControlId::Progress), kProgressAccessibleName);
     if (HMENU menu = GetSystemMenu(dialog, FALSE); menu != nullptr) {
         const std::u16string about = WidenBytes(kStringAbout);
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -94,8 +96,23 @@ void Win32DialogWindow::OnInitDialog() {
     }
 }
 
+void Win32DialogWindow::OnDestroy() {
+    ForgetTreeDescriptions();
+    accessibility.Clear(Control(ControlId::Log));
+    accessibility.Clear(Control(ControlId::Progress));
+}
+
+void Win32DialogWindow::ForgetTreeDescriptions() {
+    for (const auto& [item, style] : tree.Styles()) {
+        accessibility.SetTreeItemDescription(tree.Handle(), reinterpret_cast<HTREEITEM>(item), {});
+    }
+}
+
 INT_PTR Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_DESTROY:
+            OnDestroy();
+            return FALSE;
         case kRunOnWindowThreadMessage:
             RunSentCall(lParam);
             return TRUE;
@@ -238,7 +255,10 @@ void Win32DialogWindow::ScrollLogToEnd() {
 }
 
 void Win32DialogWindow::ClearTree() {
-    OnThread([&] { tree.Clear(); });
+    OnThread([&] {
+        ForgetTreeDescriptions();
+        tree.Clear();
+    });
 }
 
 TreeItem Win32DialogWindow::InsertTreeItem(TreeItem parent, std::string_view text,
@@ -247,7 +267,13 @@ TreeItem Win32DialogWindow::InsertTreeItem(TreeItem parent, std::string_view tex
 }
 
 void Win32DialogWindow::SetTreeItemColor(TreeItem item, ColorRef color) {
-    OnThread([&] { tree.SetItemColor(item, color); });
+    OnThread([&] {
+        tree.SetItemColor(item, color);
+        // Grey alone says nothing to a screen reader.
+        accessibility.SetTreeItemDescription(
+            tree.Handle(), reinterpret_cast<HTREEITEM>(item),
+            color == kWindowTextColor ? std::string_view() : kGreyedDriveDescription);
+    });
 }
 
 void Win32DialogWindow::ExpandTreeItem(TreeItem item) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The main dialog as a native Win32 window: a modal dialog built in memory from the dialog
-// template (DialogBoxIndirectParamW), implementing the window seam. Calls from another
+// template (DialogBoxIndirectParamW), implementing the window seam. Made on a thread that
+// has started COM (for the accessibility layer). Calls from another
 // thread reach the window's thread by SendMessage and are waited for (WindowThreadCall.h).
 //
 // The About entry sits in the window's system menu; greying Close greys the system menu's
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "app/DialogWindow.h"
+#include "app/win32/Win32Accessibility.h"
 #include "app/win32/Win32TreeView.h"
 
 namespace flashtool::win32 {
@@ -62,6 +64,8 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
+    void OnDestroy();
+    void ForgetTreeDescriptions();
     void OnCommand(WORD id, WORD code);
     bool OnSystemCommand(WPARAM command);
     INT_PTR OnNotify(NMHDR& header);
@@ -76,6 +80,7 @@ private:
     HWND dialog = nullptr;
     DWORD windowThread = 0;
     Win32TreeView tree;
+    Win32Accessibility accessibility;
     std::string logText;  // exactly as set, CR LF line breaks included
     int progressMinimum = 0;
     int progressMaximum = 100;

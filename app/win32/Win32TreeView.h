@@ -47,6 +47,8 @@ public:
     std::string Text(TreeItem item) const;
     size_t Count() const;
 
+    const std::map<TreeItem, TreeItemStyle>& Styles() const { return styles; }
+
     // NM_CUSTOMDRAW from the tree: what the dialog procedure answers.
     LRESULT OnCustomDraw(NMTVCUSTOMDRAW& draw);
 
