@@ -1,9 +1,10 @@
 #!/bin/sh
 # flashtool-emulated.exe started under wine as a person would, on an X display, and driven
 # through a whole upgrade of the virtual target, like the Linux program's session test
-# (tests/gui/emulated-session.sh): Enter on the notice, then either Tab and Down to the
-# target and Space on Upgrade (keyboard), or a click on the target and one on Upgrade
-# (mouse); Enter on each question, then Escape (or a click on Exit) to leave. Standard
+# (tests/gui/emulated-session.sh): Enter on the notice, then either the About box from the
+# system menu, Tab and Down to the target and Space on Upgrade (keyboard), or a click on the
+# target and one on Upgrade (mouse); Enter on each question, then Escape (or a click on
+# Exit) to leave. Standard
 # output must show the trace line of every command sent. Run it under
 # tests/gui/run-under-xvfb.sh, with WINEPREFIX set.
 #
@@ -60,6 +61,16 @@ if [ "$mode" = mouse ]; then
     click "$main" 60 27
     click "$main" 221 143                  # Upgrade
 else
+    # The About entry is the system menu's last item (wine adds one of its own above).
+    keys "$caption" alt+space Up Return
+    about="$(window "About Halden Flash Tool")"
+    [ -n "$about" ] || fail "no About box from the system menu"
+    [ -z "$screenshot" ] || import -window "$about" "${screenshot%.png}-about.png" 2>/dev/null
+    keys "About Halden Flash Tool" Return
+    for _ in $(seq 1 50); do
+        xdotool search --onlyvisible --name "^About Halden Flash Tool\$" >/dev/null 2>&1 || break
+        sleep 0.1
+    done
     keys "$caption" Tab Down
 fi
 if [ -n "$screenshot" ]; then
