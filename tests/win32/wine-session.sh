@@ -8,7 +8,7 @@
 # output must show the trace line of every command sent. Run it under
 # tests/gui/run-under-xvfb.sh, with WINEPREFIX set.
 #
-#   wine-session.sh WINE PROGRAM keyboard|mouse OUTPUT [SCREENSHOT]
+#   wine-session.sh WINE PROGRAM keyboard|mouse|decline OUTPUT [SCREENSHOT]
 set -u
 wine="$1"
 program="$2"
@@ -52,6 +52,23 @@ click() {
         click 1 || fail "click at $2,$3"
     sleep 0.5
 }
+
+# Declining the notice ends the program before its transport is loaded: nothing is sent to
+# any drive, so this mode may start the product itself (flashtool.exe).
+if [ "$mode" = decline ]; then
+    keys "Warning" Escape
+    keys "$(basename "$program" .exe)" Return   # User cancelled.
+    for _ in $(seq 1 100); do
+        kill -0 $pid 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 $pid 2>/dev/null && fail "the program did not end when the notice was declined"
+    wait $pid || fail "the program ended with status $?"
+    trap - EXIT
+    [ ! -s "$out" ] || fail "output although the notice was declined"
+    echo "$(basename "$program") under wine: the notice declined, the program ended"
+    exit 0
+fi
 
 keys "Warning" Return
 main="$(window "$caption")"

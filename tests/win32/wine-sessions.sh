@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program's session test, run by scripts/test-windows after the unit tests:
 # flashtool-emulated.exe under wine on a private X display, upgraded once by the keyboard
-# (with a screenshot of the main dialog) and once by the mouse; then the Linux
+# (with screenshots of the main dialog and the About box) and once by the mouse;
+# flashtool.exe started and its notice declined (which touches no drive); then the Linux
 # flashtool-emulated, upgraded by the keyboard on its own display, whose standard output
 # must be byte-identical to the wine keyboard upgrade's.
 #
@@ -28,13 +29,15 @@ if [ ! -f "$program" ]; then
 fi
 mkdir -p "$dir/screenshots"
 status=0
+# run PROGRAM MODE OUTPUT [SCREENSHOT]
 run() {
-    "$xvfb" "$here/wine-session.sh" "$wine" "$program" "$@" </dev/null || status=1
+    "$xvfb" "$here/wine-session.sh" "$wine" "$@" </dev/null || status=1
 }
-run keyboard "$dir/wine-keyboard-trace.txt" "$dir/screenshots/wine-main-dialog.png"
-run mouse "$dir/wine-mouse-trace.txt"
+run "$program" keyboard "$dir/wine-keyboard-trace.txt" "$dir/screenshots/wine-main-dialog.png"
+run "$program" mouse "$dir/wine-mouse-trace.txt"
+run "$dir/app/win32/flashtool.exe" decline "$dir/wine-decline-output.txt"
 [ -f "$dir/screenshots/wine-main-dialog.png" ] &&
-    echo "screenshot of the main dialog under wine: $dir/screenshots/wine-main-dialog.png"
+    echo "screenshots under wine: $dir/screenshots/wine-main-dialog.png, wine-main-dialog-about.png"
 
 if [ ! -x "$linux_program" ]; then
     echo "trace comparison not run: no Linux flashtool-emulated at $linux_program (scripts/test builds it before the Windows step)"
