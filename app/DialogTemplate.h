@@ -83,7 +83,8 @@ inline constexpr std::string_view kAboutVersionText = "Halden Flash Ver. A-7.6";
 inline constexpr std::string_view kAboutNoticeText = "Firmware upgrade tool for optical drives.";
 inline constexpr DluRect kAboutIconRect{11, 17, 20, 20};
 inline constexpr DluRect kAboutVersionRect{40, 10, 119, 8};
-inline constexpr DluRect kAboutNoticeRect{40, 25, 119, 8};
+// The notice runs on under the OK button: at 119 units its words wrapped out of sight.
+inline constexpr DluRect kAboutNoticeRect{40, 25, 188, 8};
 inline constexpr DluRect kAboutOkRect{178, 7, 50, 14};
 
 }  // namespace flashtool

@@ -18,8 +18,12 @@ package_packages=(dpkg-dev file librsvg2-bin)
 # menu entry, the software-centre description and the package; man for the manual page.
 desktop_packages=(dbus-daemon dbus-bin python3-dbusmock desktop-file-utils appstream lintian man-db)
 # The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources,
-# and the JSON headers (the same for every target; the build copies them).
-windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest nlohmann-json3-dev)
+# the JSON headers (the same for every target; the build copies them), and zip for the
+# portable package.
+windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest nlohmann-json3-dev zip)
+# The Windows program's session test under wine: a private X server, input and window
+# tools, the dialog's font, and a screenshot tool.
+session_packages=(xvfb xauth xdotool x11-utils fonts-liberation imagemagick)
 # The real-kernel rig: QEMU, the guest's shell and tools, the initramfs packer, depmod, and
 # xz to cut the uncompressed kernel out of Debian's image.
 kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils)

@@ -1,0 +1,83 @@
+#include "app/win32/Win32Application.h"
+
+#include <windows.h>
+// windows.h first: the common controls header relies on its types.
+#include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
+#include <objbase.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "app/win32/Win32DialogWindow.h"
+#include "data/EmbeddedRegion.h"
+
+namespace flashtool::win32 {
+
+namespace {
+
+// The program's icon in its resources (flashtool.rc).
+constexpr int kIconResource = 1;
+
+// Like the Linux program's application name: the executable's name without ".exe"; it
+// captions the boxes that have no caption of their own.
+std::u16string ApplicationTitle() {
+    std::array<wchar_t, MAX_PATH> path{};
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
+    std::u16string name(reinterpret_cast<const char16_t*>(path.data()), length);
+    name.erase(0, name.find_last_of(u"\\/") + 1);
+    if (const size_t dot = name.rfind(u'.'); dot != std::u16string::npos) {
+        name.erase(dot);
+    }
+    return name;
+}
+
+// The trace goes to standard output byte for byte, as on Linux: in the C library's text
+// mode each line feed would become CR LF. A program started from a desktop has no
+// standard output, and its lines go nowhere.
+void PrepareStandardOutput() {
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
+// The accessibility layer is a COM service of the window's thread; COM outlives the window.
+class ComApartment {
+public:
+    ComApartment() : result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result)) {
+            CoUninitialize();
+        }
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT result;
+};
+
+}  // namespace
+
+int RunFlashTool(std::unique_ptr<PassThroughBackend> backend, SystemRestart& restart,
+                 SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
+                 const std::function<void(FlashDialog&)>& wire) {
+    PrepareStandardOutput();
+    const ComApartment com;
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES |
+                                                                          ICC_PROGRESS_CLASS |
+                                                                          ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconResource));
+    Win32DialogWindow window(ApplicationTitle(), icon);
+    FlashDialog dialog(FlashDialogParts{window, std::move(backend), EmbeddedStoredRegion(), restart,
+                                        clock, diagnostics, inhibitor});
+    window.SetHandlers(&dialog);
+    if (wire) {
+        wire(dialog);
+    }
+    window.RunModal();
+    return 0;
+}
+
+}  // namespace flashtool::win32

@@ -1,0 +1,19 @@
+#pragma once
+
+// The Windows program: the Win32 window and the main dialog wired together, for both
+// executables (they differ in the back-end, the restart and the keep-awake lock).
+
+#include <functional>
+#include <memory>
+
+#include "app/FlashDialog.h"
+
+namespace flashtool::win32 {
+
+// What both executables' main() do once the back-end and the restart are chosen; the
+// program's exit status.
+int RunFlashTool(std::unique_ptr<PassThroughBackend> backend, SystemRestart& restart,
+                 SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
+                 const std::function<void(FlashDialog&)>& wire = {});
+
+}  // namespace flashtool::win32
