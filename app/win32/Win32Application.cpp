@@ -12,6 +12,8 @@
 #include <string>
 
 #include "app/win32/Win32DialogWindow.h"
+#include "app/win32/WideText.h"
+#include "core/InstanceLock.h"
 #include "data/EmbeddedRegion.h"
 
 namespace flashtool::win32 {
@@ -63,6 +65,18 @@ int RunFlashTool(std::unique_ptr<PassThroughBackend> backend, SystemRestart& res
                  SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire) {
     PrepareStandardOutput();
+    // One copy per computer; each executable has its own lock, since the emulated one
+    // touches no drive.
+    const std::u16string title = ApplicationTitle();
+    const auto lock = InstanceLock::Acquire(std::string(title.begin(), title.end()));
+    if (!lock) {
+        std::fprintf(stderr, "%s\n", std::string(kAnotherCopyRunning).c_str());
+        std::fflush(stderr);
+        const std::u16string text = WidenBytes(kAnotherCopyRunning);
+        MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(text.c_str()),
+                    reinterpret_cast<LPCWSTR>(title.c_str()), MB_OK | MB_ICONEXCLAMATION);
+        return 1;
+    }
     const ComApartment com;
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES |
                                                                           ICC_PROGRESS_CLASS |

@@ -300,6 +300,10 @@ std::string Win32DialogWindow::TreeItemText(TreeItem item) const {
     return OnThread([&] { return tree.Text(item); });
 }
 
+void Win32DialogWindow::SetTreeItemText(TreeItem item, std::string_view text) {
+    OnThread([&] { tree.SetText(item, text); });
+}
+
 size_t Win32DialogWindow::TreeItemCount() const {
     return OnThread([&] { return tree.Count(); });
 }

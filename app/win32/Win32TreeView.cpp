@@ -101,6 +101,18 @@ TreeItem Win32TreeView::NextSibling(TreeItem item) const {
                                : ItemOf(TreeView_GetNextSibling(tree, HandleOf(item)));
 }
 
+void Win32TreeView::SetText(TreeItem item, std::string_view text) {
+    if (item == kNoTreeItem) {
+        return;
+    }
+    std::u16string wide = WidenBytes(text);
+    TVITEMW change{};
+    change.mask = TVIF_TEXT;
+    change.hItem = HandleOf(item);
+    change.pszText = reinterpret_cast<LPWSTR>(wide.data());
+    SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&change));
+}
+
 std::string Win32TreeView::Text(TreeItem item) const {
     if (item == kNoTreeItem) {
         return {};

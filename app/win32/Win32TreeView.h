@@ -45,6 +45,7 @@ public:
     TreeItem FirstChild(TreeItem item) const;
     TreeItem NextSibling(TreeItem item) const;
     std::string Text(TreeItem item) const;
+    void SetText(TreeItem item, std::string_view text);
     size_t Count() const;
 
     const std::map<TreeItem, TreeItemStyle>& Styles() const { return styles; }
