@@ -58,7 +58,7 @@ bool Gating::AdoptVariant(std::string_view variantTag) {
 
 bool Gating::CheckQv5500a(std::string_view oemTag) {
     const BuildConfig& config = context.config;
-    if (!SameBytes(config.TargetId(), kModelQv5500a, 24) && !config.IsWildcard()) {
+    if (!TargetsVariantModel(config)) {
         return false;
     }
     if (IsTag(oemTag, "QX-5500UL QZ")) {
@@ -67,7 +67,7 @@ bool Gating::CheckQv5500a(std::string_view oemTag) {
     if (IsTag(oemTag, "QX-5500ULTQZ")) {
         return SameBytes(config.FamilyCode10(), "QX-5500ULT", 10);
     }
-    if (!SameBytes(config.FamilyCode(), "KM7240", 6)) {
+    if (!IsVariantFamily(config)) {
         return false;
     }
     return AdoptVariant(IsTag(oemTag, "ORIN      QZ") ? kVariantOrin7250 : kVariantOrin7240);
