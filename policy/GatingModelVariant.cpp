@@ -4,16 +4,13 @@
 #include "core/FixedText.h"
 #include "policy/Gating.h"
 #include "transport/Inquiry.h"
+#include "transport/InquiryReply.h"
 
 namespace flashtool {
 
 namespace {
 
 constexpr uint8_t kVariantInquiryLength = 125;
-// INQUIRY bytes 96-110 hold the OEM tag; its first 12 characters (10 of model name, 2 brand
-// letters) are what tells the variants apart.
-constexpr size_t kOemTagOffset = 96;
-constexpr size_t kOemTagCompared = 12;
 constexpr size_t kPayloadHeaderOffset = kBuildConfigSize;
 
 bool IsTag(std::string_view tag, std::string_view expected) {
@@ -30,8 +27,8 @@ bool Gating::CheckModelVariant(DriveModel model) {
                                   kLongCommandTimeout) != ExecResult::Ok) {
         return false;
     }
-    const std::string_view oemTag(reinterpret_cast<const char*>(reply.data()) + kOemTagOffset,
-                                  kOemTagCompared);
+    const auto tag = OemTagFromInquiry(reply);
+    const std::string_view oemTag(tag.data(), tag.size());
     switch (model) {
         case DriveModel::QV5500A:
             return CheckQv5500a(oemTag);
