@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,8 @@ private:
     // SPTI (WindowsSpti.cpp).
     std::optional<DeviceAddress> NextVolume();
     uint32_t QueryAlignmentMask(Win32Handle volume);
+    // The request's data in the back-end's own buffer, aligned for the device's adapter.
+    std::span<uint8_t> StageSptiData(const DeviceAddress& device, const ScsiRequest& request);
     PassThroughOutcome SendSpti(const DeviceAddress& device, const ScsiRequest& request);
 
     // ASPI (WindowsAspi.cpp).

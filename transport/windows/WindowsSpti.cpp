@@ -42,21 +42,30 @@ uint32_t WindowsBackend::QueryAlignmentMask(Win32Handle volume) {
     return AlignmentMaskFrom(reply, returned);
 }
 
+std::span<uint8_t> WindowsBackend::StageSptiData(const DeviceAddress& device,
+                                                 const ScsiRequest& request) {
+    if (request.length == 0) {
+        return {};
+    }
+    const auto mask = alignmentMasks.find(device.handle);
+    const std::span<uint8_t> data = sptiBuffer.Take(
+        request.length, mask != alignmentMasks.end() ? mask->second : kDefaultAlignmentMask);
+    // Zero for data in: bytes of an earlier command must never pass for this drive's.
+    if (request.direction == DataDirection::Out) {
+        std::copy_n(request.data, request.length, data.begin());
+    } else {
+        std::fill(data.begin(), data.end(), uint8_t{0});
+    }
+    return data;
+}
+
 PassThroughOutcome WindowsBackend::SendSpti(const DeviceAddress& device,
                                             const ScsiRequest& request) {
     const SptiLayout& layout = kNativeSptiLayout;
     if (request.length != 0 && request.data == nullptr) {
         return PassThroughOutcome::TransportFailure();
     }
-    const auto mask = alignmentMasks.find(device.handle);
-    const std::span<uint8_t> data =
-        request.length == 0
-            ? std::span<uint8_t>()
-            : sptiBuffer.Take(request.length,
-                              mask != alignmentMasks.end() ? mask->second : kDefaultAlignmentMask);
-    if (request.direction == DataDirection::Out) {
-        std::copy_n(request.data, request.length, data.begin());
-    }
+    const std::span<uint8_t> data = StageSptiData(device, request);
     alignas(8) std::array<uint8_t, kSptiMaxRequestSize> block{};
     const SptiCommand command{device.hostAdapter,
                               device.target,
