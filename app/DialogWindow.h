@@ -55,6 +55,7 @@ public:
     virtual TreeItem FirstChild(TreeItem item) const = 0;
     virtual TreeItem NextSibling(TreeItem item) const = 0;
     virtual std::string TreeItemText(TreeItem item) const = 0;
+    virtual void SetTreeItemText(TreeItem item, std::string_view text) = 0;
     virtual size_t TreeItemCount() const = 0;
 
     // The progress bar. A step past the maximum starts the bar again from the minimum.

@@ -38,22 +38,22 @@ void FlashDialog::ShowSelection() {
     driveText = MakeFixedText<kDriveTextSize>(
         selected == kNoTreeItem ? std::string() : window.TreeItemText(selected));
     driveText.back() = '\0';
-    if (selected == kNoTreeItem) {
-        return;
-    }
-    if (selected == root) {
-        // Upgrade keeps its state; the Upgrade command refuses on this text.
+    if (selected == kNoTreeItem || selected == root) {
+        // An empty selection (Ctrl+click on the selected item clears it) is shown as the
+        // root is: nothing is chosen, and the Upgrade command refuses on this text. The log
+        // no longer names the drive that was selected before. Upgrade keeps its state.
         window.SetControlText(ControlId::Log, kNoDriveSelected);
         return;
     }
-    selectedIndex = ChildPosition(root, selected);
+    const std::optional<uint32_t> position = ChildPosition(root, selected);
+    selectedIndex = position.value_or(0);
     if (!RunInProgress()) {
         window.EnableControl(ControlId::Upgrade, true);
     }
     window.SetControlText(ControlId::Log, SelectionDisplay());
 }
 
-uint32_t FlashDialog::ChildPosition(TreeItem root, TreeItem item) const {
+std::optional<uint32_t> FlashDialog::ChildPosition(TreeItem root, TreeItem item) const {
     const size_t limit = window.TreeItemCount();
     TreeItem child = window.FirstChild(root);
     for (uint32_t position = 0; position <= limit && child != kNoTreeItem; ++position) {
@@ -62,7 +62,46 @@ uint32_t FlashDialog::ChildPosition(TreeItem root, TreeItem item) const {
         }
         child = window.NextSibling(child);
     }
-    return 0;
+    return std::nullopt;
+}
+
+std::optional<uint8_t> FlashDialog::ChosenRow() const {
+    const TreeItem root = window.RootTreeItem();
+    const TreeItem selected = window.SelectedTreeItem();
+    if (selected == kNoTreeItem || selected == root) {
+        return std::nullopt;
+    }
+    const std::optional<uint32_t> position = ChildPosition(root, selected);
+    // The selection display must describe the same drive: a tree that changed under it
+    // without telling us is not a choice the operator saw.
+    if (!position || *position != selectedIndex || *position >= ScsiTransport::kMaxDevices) {
+        return std::nullopt;
+    }
+    return static_cast<uint8_t>(*position);
+}
+
+void FlashDialog::RefreshDrive(uint8_t row) {
+    if (!transport.RefreshRow(row)) {
+        return;  // the drive does not answer now: the table keeps what it had
+    }
+    std::array<char, 50> description{};
+    transport.DescribeRow(row, description);
+    const std::string text(description.data());
+    window.RunOnWindowThread([&] {
+        const TreeItem root = window.RootTreeItem();
+        TreeItem child = window.FirstChild(root);
+        for (uint8_t position = 0; position < row && child != kNoTreeItem; ++position) {
+            child = window.NextSibling(child);
+        }
+        if (child == kNoTreeItem) {
+            return;
+        }
+        window.SetTreeItemText(child, text);
+        if (window.SelectedTreeItem() == child) {
+            driveText = MakeFixedText<kDriveTextSize>(text);
+            driveText.back() = '\0';
+        }
+    });
 }
 
 std::string FlashDialog::SelectionDisplay() const {

@@ -28,9 +28,25 @@ FlashDialog::FlashDialog(FlashDialogParts parts)
       inhibitor(parts.inhibitor),
       storedRegion(parts.storedRegion),
       transport(std::move(parts.backend), *this),
-      config(ConfigFrom(parts.storedRegion)),
-      vendor(transport, *this, diagnostics, clock),
-      transfer(transport, clock, diagnostics) {}
+      config(ConfigFrom(parts.storedRegion)) {}
+
+FlashDialog::Press::Press(ScsiDevice deviceIn, FlashDialog& dialog)
+    : device(deviceIn),
+      vendor(deviceIn, dialog, dialog.diagnostics, dialog.clock),
+      transfer(deviceIn, dialog.clock, dialog.diagnostics) {}
+
+std::optional<uint8_t> FlashDialog::PressedRow() const {
+    if (!press) {
+        return std::nullopt;
+    }
+    return press->device.Row();
+}
+
+void FlashDialog::LogNotices() {
+    for (const std::string& notice : transport.TakeNotices()) {
+        AppendLog(notice);
+    }
+}
 
 FlashDialog::~FlashDialog() {
     WaitForRun();

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <thread>
@@ -112,6 +113,9 @@ public:
     void FlashWorker();
     void WaitForRun();
 
+    // The drive the last Upgrade press was bound to, if any.
+    std::optional<uint8_t> PressedRow() const;
+
     ScsiTransport& Transport() { return transport; }
     const BuildConfig& Config() const { return config; }
     BrandCode Brand() const { return DeriveBrandCode(config.RevisionPattern()); }
@@ -125,9 +129,27 @@ public:
     DiagnosticSink& Diagnostics() { return diagnostics; }
 
 private:
-    uint32_t ChildPosition(TreeItem root, TreeItem item) const;
+    // What one Upgrade press works with: the drive taken from the operator's choice when the
+    // button was pressed, and the command sets bound to it. Lives until the next press (the
+    // worker of this press uses it to its end).
+    struct Press {
+        Press(ScsiDevice device, FlashDialog& dialog);
+        ScsiDevice device;
+        VendorCommands vendor;
+        PageTransfer transfer;
+    };
+
+    std::optional<uint32_t> ChildPosition(TreeItem root, TreeItem item) const;
+    // The device-table row of the drive item selected in the tree right now; none when the
+    // selection is empty, the root, or not a drive.
+    std::optional<uint8_t> ChosenRow() const;
     bool VerifyRegion() const;
     std::string SelectionDisplay() const;
+    // After a run: the drive's identification as it now reports it, in the table and tree.
+    void RefreshDrive(uint8_t row);
+    // What the back-ends asked to tell the user, as log lines (never a box the worker would
+    // wait on).
+    void LogNotices();
 
     DialogWindow& window;
     SystemRestart& restart;
@@ -138,8 +160,7 @@ private:
     ScsiTransport transport;
     BuildConfig config;
     GatingState gating;
-    VendorCommands vendor;
-    PageTransfer transfer;
+    std::unique_ptr<Press> press;
     FirmwareImage image;
     std::thread worker;
     bool upgradeHandlerActive = false;  // the Upgrade handler runs (user-interface thread)

@@ -32,34 +32,50 @@ void FlashDialog::OnUpgrade() {
         ~Clear() { flag = false; }
     } clear{upgradeHandlerActive};
 
+    // The drive is taken from the tree as it is now, once: every command of this press goes
+    // to it. With no drive item selected (the root, or nothing at all) nothing is sent.
     const std::string shown = window.ControlText(ControlId::Log).substr(0, kShownTextLimit);
-    if (SameBytes(shown, kNoDriveSelected, kNoDriveSelected.size())) {
+    const std::optional<uint8_t> chosen = ChosenRow();
+    if (SameBytes(shown, kNoDriveSelected, kNoDriveSelected.size()) || !chosen) {
         window.ShowMessageBox(
             {std::string(kSelectDriveFirst), std::nullopt, BoxButtons::Ok, BoxIcon::Exclamation});
         return;
     }
-    const GatingContext context{transport, vendor, *this, clock, config, gating, storedRegion};
-    if (!RunUpgradeChecks(context, static_cast<uint8_t>(selectedIndex & 0xFF),
-                          [this] { return VerifyRegion(); })) {
+    const std::optional<ScsiDevice> device = transport.DeviceAt(*chosen);
+    if (!device) {
+        // A tree item the device table does not hold names no drive.
+        ReportResult(ResultCode::CheckFailed);
         return;
     }
-    if (!BeginRun()) {
+    // The worker of the previous run has already ended (the flag was clear); collect it
+    // before its press is replaced.
+    if (worker.joinable()) {
+        worker.join();
+    }
+    transport.SelectDevice(device->Row());
+    press = std::make_unique<Press>(*device, *this);
+    const GatingContext context{press->device, press->vendor, *this,       clock,
+                                config,        gating,        storedRegion};
+    const bool passed = RunUpgradeChecks(context, [this] { return VerifyRegion(); });
+    LogNotices();
+    if (!passed || !BeginRun()) {
         return;
     }
     EnableButtons(false);
     PrepareProgress();
-    // The worker of the previous run has already ended (the flag was clear); collect it.
-    if (worker.joinable()) {
-        worker.join();
-    }
     worker = std::thread([this] { FlashWorker(); });
 }
 
 void FlashDialog::FlashWorker() {
-    const FlashRunContext context{transport, vendor,    transfer, image,  *this,
-                                  clock,     inhibitor, config,   gating, storedRegion};
+    const FlashRunContext context{press->device, press->vendor, press->transfer, image,
+                                  *this,         clock,         inhibitor,       config,
+                                  gating,        storedRegion};
     FlashRun run(context);
     run.RunFlash();
+    // However the run ended, the drive may now report another revision: the tree and the
+    // next press see what it says, not what the scan at start-up found.
+    RefreshDrive(press->device.Row());
+    LogNotices();
     EndRun();
 }
 

@@ -108,10 +108,14 @@ int FlashRun::RunFlash() {
         inputs.workBuffer = context.image.WorkBuffer();
         inputs.buildFamily = config.FamilyCode();
         inputs.currentFamily = state.CurrentFamilyText();
-        if (context.transfer.TransferImage(inputs) == PageTransfer::kFailed) {
+        const int transferred = context.transfer.TransferImage(inputs);
+        if (transferred == PageTransfer::kFailed) {
             host.ReportResult(ResultCode::UpdateFailed);
             host.SetCloseEnabled(true);
             return 0;
+        }
+        if (transferred == PageTransfer::kDoneUnconfirmed) {
+            Log(kUnconfirmedLine);
         }
         if (Complete(plan) == 0) {
             return 0;
@@ -161,9 +165,11 @@ FlashRun::Step FlashRun::Decompress(Plan& plan) {
                           : context.image.ExpandedImageSums(expandedPages);
     if (!sums) {
         // Nothing more is sent. The heartbeat started at the confirmation would otherwise
-        // keep the bar moving as if the run were still going.
+        // keep the bar moving as if the run were still going, and without a word the
+        // operator could not tell this end from a hang.
         context.host.StopProgressTimer();
         context.host.SetProgressPos(0);
+        Log(kInflateFailedLine);
         return Step::End;
     }
     plan.pageCount = expandedPages;
@@ -186,6 +192,8 @@ int FlashRun::Complete(const Plan& plan) {
     host.StopProgressTimer();
     host.SetCloseEnabled(true);
     if (context.state.oemFamily && !context.vendor.FinishModelRecords(context.state.oemCode)) {
+        // The success lines are already in the log; the restart question is not asked.
+        Log(kRecordsNotRestoredLine);
         return 0;
     }
     return 1;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "core/Clock.h"
 #include "core/SleepInhibitor.h"
@@ -19,12 +20,12 @@
 #include "image/FirmwareImage.h"
 #include "policy/BuildConfig.h"
 #include "policy/GatingState.h"
-#include "transport/ScsiTransport.h"
+#include "transport/ScsiDevice.h"
 
 namespace flashtool {
 
 struct FlashRunContext {
-    ScsiTransport& transport;
+    ScsiDevice device;  // the drive the operator chose
     VendorCommands& vendor;
     PageTransfer& transfer;
     FirmwareImage& image;
@@ -35,6 +36,17 @@ struct FlashRunContext {
     const GatingState& state;
     std::span<const uint8_t> storedRegion;
 };
+
+// The lines that tell the operator about an end the result codes do not cover.
+inline constexpr std::string_view kUnconfirmedLine =
+    "The drive did not confirm the new firmware: check its firmware revision after the computer "
+    "has restarted.";
+inline constexpr std::string_view kInflateFailedLine =
+    "The firmware image could not be unpacked, so none of it was sent to the drive. This copy of "
+    "the program may be damaged: get it again before you retry.";
+inline constexpr std::string_view kRecordsNotRestoredLine =
+    "The firmware was sent, but the drive's model records could not be written back. Do not "
+    "restart the computer: run the update again.";
 
 // Settle times after a transfer, in milliseconds.
 constexpr uint32_t kSettleMs = 5000;

@@ -28,13 +28,32 @@ uint64_t PagesBytes(uint32_t pages) {
 
 }  // namespace
 
-PageTransfer::PageTransfer(ScsiTransport& transportIn, Clock& clockIn,
-                           DiagnosticSink& diagnosticsIn)
-    : transport(transportIn), clock(clockIn), diagnostics(diagnosticsIn) {}
+PageTransfer::PageTransfer(ScsiDevice deviceIn, Clock& clockIn, DiagnosticSink& diagnosticsIn)
+    : device(deviceIn), clock(clockIn), diagnostics(diagnosticsIn) {}
 
-ExecResult PageTransfer::Send(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
-                              uint32_t length, uint32_t timeoutSeconds) {
-    return transport.Execute(cdb, direction, data, length, timeoutSeconds);
+CommandResult PageTransfer::Send(std::span<const uint8_t> cdb, DataDirection direction,
+                                 uint8_t* data, uint32_t length, uint32_t timeoutSeconds) {
+    return device.Execute(cdb, direction, data, length, timeoutSeconds);
+}
+
+int PageTransfer::FinalCommandVerdict(const CommandResult& command) {
+    if (command.Ok()) {
+        return kDone;
+    }
+    // A drive that says the request, the medium or its hardware is wrong has refused the
+    // image. One that resets on activation answers late, with a unit attention, or not at
+    // all: that is no refusal, only no confirmation.
+    if (command.CheckCondition()) {
+        switch (command.SenseKey()) {
+            case kSenseKeyIllegalRequest:
+            case kSenseKeyMediumError:
+            case kSenseKeyHardwareError:
+                return kFailed;
+            default:
+                break;
+        }
+    }
+    return kDoneUnconfirmed;
 }
 
 int PageTransfer::TransferImage(const TransferInputs& inputs) {
@@ -67,8 +86,7 @@ int PageTransfer::SignedPages(const TransferInputs& inputs) {
         std::copy_n(source, kPageSize, page.begin());
         const auto pageSum = static_cast<uint16_t>(ByteSum(page.data(), kPageSize));
         const auto cdb = SignedPageCdb(pageSum, inputs.linearSum, static_cast<uint8_t>(p), count);
-        if (Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout) !=
-            ExecResult::Ok) {
+        if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Ok()) {
             return kFailed;
         }
     }
@@ -98,8 +116,7 @@ int PageTransfer::SummedPages(const TransferInputs& inputs) {
             pageSum ? static_cast<uint16_t>(ByteSum(page.data(), kPageSize)) : inputs.rotatedSum;
         const auto cdb =
             SummedPageCdb(inputs.linearSum, x, inputs.rotatedSum, static_cast<uint8_t>(p), count);
-        if (Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout) !=
-            ExecResult::Ok) {
+        if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Ok()) {
             return kFailed;
         }
     }
@@ -131,15 +148,19 @@ int PageTransfer::Blocks(const TransferInputs& inputs) {
         StoreBigEndian16(block, kBlockImageSize, static_cast<uint16_t>(sum));
         total += sum;
         const auto cdb = BlockWriteCdb(static_cast<uint32_t>(offset));
-        if (Send(cdb, DataDirection::Out, block.data(), kBlockWireSize, kShortCommandTimeout) !=
-            ExecResult::Ok) {
+        if (!Send(cdb, DataDirection::Out, block.data(), kBlockWireSize, kShortCommandTimeout)
+                 .Ok()) {
             return kFailed;
         }
     }
     diagnostics.Write(FormatText("\nFirmware checksum = %04X\n", total));
-    Send(BlockFinishCdb(size), DataDirection::None, nullptr, 0, kShortCommandTimeout);
+    const int verdict = FinalCommandVerdict(
+        Send(BlockFinishCdb(size), DataDirection::None, nullptr, 0, kShortCommandTimeout));
+    if (verdict == kFailed) {
+        return kFailed;
+    }
     clock.SleepMs(kBlockSettleMs);
-    return kDone;
+    return verdict;
 }
 
 }  // namespace flashtool

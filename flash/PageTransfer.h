@@ -1,6 +1,6 @@
 #pragma once
 
-// Moves a staged firmware image into the selected drive with the transfer method that the
+// Moves a staged firmware image into the chosen drive with the transfer method that the
 // build's key selects. Five methods exist: buffer writes with read-back (0), signed page
 // commands (1), page commands carrying the image sums (2), sum-protected blocks (3) and a
 // segmented buffer write with read-back (4). Every command goes through the transport's
@@ -17,7 +17,8 @@
 
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
-#include "transport/ScsiTransport.h"
+#include "transport/CommandResult.h"
+#include "transport/ScsiDevice.h"
 
 namespace flashtool {
 
@@ -39,18 +40,22 @@ struct TransferInputs {
 
 class PageTransfer {
 public:
-    // TransferImage results: 0 failed; 1 done; 2 done but the final activate or segment
-    // commit was refused (the flash run counts it as done, as the drive may have taken it).
+    // TransferImage results: 0 failed; 1 done; 2 done but the drive did not confirm the
+    // final activate, segment commit or block finish (it timed out, reported a unit
+    // attention or the transport failed: a drive that resets on activation answers that
+    // way). A clear refusal there (CHECK CONDITION with ILLEGAL REQUEST, MEDIUM ERROR or
+    // HARDWARE ERROR) is a failure.
     static constexpr int kFailed = 0;
     static constexpr int kDone = 1;
     static constexpr int kDoneUnconfirmed = 2;
 
-    PageTransfer(ScsiTransport& transport, Clock& clock, DiagnosticSink& diagnostics);
+    PageTransfer(ScsiDevice device, Clock& clock, DiagnosticSink& diagnostics);
 
     int TransferImage(const TransferInputs& inputs);
 
     // Asks the drive for its device code and flash size; on success sets FlashSize(),
     // which keeps the last value found for the life of this object (0 until then).
+    // (One object serves one Upgrade press.)
     bool QueryFlashSize();
     uint32_t FlashSize() const { return flashSize; }
 
@@ -76,10 +81,12 @@ private:
     bool SendVerifiedPage(std::span<const uint8_t> write, std::span<const uint8_t> read,
                           uint8_t* page, uint8_t* readBackPage);
 
-    ExecResult Send(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
-                    uint32_t length, uint32_t timeoutSeconds);
+    CommandResult Send(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
+                       uint32_t length, uint32_t timeoutSeconds);
+    // What the drive's answer to the command that ends a transfer means for the run.
+    static int FinalCommandVerdict(const CommandResult& command);
 
-    ScsiTransport& transport;
+    ScsiDevice device;
     Clock& clock;
     DiagnosticSink& diagnostics;
     uint32_t flashSize = 0;

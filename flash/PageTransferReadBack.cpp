@@ -44,8 +44,8 @@ private:
 bool PageTransfer::QueryFlashSize() {
     std::array<uint8_t, kFlashSizeReplyLength> reply{};
     const auto cdb = FlashSizeQueryCdb();
-    if (Send(cdb, DataDirection::In, reply.data(), kFlashSizeReplyLength, kLongCommandTimeout) !=
-        ExecResult::Ok) {
+    if (!Send(cdb, DataDirection::In, reply.data(), kFlashSizeReplyLength, kLongCommandTimeout)
+             .Ok()) {
         return false;
     }
     const std::optional<uint32_t> size = FlashSizeFromReply(reply);
@@ -121,9 +121,8 @@ int PageTransfer::BufferWriteWithReadBack(const TransferInputs& inputs) {
         return kFailed;
     }
     const auto activate = ActivateCdb();
-    return Send(activate, DataDirection::None, nullptr, 0, kShortCommandTimeout) == ExecResult::Ok
-               ? kDone
-               : kDoneUnconfirmed;
+    return FinalCommandVerdict(
+        Send(activate, DataDirection::None, nullptr, 0, kShortCommandTimeout));
 }
 
 int PageTransfer::SegmentedWrite(const TransferInputs& inputs) {
@@ -179,8 +178,12 @@ int PageTransfer::SegmentedWrite(const TransferInputs& inputs) {
             return kFailed;
         }
         const auto commit = SegmentCommitCdb(segment.number);
-        if (Send(commit, DataDirection::None, nullptr, 0, kLongCommandTimeout) != ExecResult::Ok) {
-            return kDoneUnconfirmed;
+        const int verdict =
+            FinalCommandVerdict(Send(commit, DataDirection::None, nullptr, 0, kLongCommandTimeout));
+        if (verdict != kDone) {
+            // Only the last segment's commit may go unconfirmed: after an earlier one the
+            // remaining segments were never sent, so the image in the drive is incomplete.
+            return i + 1 == segmentCount ? verdict : kFailed;
         }
     }
     return kDone;

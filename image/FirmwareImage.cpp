@@ -114,6 +114,11 @@ uint8_t FirmwareImage::InflatePayload(uint8_t storedPageCount) {
     if (result != Z_STREAM_END || ended != Z_OK) {
         return kInflateFailed;
     }
+    // Only whole pages are sent: a partial last page would be dropped without a word and a
+    // shorter image installed under the sums of the whole one. An empty image is no image.
+    if (expanded == 0 || expanded % kPageSize != 0) {
+        return kInflateFailed;
+    }
     return static_cast<uint8_t>(expanded / kPageSize);
 }
 

@@ -55,7 +55,8 @@ public:
     // buffer, from its first byte. At most storedPageCount * 16384 - 132 input bytes are
     // read. Gives the number of whole pages expanded, or kInflateFailed (0xFF) when the
     // library cannot start, the stream is corrupt, the stream does not reach its end (with
-    // its check value) within the input limit, or the image would not fit the work buffer.
+    // its check value) within the input limit, the image would not fit the work buffer, or
+    // it is empty or not a whole number of pages.
     uint8_t InflatePayload(uint8_t storedPageCount);
 
     // Both sums of the first pageCount pages of the work buffer (0 and 0 for no pages);

@@ -17,21 +17,19 @@ bool Gating::Refuse(ResultCode code) {
 
 TrayState Gating::ProbeTray() {
     const auto cdb = TestUnitReadyCdb();
-    ScsiTransport& transport = context.transport;
     uint32_t waitedMs = 0;
     for (;;) {
-        const ExecResult result =
-            transport.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout);
-        if (result == ExecResult::Ok) {
+        const CommandResult answer =
+            context.device.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout);
+        if (answer.Ok()) {
             return TrayState::DiscLoaded;
         }
-        if (transport.LastSenseKey() == kSenseKeyNotReady ||
-            transport.LastAsc() == kAscMediumNotPresent) {
+        if (answer.SenseKey() == kSenseKeyNotReady || answer.Asc() == kAscMediumNotPresent) {
             return TrayState::Empty;
         }
         // Anything else (a unit attention after a disc change, no sense at all) is asked
         // again. A command that timed out has taken its whole timeout already.
-        if (result == ExecResult::TimedOut) {
+        if (answer == ExecResult::TimedOut) {
             waitedMs += kShortCommandTimeout * 1000;
         }
         if (waitedMs >= kReadinessBudgetMs) {

@@ -2,7 +2,7 @@
 
 // The update gating: the questions asked about the selected drive and this build before a
 // flash may start, and the values they leave behind in GatingState for the flash run.
-// Runs on the user-interface thread, with the drive already selected in the transport.
+// Runs on the user-interface thread; every command goes to the drive the operator chose.
 // Refusals are reported through the host (a ResultCode) and end the attempt; the only
 // question asked is the warning for same or newer firmware.
 
@@ -19,13 +19,13 @@
 #include "policy/GatingState.h"
 #include "policy/GatingTables.h"
 #include "policy/VariantBuilds.h"
-#include "transport/ScsiTransport.h"
+#include "transport/ScsiDevice.h"
 
 namespace flashtool {
 
 // What the gating works with; everything is owned by the dialog.
 struct GatingContext {
-    ScsiTransport& transport;
+    ScsiDevice device;  // the drive the operator chose, for every command of this press
     VendorCommands& vendor;
     GatingHost& host;
     Clock& clock;

@@ -6,6 +6,7 @@
 
 #include "core/FixedText.h"
 #include "transport/DeviceEntry.h"
+#include "transport/ScsiTransport.h"
 
 namespace flashtool {
 
@@ -60,14 +61,12 @@ std::string ComposeVersionLine(BrandCode brand, const BuildConfig& config, const
            "  To  " + std::string(version);
 }
 
-bool RunUpgradeChecks(const GatingContext& context, uint8_t selectedIndex,
+bool RunUpgradeChecks(const GatingContext& context,
                       const std::function<bool()>& verifyStoredRegion) {
     GatingHost& host = context.host;
-    // A row that cannot be selected would leave an earlier drive as the target of every
-    // command that follows: refuse instead.
+    // A row the table does not hold names no drive: refuse rather than guess one.
     std::array<char, 50> description{};
-    if (!context.transport.SelectDevice(selectedIndex) ||
-        !context.transport.DescribeSelected(description)) {
+    if (!context.device.Transport().DescribeRow(context.device.Row(), description)) {
         return Refuse(host, ResultCode::CheckFailed);
     }
     Gating gating(context, std::string_view(description.data(), kDescriptionCapacity - 1));

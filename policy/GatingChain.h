@@ -1,7 +1,7 @@
 #pragma once
 
 // The checks the Upgrade command runs, in their fixed order, before a flash may start:
-// select the drive, the disc check (brands 20 and 30), the model identity, the build key,
+// describe the chosen drive, the disc check (brands 20 and 30), the model identity, the build key,
 // the stored region, the version line in the log, then the brand and version rules.
 
 #include <cstdint>
@@ -18,8 +18,9 @@ namespace flashtool {
 // True: every check passed and the flash may start. False: the attempt has ended, either
 // with a result code reported through the host (which enables the buttons again), or with
 // CheckUpdatePolicy's refusal, after which the Upgrade button is left disabled.
-// `verifyStoredRegion` is the stored-image checksum check.
-bool RunUpgradeChecks(const GatingContext& context, uint8_t selectedIndex,
+// `verifyStoredRegion` is the stored-image checksum check. Every command goes to
+// context.device.
+bool RunUpgradeChecks(const GatingContext& context,
                       const std::function<bool()>& verifyStoredRegion);
 
 // The line that tells the user which revision is about to be installed.

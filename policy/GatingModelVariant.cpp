@@ -23,8 +23,10 @@ bool Gating::CheckModelVariant(DriveModel model) {
     // Zero-filled first: an answer shorter than the tag leaves zeros, never stale bytes.
     std::array<uint8_t, kVariantInquiryLength> reply{};
     const auto cdb = InquiryCdb(kVariantInquiryLength);
-    if (context.transport.Execute(cdb, DataDirection::In, reply.data(), kVariantInquiryLength,
-                                  kLongCommandTimeout) != ExecResult::Ok) {
+    if (!context.device
+             .Execute(cdb, DataDirection::In, reply.data(), kVariantInquiryLength,
+                      kLongCommandTimeout)
+             .Ok()) {
         return false;
     }
     const auto tag = OemTagFromInquiry(reply);

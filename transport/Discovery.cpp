@@ -34,6 +34,31 @@ uint8_t ScsiTransport::ScanDevices() {
     return deviceCount;
 }
 
+bool ScsiTransport::RefreshRow(uint8_t row) {
+    if (row >= deviceCount) {
+        return false;
+    }
+    const uint8_t length = backend->InquiryLength();
+    std::array<uint8_t, 255> reply{};
+    const auto cdb = InquiryCdb(length);
+    const CommandResult inquiry =
+        ExecuteOn(row, cdb, DataDirection::In, reply.data(), length, kShortCommandTimeout);
+    // The identification and revision end at byte 36: a reply that stops before them would
+    // put zeros in place of the drive's revision.
+    constexpr uint32_t kNeeded = kInquiryRevisionOffset + kRevisionLength;
+    if (!inquiry.Ok() || length < kNeeded ||
+        length - std::min<uint32_t>(inquiry.outcome.residual, length) < kNeeded) {
+        return false;
+    }
+    DeviceEntry& entry = devices[row];
+    entry.identification.fill('\0');
+    entry.revision.fill('\0');
+    std::copy_n(reply.begin() + kInquiryIdentificationOffset, kIdentificationLength,
+                entry.identification.begin());
+    std::copy_n(reply.begin() + kInquiryRevisionOffset, kRevisionLength, entry.revision.begin());
+    return true;
+}
+
 bool ScsiTransport::ProbeCandidate(const DeviceAddress& address) {
     DeviceEntry& row = devices[deviceCount];
     row = DeviceEntry{};
@@ -45,8 +70,11 @@ bool ScsiTransport::ProbeCandidate(const DeviceAddress& address) {
     const uint8_t length = backend->InquiryLength();
     std::array<uint8_t, 255> reply{};
     const auto cdb = InquiryCdb(length);
-    if (Execute(cdb, DataDirection::In, reply.data(), length, kShortCommandTimeout) !=
-        ExecResult::Ok) {
+    probing = true;
+    const CommandResult inquiry =
+        ExecuteOn(deviceCount, cdb, DataDirection::In, reply.data(), length, kShortCommandTimeout);
+    probing = false;
+    if (!inquiry.Ok()) {
         row = DeviceEntry{};
         return false;
     }

@@ -46,24 +46,39 @@ struct PassThroughOutcome {
     OutcomeKind kind = OutcomeKind::TransportError;
     uint8_t scsiStatus = kStatusGood;  // meaningful when kind is Completed
     std::optional<SenseInfo> sense;    // captured by the transport whenever present
-    uint32_t residual = 0;             // bytes asked for but not moved (data in)
+    uint32_t residual = 0;             // bytes asked for but not moved
     int osError = 0;                   // errno or the platform's error code, for OsError
+    // What the user should be told about this drive (a back-end never shows anything
+    // itself: a worker must not block on a box it did not ask for).
+    std::optional<std::string> notice;
 
     static PassThroughOutcome Good(uint32_t residual = 0) {
-        return {OutcomeKind::Completed, kStatusGood, std::nullopt, residual, 0};
+        PassThroughOutcome outcome = Status(kStatusGood);
+        outcome.residual = residual;
+        return outcome;
     }
     static PassThroughOutcome CheckCondition(SenseInfo sense) {
-        return {OutcomeKind::Completed, kStatusCheckCondition, sense, 0, 0};
+        PassThroughOutcome outcome = Status(kStatusCheckCondition);
+        outcome.sense = sense;
+        return outcome;
     }
     static PassThroughOutcome Status(uint8_t status) {
-        return {OutcomeKind::Completed, status, std::nullopt, 0, 0};
+        PassThroughOutcome outcome;
+        outcome.kind = OutcomeKind::Completed;
+        outcome.scsiStatus = status;
+        return outcome;
     }
-    static PassThroughOutcome TimedOut() { return {OutcomeKind::TimedOut, 0, std::nullopt, 0, 0}; }
-    static PassThroughOutcome TransportFailure() {
-        return {OutcomeKind::TransportError, 0, std::nullopt, 0, 0};
+    static PassThroughOutcome TimedOut() {
+        PassThroughOutcome outcome;
+        outcome.kind = OutcomeKind::TimedOut;
+        return outcome;
     }
+    static PassThroughOutcome TransportFailure() { return PassThroughOutcome{}; }
     static PassThroughOutcome OsFailure(int error) {
-        return {OutcomeKind::OsError, 0, std::nullopt, 0, error};
+        PassThroughOutcome outcome;
+        outcome.kind = OutcomeKind::OsError;
+        outcome.osError = error;
+        return outcome;
     }
 };
 

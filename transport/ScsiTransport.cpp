@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "transport/UserNotifier.h"
 
@@ -84,11 +85,15 @@ bool ScsiTransport::SelectDevice(uint8_t index) {
 }
 
 bool ScsiTransport::DescribeSelected(std::span<char> out) const {
-    if (deviceCount == 0 || selected >= deviceCount || out.size() < kDescriptionCapacity) {
+    return DescribeRow(selected, out);
+}
+
+bool ScsiTransport::DescribeRow(uint8_t index, std::span<char> out) const {
+    if (deviceCount == 0 || index >= deviceCount || out.size() < kDescriptionCapacity) {
         return false;
     }
     std::fill(out.begin(), out.end(), '\0');
-    const DeviceEntry& row = devices[selected];
+    const DeviceEntry& row = devices[index];
     const size_t idLength = strnlen(row.identification.data(), row.identification.size());
     const size_t revLength = strnlen(row.revision.data(), row.revision.size());
     const size_t idCopied = std::min(idLength, out.size() - 1);
@@ -103,15 +108,38 @@ DeviceAddress ScsiTransport::AddressOf(const DeviceEntry& row) const {
     return DeviceAddress{row.handle, row.hostAdapter, row.target};
 }
 
-ExecResult ScsiTransport::Execute(std::span<const uint8_t> cdb, DataDirection direction,
-                                  uint8_t* data, uint32_t length, uint32_t timeoutSeconds) {
+std::optional<ScsiDevice> ScsiTransport::DeviceAt(uint8_t row) {
+    if (row >= deviceCount) {
+        return std::nullopt;
+    }
+    return ScsiDevice(*this, row);
+}
+
+CommandResult ScsiTransport::Execute(std::span<const uint8_t> cdb, DataDirection direction,
+                                     uint8_t* data, uint32_t length, uint32_t timeoutSeconds) {
     if (selected == kNoSelection || selected >= kMaxDevices) {
-        return ExecResult::Failed;
+        return CommandResult{};
     }
     senseKey = 0;
     asc = 0;
+    CommandResult command = ExecuteOn(selected, cdb, direction, data, length, timeoutSeconds);
+    if (command.result != ExecResult::Ok && command.outcome.sense) {
+        senseKey = command.SenseKey();
+        asc = command.Asc();
+    }
+    return command;
+}
+
+CommandResult ScsiTransport::ExecuteOn(uint8_t row, std::span<const uint8_t> cdb,
+                                       DataDirection direction, uint8_t* data, uint32_t length,
+                                       uint32_t timeoutSeconds) {
+    // A row past the filled ones holds no drive (the discovery probe fills the next row
+    // before counting it, so that one is allowed while the probe is still running).
+    if (row >= kMaxDevices || row > deviceCount || (row == deviceCount && !probing)) {
+        return CommandResult{};
+    }
     if (cdb.empty() || cdb.size() < CdbLength(cdb[0])) {
-        return ExecResult::Failed;
+        return CommandResult{};
     }
     ScsiRequest request;
     request.cdb = cdb.first(CdbLength(cdb[0]));
@@ -119,26 +147,37 @@ ExecResult ScsiTransport::Execute(std::span<const uint8_t> cdb, DataDirection di
     request.timeoutSeconds = timeoutSeconds;
     if (request.direction != DataDirection::None) {
         if (data == nullptr && length != 0) {
-            return ExecResult::Failed;
+            return CommandResult{};
         }
         request.data = data;
         request.length = length;
     }
 
-    const PassThroughOutcome outcome = backend->Send(AddressOf(devices[selected]), request);
+    CommandResult command;
+    command.sent = true;
+    command.outcome = backend->Send(AddressOf(devices[row]), request);
 
-    if (request.direction == DataDirection::In && outcome.residual != 0 &&
+    if (request.direction == DataDirection::In && command.outcome.residual != 0 &&
         request.data != nullptr) {
         // A reply shorter than asked leaves the rest of the buffer zero, never stale bytes.
-        const uint32_t residual = std::min(outcome.residual, request.length);
+        const uint32_t residual = std::min(command.outcome.residual, request.length);
         std::memset(request.data + (request.length - residual), 0, residual);
     }
-    const ExecResult result = ClassifyOutcome(outcome);
-    if (result != ExecResult::Ok && outcome.sense) {
-        senseKey = outcome.sense->key & 0x0F;
-        asc = outcome.sense->asc;
+    command.result = ClassifyOutcome(command.outcome);
+    if (command.outcome.notice) {
+        command.notice = command.outcome.notice;
+        notices.push_back(*command.outcome.notice);
     }
-    return result;
+    return command;
+}
+
+std::vector<std::string> ScsiTransport::TakeNotices() {
+    return std::exchange(notices, {});
+}
+
+CommandResult ScsiDevice::Execute(std::span<const uint8_t> cdb, DataDirection direction,
+                                  uint8_t* data, uint32_t length, uint32_t timeoutSeconds) const {
+    return transport->ExecuteOn(row, cdb, direction, data, length, timeoutSeconds);
 }
 
 }  // namespace flashtool

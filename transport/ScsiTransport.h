@@ -4,17 +4,24 @@
 // table, the selected row and the sense fields of the last command, and keeps the Execute
 // contract; the platform's pass-through layer sits behind PassThroughBackend.
 //
-// Calling order: construct, LoadBackend (once), ScanDevices, SelectDevice, then any number
-// of Execute calls, each optionally followed by LastSenseKey / LastAsc. No lock: the
-// program's run state keeps the user-interface thread and the flash worker apart.
+// Calling order: construct, LoadBackend (once), ScanDevices, then commands. The program's
+// own paths send through a ScsiDevice (a row taken once from the operator's choice) and read
+// the whole outcome from the CommandResult; SelectDevice / Execute / LastSenseKey / LastAsc
+// remain as thin wrappers over the selected row. Nothing here shows anything to the user:
+// what a back-end wants the user to know comes back as a notice for the dialog. No lock:
+// the program's run state keeps the user-interface thread and the flash worker apart.
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
+#include "transport/CommandResult.h"
 #include "transport/DeviceEntry.h"
 #include "transport/PassThroughBackend.h"
+#include "transport/ScsiDevice.h"
 #include "transport/ScsiTypes.h"
 
 namespace flashtool {
@@ -43,6 +50,9 @@ public:
     // Discovery (see Discovery.cpp). Returns the number of devices found.
     uint8_t ScanDevices();
     uint8_t DeviceCount() const { return deviceCount; }
+    // Asks a filled row's drive for its identification again (after an update its revision
+    // is new). False, with the row unchanged, when the drive does not answer in full.
+    bool RefreshRow(uint8_t row);
     uint8_t Selected() const { return selected; }
     // False, with the selection unchanged, when index is not a filled row.
     bool SelectDevice(uint8_t index);
@@ -50,17 +60,29 @@ public:
     // zero into `out` (at least kDescriptionCapacity bytes, zero-filled first). False, and
     // nothing written, on an empty table, with no selection, or with a buffer too small.
     bool DescribeSelected(std::span<char> out) const;
+    // The same for any filled row; false for a row that is not filled.
+    bool DescribeRow(uint8_t row, std::span<char> out) const;
     const DeviceEntry& Device(uint8_t row) const { return devices.at(row); }
+    // The drive of a filled row, to send commands to; none for any other row.
+    std::optional<ScsiDevice> DeviceAt(uint8_t row);
 
-    // Sends one command to the selected row. The CDB must hold at least CdbLength(cdb[0])
-    // bytes; exactly that many are sent. With no selected row, or a CDB too short, nothing
-    // is sent and the result is Failed. Sense fields are cleared before each command that
-    // is sent and hold the sense key and ASC of a failed one.
-    ExecResult Execute(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
-                       uint32_t length, uint32_t timeoutSeconds);
+    // Sends one command to `row`. The CDB must hold at least CdbLength(cdb[0]) bytes;
+    // exactly that many are sent. With a row that is not filled, or a CDB too short, nothing
+    // is sent and the result is Failed (not sent). A notice of the back-end is kept for the
+    // dialog (TakeNotices) as well as returned.
+    CommandResult ExecuteOn(uint8_t row, std::span<const uint8_t> cdb, DataDirection direction,
+                            uint8_t* data, uint32_t length, uint32_t timeoutSeconds);
+
+    // ExecuteOn for the selected row. Sense fields are cleared before each command that is
+    // sent and hold the sense key and ASC of a failed one.
+    CommandResult Execute(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
+                          uint32_t length, uint32_t timeoutSeconds);
 
     uint8_t LastSenseKey() const { return senseKey; }
     uint8_t LastAsc() const { return asc; }
+
+    // What the back-ends asked to tell the user since the last call, oldest first.
+    std::vector<std::string> TakeNotices();
 
 private:
     DeviceAddress AddressOf(const DeviceEntry& row) const;
@@ -74,7 +96,9 @@ private:
     uint8_t senseKey = 0;
     uint8_t asc = 0;
     bool released = false;
+    bool probing = false;  // discovery's INQUIRY goes to the row it is about to fill
     std::array<DeviceEntry, kMaxDevices> devices{};
+    std::vector<std::string> notices;
 };
 
 }  // namespace flashtool

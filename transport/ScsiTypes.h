@@ -52,6 +52,13 @@ constexpr uint8_t kStatusIntermediateConditionMet = 0x14;
 constexpr uint8_t kStatusReservationConflict = 0x18;
 constexpr uint8_t kStatusTaskSetFull = 0x28;
 
+// Sense keys the program tells apart.
+constexpr uint8_t kSenseKeyNotReady = 0x02;
+constexpr uint8_t kSenseKeyMediumError = 0x03;
+constexpr uint8_t kSenseKeyHardwareError = 0x04;
+constexpr uint8_t kSenseKeyIllegalRequest = 0x05;
+constexpr uint8_t kSenseKeyUnitAttention = 0x06;
+
 // Sense key, additional sense code and qualifier, normalised from either sense format.
 struct SenseInfo {
     uint8_t key = 0;

@@ -86,6 +86,14 @@ std::string QtDialogWindow::TreeItemText(TreeItem item) const {
     });
 }
 
+void QtDialogWindow::SetTreeItemText(TreeItem item, std::string_view text) {
+    OnOwnerThread(this, [&] {
+        if (QTreeWidgetItem* node = ItemOf(item)) {
+            node->setText(0, ToQString(text));
+        }
+    });
+}
+
 size_t QtDialogWindow::TreeItemCount() const {
     return OnOwnerThread(this, [&] {
         size_t count = 0;

@@ -78,6 +78,7 @@ public:
     TreeItem FirstChild(TreeItem item) const override;
     TreeItem NextSibling(TreeItem item) const override;
     std::string TreeItemText(TreeItem item) const override;
+    void SetTreeItemText(TreeItem item, std::string_view text) override;
     size_t TreeItemCount() const override;
     void SetProgressRange(int minimum, int maximum) override;
     void SetProgressPos(int position) override;

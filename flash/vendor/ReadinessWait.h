@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "transport/ScsiTypes.h"
+
 namespace flashtool {
 
 constexpr uint32_t kReadinessPollMs = 200;
@@ -17,8 +19,6 @@ constexpr uint8_t kAscNotReady = 0x04;
 constexpr uint8_t kAscMediumChanged = 0x28;
 constexpr uint8_t kAscPowerOnReset = 0x29;
 constexpr uint8_t kAscMediumNotPresent = 0x3A;
-
-constexpr uint8_t kSenseKeyNotReady = 0x02;
 
 // Conditions after which a drive answers properly if asked again a little later.
 constexpr bool IsBecomingReady(uint8_t asc) {

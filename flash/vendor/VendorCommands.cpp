@@ -19,14 +19,13 @@ constexpr size_t kRecordAreaSize = 50;
 
 }  // namespace
 
-VendorCommands::VendorCommands(ScsiTransport& transportIn, RunReporter& reporterIn,
+VendorCommands::VendorCommands(ScsiDevice deviceIn, RunReporter& reporterIn,
                                DiagnosticSink& diagnosticsIn, Clock& clockIn)
-    : transport(transportIn), reporter(reporterIn), diagnostics(diagnosticsIn), clock(clockIn) {}
+    : device(deviceIn), reporter(reporterIn), diagnostics(diagnosticsIn), clock(clockIn) {}
 
 bool VendorCommands::VendorHandshake() {
     const auto cdb = VendorHandshakeCdb();
-    if (transport.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout) ==
-        ExecResult::Ok) {
+    if (device.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout).Ok()) {
         return true;
     }
     reporter.AppendLog(kHandshakeRefusedLine);
@@ -35,25 +34,26 @@ bool VendorCommands::VendorHandshake() {
 
 bool VendorCommands::WaitUntilReady() {
     const auto cdb = TestUnitReadyCdb();
-    auto ready = [&] {
-        return transport.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout) ==
-               ExecResult::Ok;
+    auto ask = [&] {
+        return device.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout);
     };
-    if (ready()) {
+    // A command without sense (one that timed out, say) reads as ASC 0: not becoming ready.
+    CommandResult answer = ask();
+    if (answer.Ok()) {
         return false;
     }
     for (uint32_t poll = 0; poll < kReadinessMaxPolls; ++poll) {
-        const uint8_t asc = transport.LastAsc();
-        if (!IsBecomingReady(asc)) {
-            return asc == kAscMediumNotPresent;
+        if (!IsBecomingReady(answer.Asc())) {
+            return answer.Asc() == kAscMediumNotPresent;
         }
         clock.SleepMs(kReadinessPollMs);
-        if (ready()) {
+        answer = ask();
+        if (answer.Ok()) {
             return false;
         }
     }
-    if (!IsBecomingReady(transport.LastAsc())) {
-        return transport.LastAsc() == kAscMediumNotPresent;
+    if (!IsBecomingReady(answer.Asc())) {
+        return answer.Asc() == kAscMediumNotPresent;
     }
     // Still "becoming ready" after a minute: stop waiting and say so; the caller goes on
     // and the drive's next answer decides.
@@ -64,8 +64,8 @@ bool VendorCommands::WaitUntilReady() {
 bool VendorCommands::ReadBufferSize() {
     std::vector<uint8_t> reply(kReplyBufferSize, 0);
     const auto cdb = ModeSenseCapabilitiesCdb();
-    if (transport.Execute(cdb, DataDirection::In, reply.data(), kReplyBufferSize,
-                          kLongCommandTimeout) == ExecResult::Failed) {
+    if (device.Execute(cdb, DataDirection::In, reply.data(), kReplyBufferSize,
+                       kLongCommandTimeout) == ExecResult::Failed) {
         diagnostics.Write(kReadBufferSizeFailed);
         return false;
     }
@@ -79,9 +79,15 @@ uint8_t VendorCommands::CheckModel() {
     }
     std::vector<uint8_t> reply(kReplyBufferSize, 0);
     const auto cdb = ModelRecordReadCdb(kModelRecordSecondary);
-    if (transport.Execute(cdb, DataDirection::In, reply.data(), kModelRecordLength,
-                          kLongCommandTimeout) == ExecResult::Failed) {
+    const CommandResult read = device.Execute(cdb, DataDirection::In, reply.data(),
+                                              kModelRecordLength, kLongCommandTimeout);
+    if (read == ExecResult::Failed) {
         diagnostics.Write(kCheckModelFailed);
+        return kModelCodeUnknown;
+    }
+    if (!read.MovedAll()) {
+        // A read that timed out or ended short leaves zeros, which would read as model code 0:
+        // the drive's model is not known, never guessed.
         return kModelCodeUnknown;
     }
     switch (reply[0]) {
@@ -98,8 +104,11 @@ bool VendorCommands::WriteModelRecord(uint8_t value, uint8_t location, uint8_t l
                                       bool setMark) {
     std::array<uint8_t, kRecordAreaSize> readArea{};
     const auto readCdb = ModelRecordReadCdb(location);
-    if (transport.Execute(readCdb, DataDirection::In, readArea.data(), kModelRecordLength,
-                          kLongCommandTimeout) == ExecResult::Failed) {
+    const CommandResult read = device.Execute(readCdb, DataDirection::In, readArea.data(),
+                                              kModelRecordLength, kLongCommandTimeout);
+    if (!read.MovedAll()) {
+        // Timed out, ended short, or refused: bytes 2-3 were not read, and writing the
+        // record back would put zeros over the drive's own data.
         diagnostics.Write(kCheckModelFailed);
         return false;
     }
@@ -111,8 +120,8 @@ bool VendorCommands::WriteModelRecord(uint8_t value, uint8_t location, uint8_t l
     std::copy(record.begin(), record.end(), writeArea.begin());
     // The record is 4 bytes whatever length the CDB announces; every caller passes 4.
     const auto writeCdb = ModelRecordWriteCdb(location, length);
-    if (transport.Execute(writeCdb, DataDirection::Out, writeArea.data(), kModelRecordLength,
-                          kLongCommandTimeout) == ExecResult::Failed) {
+    if (device.Execute(writeCdb, DataDirection::Out, writeArea.data(), kModelRecordLength,
+                       kLongCommandTimeout) == ExecResult::Failed) {
         diagnostics.Write(kCheckModelFailed);
         return false;
     }
@@ -148,8 +157,7 @@ bool VendorCommands::FinishModelRecords(int modelCode) {
 
 bool VendorCommands::EjectMedium() {
     const auto cdb = EjectCdb();
-    return transport.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout) ==
-           ExecResult::Ok;
+    return device.Execute(cdb, DataDirection::None, nullptr, 0, kShortCommandTimeout).Ok();
 }
 
 }  // namespace flashtool

@@ -2,8 +2,8 @@
 
 // The maker's vendor commands sent around a firmware transfer: the handshake, the
 // readiness wait, the buffer-size query, the model-record read and write, the hardware
-// variant check and the tray eject. Each operation sends its commands through the
-// transport's selected drive and never throws.
+// variant check and the tray eject. Each operation sends its commands to the one drive it
+// was made for (taken from the operator's choice) and never throws.
 //
 // Reports: "This Model is not support." in the log when the handshake is refused;
 // ChecksumMismatch through the reporter when CheckModel's handshake is refused (that
@@ -20,7 +20,7 @@
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
 #include "flash/vendor/RunReporter.h"
-#include "transport/ScsiTransport.h"
+#include "transport/ScsiDevice.h"
 
 namespace flashtool {
 
@@ -37,7 +37,7 @@ constexpr uint32_t kBaseDrivePageLimit = 128;
 
 class VendorCommands {
 public:
-    VendorCommands(ScsiTransport& transport, RunReporter& reporter, DiagnosticSink& diagnostics,
+    VendorCommands(ScsiDevice device, RunReporter& reporter, DiagnosticSink& diagnostics,
                    Clock& clock);
 
     // True when the drive accepts the maker's handshake.
@@ -49,10 +49,12 @@ public:
     // True when the drive has the large (8192 KB) buffer.
     bool ReadBufferSize();
     // The model code of the drive's secondary record: 0x00, 0x05, 0x30, or 0xFF when the
-    // record is unknown or unreadable; 0 when the handshake is refused.
+    // record is unknown or was not wholly read; 0 when the handshake is refused.
     uint8_t CheckModel();
     // Read-modify-write of the record at `location`: model code `value`, the update mark
-    // when `setMark`, the drive's bytes 2-3 as read. `length` goes into the CDB.
+    // when `setMark`, the drive's bytes 2-3 as read. `length` goes into the CDB. Only a read
+    // that completed and moved the whole record is written back over: bytes 2-3 are the
+    // drive's own and are never invented. False, with nothing written, otherwise.
     bool WriteModelRecord(uint8_t value, uint8_t location, uint8_t length, bool setMark);
     // Whether the drive's hardware fits an image of `pageCount` pages, given the model code
     // the gating found for it (GatingState::oemCode).
@@ -63,7 +65,7 @@ public:
     bool EjectMedium();
 
 private:
-    ScsiTransport& transport;
+    ScsiDevice device;
     RunReporter& reporter;
     DiagnosticSink& diagnostics;
     Clock& clock;

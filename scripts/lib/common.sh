@@ -10,8 +10,17 @@ base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-de
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb xauth
     xdotool x11-utils fonts-liberation)
 demo_packages=(xvfb xauth xdotool x11-utils imagemagick fonts-liberation)
+# The Debian package (scripts/package): shlibdeps and the build flags, the file type
+# check shlibdeps relies on, and the icon's renderer.
+package_packages=(dpkg-dev file librsvg2-bin)
+# The desktop tests: the login manager's mock on a private bus, and the validators of the
+# menu entry, the software-centre description and the package; man for the manual page.
+desktop_packages=(dbus-daemon dbus-bin python3-dbusmock desktop-file-utils appstream lintian man-db)
 # The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources.
 windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest)
+# The real-kernel rig: QEMU, the guest's shell and tools, the initramfs packer, depmod, and
+# xz to cut the uncompressed kernel out of Debian's image.
+kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "UpgradeRig.h"
+#include "flash/FlashRun.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/SyntheticFirmware.h"
 
@@ -72,7 +73,9 @@ TEST_F(OemUpgrade, AFailedMarkedWriteEndsWithCheckFailedBeforeAnyPage) {
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?",
                                             "The drive is not allowed to be updated."));
     EXPECT_TRUE(rig.Drive().Vendor().UpdateMarked());  // the first record already carries it
-    EXPECT_EQ(rig.Drive().Trace().back().cdb[1], 0x03);
+    const auto& trace = rig.Drive().Trace();
+    EXPECT_EQ(trace[trace.size() - 2].cdb[1], 0x03);  // then only the identification is asked
+    EXPECT_EQ(trace.back().cdb[0], 0x12);
     EXPECT_EQ(rig.ChangingCommands(), 4u);
     EXPECT_TRUE(rig.Idle(0));
 }
@@ -84,8 +87,9 @@ TEST_F(OemUpgrade, AFailedWriteBackStillReportsSuccessButAsksNothingMore) {
     EXPECT_EQ(rig.Drive().Revision(), "1.2b");
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?"));
     const auto log = rig.LogLines();
-    EXPECT_THAT(std::vector<std::string>(log.end() - 3, log.end()),
-                ElementsAre(" ", "======== SUCCEED ========", " "));
+    EXPECT_THAT(
+        std::vector<std::string>(log.end() - 4, log.end()),
+        ElementsAre(" ", "======== SUCCEED ========", " ", std::string(kRecordsNotRestoredLine)));
     EXPECT_EQ(rig.restart.requests, 0);
     EXPECT_TRUE(rig.Idle(100));
 }
@@ -98,7 +102,9 @@ TEST(OemUpgradeAhead, ADriveAheadOfItsBoundaryWithTheLargeBufferIsNotAllowed) {
     rig.Upgrade();
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?",
                                             "The drive is not allowed to be updated."));
-    EXPECT_EQ(rig.Drive().Trace().back().cdb[0], 0x5A);
+    const auto& trace = rig.Drive().Trace();
+    EXPECT_EQ(trace[trace.size() - 2].cdb[0], 0x5A);
+    EXPECT_EQ(trace.back().cdb[0], 0x12);  // the identification asked again after the run
     EXPECT_EQ(Count(rig.Drive(), 0xFA), 0u);
     EXPECT_TRUE(rig.Idle(0));
 }

@@ -6,6 +6,7 @@
 
 #include "UpgradeRig.h"
 #include "core/Format.h"
+#include "flash/FlashRun.h"
 
 namespace flashtool::testing {
 namespace {
@@ -28,6 +29,8 @@ std::vector<std::string> Wire(const VirtualDrive& drive) {
 
 // The checks of the Upgrade press: the disc check and the long INQUIRY.
 const std::vector<std::string> kChecks = {"00", "12"};
+// However a run ends, the drive is then asked for its identification again.
+const std::vector<std::string> kRefresh = {"12"};
 
 std::vector<std::string> Then(std::vector<std::string> first,
                               const std::vector<std::string>& more) {
@@ -65,7 +68,7 @@ TEST_F(RunFailure, APayloadThatDiffersFromItsSumsEndsBeforeAnyCommand) {
     EXPECT_EQ(rig.window.boxes[0].request,
               (MessageBoxRequest{"CheckSum not match !!", "Warning", BoxButtons::Ok,
                                  BoxIcon::Exclamation}));
-    EXPECT_THAT(Wire(rig.Drive()), ElementsAreArray(kChecks));
+    EXPECT_THAT(Wire(rig.Drive()), ElementsAreArray(Then(kChecks, kRefresh)));
     EXPECT_TRUE(rig.Idle(0));
     EXPECT_EQ(rig.window.timerStarts, 0);
 }
@@ -76,7 +79,7 @@ TEST_F(RunFailure, CancelAtTheConfirmationSendsNothingMoreThanTheReadinessWait) 
     EXPECT_THAT(rig.LogLines(), ElementsAreArray(Log({"Check Sum match !!", "User cancelled."})));
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?", "User cancelled."));
     EXPECT_EQ(rig.window.boxes[1].request.caption, std::nullopt);
-    EXPECT_THAT(Wire(rig.Drive()), ElementsAreArray(Then(kChecks, {"00"})));
+    EXPECT_THAT(Wire(rig.Drive()), ElementsAreArray(Then(Then(kChecks, {"00"}), kRefresh)));
     EXPECT_EQ(rig.window.timerStarts, 0);
     EXPECT_TRUE(rig.Idle(0));
 }
@@ -89,7 +92,8 @@ TEST_F(RunFailure, ARefusedHandshakeEndsWithCommandFailed) {
                 ElementsAreArray(Log(
                     {"Check Sum match !!", "This Model is not support.", "On Command Fail !!"})));
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?", "Command Fail."));
-    EXPECT_THAT(Wire(rig.Drive()), ElementsAreArray(Then(kChecks, {"00", "FD F1"})));
+    EXPECT_THAT(Wire(rig.Drive()),
+                ElementsAreArray(Then(Then(kChecks, {"00", "FD F1"}), kRefresh)));
     EXPECT_TRUE(rig.Idle(0));
     EXPECT_EQ(rig.inhibitor.acquired, 1);
 }
@@ -105,9 +109,11 @@ TEST_F(RunFailure, AFailedPageEndsTheTransferAndNothingFollowsIt) {
     EXPECT_THAT(rig.window.boxes[1].request.text,
                 ::testing::StartsWith("Updating incomplete or interrupted! \n\nPlease retry"));
     const auto wire = Wire(rig.Drive());
-    ASSERT_EQ(wire.size(), 2u + 3u + 5u);  // checks; wait, handshake, buffer size; 5 pages
-    EXPECT_EQ(wire.back(), "FA");
-    EXPECT_EQ(rig.Drive().Trace().back().result, ExecResult::TimedOut);
+    // checks; wait, handshake, buffer size; 5 pages; the identification asked again
+    ASSERT_EQ(wire.size(), 2u + 3u + 5u + 1u);
+    EXPECT_EQ(wire[wire.size() - 2], "FA");
+    EXPECT_EQ(wire.back(), "12");
+    EXPECT_EQ(rig.Drive().Trace()[wire.size() - 2].result, ExecResult::TimedOut);
     EXPECT_EQ(rig.Drive().Revision(), "1.0d");
     EXPECT_TRUE(rig.Idle(0));
 }
@@ -128,9 +134,11 @@ TEST_F(RunFailure, AStreamThatCannotBeExpandedEndsSilentlyWithTheHeartbeatStoppe
 
     rig.StartAndSelect(0);
     rig.Upgrade();
-    EXPECT_THAT(rig.LogLines(), ElementsAreArray(Log({"Check Sum match !!"})));
+    EXPECT_THAT(rig.LogLines(),
+                ElementsAreArray(Log({"Check Sum match !!", std::string(kInflateFailedLine)})));
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?"));
-    EXPECT_THAT(Wire(rig.Drive()), ElementsAreArray(Then(kChecks, {"00", "FD F1", "5A"})));
+    EXPECT_THAT(Wire(rig.Drive()),
+                ElementsAreArray(Then(Then(kChecks, {"00", "FD F1", "5A"}), kRefresh)));
     EXPECT_EQ(rig.ChangingCommands(), 0u);
     EXPECT_TRUE(rig.Idle(0));
 }
@@ -146,7 +154,7 @@ TEST_F(RunFailure, ABuildKeyWithoutATransferMethodEndsRightAfterThePayloadCheck)
     EXPECT_THAT(rig.LogLines(), ElementsAreArray(Log({"Check Sum match !!"})));
     EXPECT_TRUE(rig.window.boxes.empty());
     EXPECT_EQ(rig.window.timerStarts, 0);
-    EXPECT_THAT(Wire(rig.Drive()), ElementsAreArray(kChecks));
+    EXPECT_THAT(Wire(rig.Drive()), ElementsAreArray(Then(kChecks, kRefresh)));
     EXPECT_TRUE(rig.Idle(0));
 }
 

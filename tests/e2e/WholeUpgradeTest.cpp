@@ -5,10 +5,11 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "UpgradeRig.h"
 #include <map>
 
+#include "UpgradeRig.h"
 #include "core/Format.h"
+#include "policy/Gating.h"
 
 namespace flashtool::testing {
 namespace {
@@ -140,15 +141,18 @@ TEST_F(WholeUpgrade, ARestartAcceptedIsLoggedAndAskedOfTheSystem) {
     EXPECT_EQ(rig.window.boxes.back().request.icon, BoxIcon::Stop);
 }
 
-TEST_F(WholeUpgrade, ASecondRunCanStartOnTheSameSelection) {
+TEST_F(WholeUpgrade, ASecondRunOnTheSameSelectionSeesTheRevisionTheDriveNowReports) {
     rig.StartAndSelect(0);
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
     ASSERT_EQ(rig.Drive().Revision(), "1.0e");
+    // The tree and the device table were brought up to date when the run ended.
+    EXPECT_EQ(rig.window.TreeItemText(rig.window.FirstChild(rig.window.RootTreeItem())),
+              "ORIN    DVD RW QV-5500A 1.0e");
 
-    // The device table was filled once at start-up, so the checks still see "1.0d".
     rig.Drive().ClearTrace();
-    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
-    EXPECT_EQ(rig.BoxTexts().front(), "Do you really want to upgrade ?");
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
+    EXPECT_EQ(rig.BoxTexts().front(), std::string(kSameRevisionWarning));
+    EXPECT_EQ(rig.BoxTexts()[1], "Do you really want to upgrade ?");
     EXPECT_EQ(PageCommands(rig.Drive()).size(), 128u);
     EXPECT_EQ(rig.Drive().Transfer().installs, 2u);
     EXPECT_TRUE(rig.Idle(100));

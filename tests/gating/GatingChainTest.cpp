@@ -28,7 +28,7 @@ struct Outcome {
 };
 
 Outcome RunChecks(GatingRig& rig, bool storedRegionIntact = true, uint8_t index = 0) {
-    const bool started = RunUpgradeChecks(rig.Context(), index, [&] { return storedRegionIntact; });
+    const bool started = RunUpgradeChecks(rig.Context(index), [&] { return storedRegionIntact; });
     return {started, rig.host.results, rig.host.upgradeEnabled, rig.host.log};
 }
 

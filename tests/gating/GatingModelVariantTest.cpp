@@ -103,13 +103,13 @@ TEST(CheckModelVariantTest, TheInquiryBufferIsZeroBeforeTheCommand) {
     testing::RecordingHost host;
     CapturedDiagnostics diagnostics;
     FakeClock clock;
-    VendorCommands vendor(transport, host, diagnostics, clock);
+    VendorCommands vendor(ScsiDevice(transport, 0), host, diagnostics, clock);
     const BuildConfig config = testing::MakeConfig({});
     GatingState state;
     std::vector<uint8_t> region(config.Bytes().begin(), config.Bytes().end());
     region.insert(region.end(), testing::kStoredPayloadHeader.begin(),
                   testing::kStoredPayloadHeader.end());
-    Gating gating({transport, vendor, host, clock, config, state, region}, k5500);
+    Gating gating({ScsiDevice(transport, 0), vendor, host, clock, config, state, region}, k5500);
 
     EXPECT_TRUE(gating.CheckModelVariant(DriveModel::QV5500A));
     EXPECT_TRUE(zeroOnArrival);

@@ -53,8 +53,11 @@ struct GatingRig : DriveRig {
         region.insert(region.end(), kStoredPayloadHeader.begin(), kStoredPayloadHeader.end());
     }
 
-    GatingContext Context() {
-        return GatingContext{*transport, *vendor, host, clock, config, state, region, tables};
+    // The gating's view of one drive of the table; the vendor commands follow it.
+    GatingContext Context(uint8_t row = 0) {
+        BindVendorTo(row);
+        return GatingContext{
+            ScsiDevice(*transport, row), *vendor, host, clock, config, state, region, tables};
     }
     // The gating for the first drive, described as the device table has it.
     Gating ForDrive(size_t index = 0) {

@@ -102,6 +102,9 @@ public:
         return kNoTreeItem;
     }
     std::string TreeItemText(TreeItem item) const override { return Node(item).text; }
+    void SetTreeItemText(TreeItem item, std::string_view text) override {
+        nodes.at(item - 1).text = std::string(text);
+    }
     size_t TreeItemCount() const override { return nodes.size(); }
 
     void SetProgressRange(int minimum, int maximum) override {

@@ -95,13 +95,13 @@ TEST(BlockTransferFailureTest, AFailedBlockEndsItWithNoFinishAndNoPause) {
     EXPECT_THAT(rig.clock.Sleeps(), IsEmpty());
 }
 
-TEST(BlockTransferFailureTest, TheStartsAndTheFinishAreNotLookedAt) {
+TEST(BlockTransferFailureTest, TheStartsAreNotLookedAtAndAnUnansweredFinishIsUnconfirmed) {
     const auto region = StoredRegion(SyntheticFirmware(4 * 4096, "1.0e"), '3');
     TransferRig rig;
     rig.drive.AddFault(Fault{0xF2, 0x01, 1, FaultKind::TimeOut, {}});
     rig.drive.AddFault(Fault{0xF2, 0x04, 1, FaultKind::TransportFailure, {}});
 
-    EXPECT_EQ(rig.Transfer(InputsFor(region)), 1);
+    EXPECT_EQ(rig.Transfer(InputsFor(region)), PageTransfer::kDoneUnconfirmed);
     EXPECT_EQ(rig.Wire().size(), 7u);
     EXPECT_EQ(rig.drive.Revision(), "1.0d");  // the drive never got its finish
 }

@@ -113,7 +113,7 @@ TransferRig::TransferRig() {
     transport->ScanDevices();
     drive.ClearTrace();
     backend->timeouts.clear();
-    transfer = std::make_unique<PageTransfer>(*transport, clock, diagnostics);
+    transfer = std::make_unique<PageTransfer>(ScsiDevice(*transport, 0), clock, diagnostics);
 }
 
 std::vector<std::string> TransferRig::Wire() const {

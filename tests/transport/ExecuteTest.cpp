@@ -30,8 +30,10 @@ struct TransportFixture : ::testing::Test {
 
     ExecResult Send(std::vector<uint8_t> cdb, DataDirection direction = DataDirection::None) {
         std::array<uint8_t, 64> buffer{};
-        return transport->Execute(cdb, direction, buffer.data(),
-                                  direction == DataDirection::None ? 0 : 64, kShortCommandTimeout);
+        return transport
+            ->Execute(cdb, direction, buffer.data(), direction == DataDirection::None ? 0 : 64,
+                      kShortCommandTimeout)
+            .result;
     }
 };
 

@@ -74,9 +74,11 @@ TEST(ScsiTransportSgIoTest, AScanFillsTheTableAndExplainsTheDrivesLeftOut) {
     EXPECT_THAT(notifier.messages,
                 ElementsAre("These optical drives cannot be used to update firmware:\n\n"
                             "PALLAS DVD RW PX-20 1.02 (/dev/sg1): this program was not allowed to "
-                            "open the drive. Add your user to the group \"cdrom\" that owns the "
-                            "device node (sudo usermod -aG cdrom $USER), log in again and start "
-                            "this program again, or run this program as root.\n\n"
+                            "open the drive. Members of the group \"cdrom\" that owns the device "
+                            "node may open it for reading and writing and send the drive every "
+                            "command: add your user to that group (sudo usermod -aG cdrom $USER), "
+                            "log in again and start this program again, or run this program as "
+                            "root.\n\n"
                             "KESTREL DVD-ROM KD-1680 0201 (/dev/sg4): the system refused to pass a "
                             "command to the drive (Operation not permitted). Run this program with "
                             "the CAP_SYS_RAWIO capability (for example as root)."));

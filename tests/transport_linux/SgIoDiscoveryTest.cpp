@@ -111,9 +111,17 @@ TEST(SgIoDiscoveryTest, ADriveThatCannotBeOpenedIsSkippedAndExplained) {
     const Case cases[] = {
         {"group may read and write", true, EACCES, NodeGroup{"cdrom", true}, "KESTREL ",
          "KESTREL DVD-ROM KD-1650 0113 (/dev/sg1): this program was not allowed to open the "
-         "drive. Add your user to the group \"cdrom\" that owns the device node (sudo usermod "
-         "-aG cdrom $USER), log in again and start this program again, or run this program as "
-         "root."},
+         "drive. Members of the group \"cdrom\" that owns the device node may open it for "
+         "reading and writing and send the drive every command: add your user to that group "
+         "(sudo usermod -aG cdrom $USER), log in again and start this program again, or run "
+         "this program as root."},
+        // Any group with read and write access is named, with the same promise.
+        {"another group may read and write", true, EACCES, NodeGroup{"optical", true}, "KESTREL ",
+         "KESTREL DVD-ROM KD-1650 0113 (/dev/sg1): this program was not allowed to open the "
+         "drive. Members of the group \"optical\" that owns the device node may open it for "
+         "reading and writing and send the drive every command: add your user to that group "
+         "(sudo usermod -aG optical $USER), log in again and start this program again, or run "
+         "this program as root."},
         {"group is root", true, EPERM, NodeGroup{"root", true}, "KESTREL ",
          "KESTREL DVD-ROM KD-1650 0113 (/dev/sg1): " + asRoot},
         {"group may only read", true, EACCES, NodeGroup{"disk", false}, "KESTREL ",

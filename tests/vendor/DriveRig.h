@@ -39,7 +39,14 @@ struct DriveRig {
         for (auto& drive : drives) {
             drive->ClearTrace();
         }
-        vendor = std::make_unique<VendorCommands>(*transport, host, diagnostics, clock);
+        vendor =
+            std::make_unique<VendorCommands>(ScsiDevice(*transport, 0), host, diagnostics, clock);
+    }
+
+    // The vendor command set for another drive of the table.
+    void BindVendorTo(uint8_t row) {
+        vendor =
+            std::make_unique<VendorCommands>(ScsiDevice(*transport, row), host, diagnostics, clock);
     }
 
     VirtualDrive& Drive(size_t index = 0) { return *drives.at(index); }

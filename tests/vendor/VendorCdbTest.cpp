@@ -10,6 +10,7 @@
 #include "core/Diagnostics.h"
 #include "flash/vendor/VendorCommands.h"
 #include "support/ScriptedBackend.h"
+#include "transport/ScsiTransport.h"
 #include "vendor/RecordingHost.h"
 
 namespace flashtool {
@@ -85,7 +86,7 @@ TEST(VendorCdbTest, EveryOperationSendsTheCommandTable) {
         ScsiTransport transport(std::move(owned), notifier);
         transport.ScanDevices();
         backend->requests.clear();
-        VendorCommands vendor(transport, host, diagnostics, clock);
+        VendorCommands vendor(ScsiDevice(transport, 0), host, diagnostics, clock);
 
         c.run(vendor);
 

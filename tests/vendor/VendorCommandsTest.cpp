@@ -15,6 +15,8 @@ using testing::CountOpcode;
 using testing::DriveRig;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testing::RecordingNotifier;
+using testing::ScriptedBackend;
 
 using Record = std::array<uint8_t, 4>;
 
@@ -138,7 +140,8 @@ TEST(CheckModelTest, ARefusedHandshakeReportsChecksumMismatchAndGivesZero) {
     EXPECT_EQ(CountOpcode(rig.Trace(), 0xF5), 0u);
 }
 
-TEST(CheckModelTest, AFailedReadGivesUnknownAndATimedOutReadGivesZero) {
+TEST(CheckModelTest, AReadThatFailsOrDoesNotMoveTheWholeRecordGivesUnknown) {
+    // A read that timed out leaves zeros, which would read as model code 0: never guessed.
     DriveRig failed;
     failed.Drive().Vendor().recordAt24 = {0x05, 0, 0, 0};
     failed.Drive().AddFault(Every(0xF5, 0x01, FaultKind::TransportFailure));
@@ -146,9 +149,9 @@ TEST(CheckModelTest, AFailedReadGivesUnknownAndATimedOutReadGivesZero) {
     EXPECT_EQ(failed.diagnostics.Text(), "Check Model Command Fail!!\n");
 
     DriveRig timedOut;
-    timedOut.Drive().Vendor().recordAt24 = {0x05, 0, 0, 0};
+    timedOut.Drive().Vendor().recordAt24 = {0x00, 0, 0, 0};
     timedOut.Drive().AddFault(Every(0xF5, 0x01, FaultKind::TimeOut));
-    EXPECT_EQ(timedOut.vendor->CheckModel(), 0x00);
+    EXPECT_EQ(timedOut.vendor->CheckModel(), 0xFF);
     EXPECT_EQ(timedOut.diagnostics.Text(), "");
 }
 
@@ -165,12 +168,11 @@ TEST(WriteModelRecordTest, RewritesCodeAndMarkAndKeepsTheDrivesBytes) {
     const Case cases[] = {
         {"mark set", true, std::nullopt, true, {0x05, 0x51, 0x12, 0x34}, ""},
         {"mark clear", false, std::nullopt, true, {0x05, 0x00, 0x12, 0x34}, ""},
-        {"timed-out read",
-         true,
-         Every(0xF5, 0x01, FaultKind::TimeOut),
-         true,
-         {0x05, 0x51, 0, 0},
-         ""},
+        // Bytes 2-3 were not read: nothing is written over them.
+        {"timed-out read", true, Every(0xF5, 0x01, FaultKind::TimeOut), false, before,
+         "Check Model Command Fail!!\n"},
+        {"refused read", true, Every(0xF5, 0x01, FaultKind::CheckCondition, sense::kInvalidField),
+         false, before, "Check Model Command Fail!!\n"},
         {"timed-out write", true, Every(0xF5, 0x03, FaultKind::TimeOut), true, before, ""},
         {"failed read", true, Every(0xF5, 0x01, FaultKind::TransportFailure), false, before,
          "Check Model Command Fail!!\n"},
@@ -189,7 +191,35 @@ TEST(WriteModelRecordTest, RewritesCodeAndMarkAndKeepsTheDrivesBytes) {
         EXPECT_EQ(rig.Drive().Vendor().recordAt24, c.stored);
         EXPECT_EQ(rig.Drive().Vendor().recordAt02, (Record{0x30, 0x00, 0xAA, 0xBB}));
         EXPECT_EQ(rig.diagnostics.Text(), c.diagnostics);
+        if (!c.result) {
+            EXPECT_EQ(CountOpcode(rig.Trace(), 0xF5), c.fault->subFunction == 0x03 ? 2u : 1u);
+        }
     }
+}
+
+TEST(WriteModelRecordTest, AReadThatEndsShortWritesNothing) {
+    // GOOD, but two of the record's four bytes never arrived: the zeros in their place are
+    // not the drive's.
+    RecordingNotifier notifier;
+    testing::RecordingHost host;
+    CapturedDiagnostics diagnostics;
+    FakeClock clock;
+    auto owned = std::make_unique<ScriptedBackend>();
+    ScriptedBackend* backend = owned.get();
+    backend->candidates = {DeviceAddress{7, 0, 0}};
+    ScsiTransport transport(std::move(owned), notifier);
+    transport.ScanDevices();
+    backend->requests.clear();
+    backend->reply = [](const ScsiRequest& request) {
+        std::fill_n(request.data, 2, uint8_t{0x05});
+    };
+    backend->outcomes = {PassThroughOutcome::Good(2)};
+    VendorCommands vendor(ScsiDevice(transport, 0), host, diagnostics, clock);
+
+    EXPECT_FALSE(vendor.WriteModelRecord(0x05, 0x24, 4, true));
+    ASSERT_EQ(backend->requests.size(), 1u);
+    EXPECT_EQ(backend->requests[0].cdb[1], 0x01);  // the read, and nothing after it
+    EXPECT_EQ(diagnostics.Text(), "Check Model Command Fail!!\n");
 }
 
 TEST(WriteModelRecordTest, AFailedReadWritesNothing) {

@@ -171,7 +171,7 @@ struct AspiFixture : ::testing::Test {
         rig.api->calls.clear();
     }
     ExecResult Send(DataDirection direction = DataDirection::In, uint32_t timeout = 15) {
-        return rig.transport->Execute(cdb, direction, buffer.data(), 64, timeout);
+        return rig.transport->Execute(cdb, direction, buffer.data(), 64, timeout).result;
     }
 };
 

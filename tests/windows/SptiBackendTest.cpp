@@ -36,7 +36,8 @@ struct SptiFixture : ::testing::Test {
         rig.api->ioctls.clear();
     }
     ExecResult Send(std::span<const uint8_t> cdb, DataDirection direction, uint32_t length = 64) {
-        return rig.transport->Execute(cdb, direction, buffer.data(), length, kLongCommandTimeout);
+        return rig.transport->Execute(cdb, direction, buffer.data(), length, kLongCommandTimeout)
+            .result;
     }
 };
 

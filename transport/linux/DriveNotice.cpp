@@ -28,13 +28,16 @@ std::string OpenRefusedText(const DriveProblem& problem) {
                "start this program again, or run this program as root.";
     }
     // Joining a group only helps when that group may read and write the node; "root" is
-    // never worth suggesting.
+    // never worth suggesting. A read-write open of a generic node is all the kernel asks
+    // for before it passes every command, firmware updates included (on Debian the group
+    // is "cdrom"), so membership is a complete answer, not a partial one.
     if (problem.group && problem.group->canReadWrite && problem.group->name != "root") {
         const char* group = problem.group->name.c_str();
         return FormatText(
-            "this program was not allowed to open the drive. Add your user to the group "
-            "\"%s\" that owns the device node (sudo usermod -aG %s $USER), log in again and "
-            "start this program again, or run this program as root.",
+            "this program was not allowed to open the drive. Members of the group \"%s\" "
+            "that owns the device node may open it for reading and writing and send the "
+            "drive every command: add your user to that group (sudo usermod -aG %s $USER), "
+            "log in again and start this program again, or run this program as root.",
             group, group);
     }
     return "this program was not allowed to open the drive. Run this program as root, or ask "

@@ -36,12 +36,6 @@ SgIoBackend::~SgIoBackend() {
     CloseAll();
 }
 
-bool SgIoBackend::LoadLibraries(UserNotifier& notifierIn) {
-    // Kept for the commands a flash run sends long after start-up.
-    notifier = &notifierIn;
-    return true;
-}
-
 void SgIoBackend::BeginDiscovery() {
     pending = FindOpticalDrives(sysfsRoot);
     next = 0;
@@ -114,17 +108,18 @@ PassThroughOutcome SgIoBackend::Send(const DeviceAddress& device, const ScsiRequ
     sg_io_hdr_t header = BuildSgIoHeader(request, buffers);
     const int error = system->SgIo(node->first, header);
     if (error != 0) {
+        PassThroughOutcome outcome = PassThroughOutcome::OsFailure(error);
         if (IsPermissionError(error)) {
-            ReportRefusedCommand(node->second, error);
+            outcome.notice = ReportRefusedCommand(node->second, error);
         }
-        return PassThroughOutcome::OsFailure(error);
+        return outcome;
     }
     return MapSgIoResult(header, buffers.sense, request.length);
 }
 
-void SgIoBackend::ReportRefusedCommand(OpenNode& node, int error) {
+std::optional<std::string> SgIoBackend::ReportRefusedCommand(OpenNode& node, int error) {
     if (node.refusalReported) {
-        return;
+        return std::nullopt;
     }
     node.refusalReported = true;
     DriveProblem problem;
@@ -141,9 +136,11 @@ void SgIoBackend::ReportRefusedCommand(OpenNode& node, int error) {
         if (!known) {
             problems.push_back(problem);
         }
-    } else if (notifier != nullptr) {
-        notifier->ShowMessage(DriveProblemNotice({problem}));
+        return std::nullopt;
     }
+    // Told once per drive, by the dialog: this may run on the flash worker, which must
+    // never wait on a box it did not ask for.
+    return DriveProblemNotice({problem});
 }
 
 void SgIoBackend::CloseDevice(const DeviceAddress& device) {

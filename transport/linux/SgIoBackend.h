@@ -32,8 +32,6 @@ public:
                 std::filesystem::path deviceRoot);
     ~SgIoBackend() override;
 
-    bool LoadLibraries(UserNotifier& notifier) override;
-
     // Discovery uses only bytes 8-35, and 36 is the length every device must answer; some
     // USB bridges fail an INQUIRY of any other length.
     uint8_t InquiryLength() const override { return kInquiryLength; }
@@ -59,13 +57,13 @@ private:
     };
 
     std::optional<DeviceAddress> OpenDrive(const OpticalDrive& drive);
-    void ReportRefusedCommand(OpenNode& node, int error);
+    // The notice for a command the system refused, the first time for this drive.
+    std::optional<std::string> ReportRefusedCommand(OpenNode& node, int error);
     void CloseAll();
 
     std::unique_ptr<LinuxSystem> system;
     std::filesystem::path sysfsRoot;
     std::filesystem::path deviceRoot;
-    UserNotifier* notifier = nullptr;
 
     std::vector<OpticalDrive> pending;
     size_t next = 0;

@@ -1,0 +1,36 @@
+# The Debian package, made by `cpack` in a configured build (scripts/package does it all).
+# It holds the program and its desktop files only: flashtool-emulated, the tools, the
+# tests and the benchmarks install nothing. The package sets no permissions and carries
+# no maintainer scripts: access to the drives comes from the cdrom group (see the manual).
+#
+# Installing builds nothing: scripts/package builds the two targets the package holds
+# (flashtool, desktop_files) and no more, so that packing a build of all the tests does
+# not wait for them.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME flashtool)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The flashtool developers")
+set(CPACK_PACKAGE_CONTACT "The flashtool developers <flashtool@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware upgrade utility for optical (CD/DVD) drives")
+set(CPACK_PACKAGE_DESCRIPTION
+    "flashtool updates the firmware of a CD or DVD drive. One build updates\n"
+    "one drive model with one firmware image that the program carries inside\n"
+    "itself. Before anything that changes the drive is sent, the build's rules\n"
+    "are checked: the right model, the right brand, no downgrade, no disc in\n"
+    "the tray and an intact image. Members of the cdrom group can use it\n"
+    "without administrator rights.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION admin)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://flashtool.example.org/")
+# The libraries the program links, with the versions it needs, as dpkg-shlibdeps reads
+# them from the binary.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+
+include(CPack)

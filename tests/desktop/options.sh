@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# options.sh FLASHTOOL VERSION: the program's options, with no display to open a window on.
+set -u
+program="$1"
+version="$2"
+unset DISPLAY WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+failures=0
+
+# expect NAME STATUS STDOUT STDERR ARGS...: runs the program and compares exactly.
+expect() {
+    local name="$1" status="$2" stdout="$3" stderr="$4"
+    shift 4
+    local out err rc
+    out="$("$program" "$@" 2>/dev/null; echo x)"
+    err="$("$program" "$@" 2>&1 >/dev/null; echo x)"
+    "$program" "$@" >/dev/null 2>&1
+    rc=$?
+    if [ $rc -ne "$status" ] || [ "$out" != "${stdout}x" ] || [ "$err" != "${stderr}x" ]; then
+        echo "FAIL $name: exit $rc (wanted $status)"
+        printf -- '--- stdout:\n%s\n--- stderr:\n%s\n' "${out%x}" "${err%x}"
+        failures=$((failures + 1))
+    else
+        echo "ok   $name"
+    fi
+}
+
+usage="$("$program" --help; echo x)"
+usage="${usage%x}"
+case "$usage" in
+    "Usage: flashtool [--help | --version]"$'\n'*$'\n') ;;
+    *) echo "FAIL help: '$usage'"; failures=$((failures + 1)) ;;
+esac
+expect version 0 "flashtool $version"$'\n' "" --version
+expect help 0 "$usage" "" --help
+expect "unknown option" 1 "" "flashtool: unknown option '--versoin'"$'\n'"$usage" --versoin
+expect "option after --version" 1 "" "flashtool: unknown option '--help'"$'\n'"$usage" --version --help
+expect "a plain argument" 1 "" "flashtool: unknown option 'sg0'"$'\n'"$usage" sg0
+exit $((failures > 0))

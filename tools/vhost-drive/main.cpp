@@ -1,0 +1,72 @@
+// vhost-drive: serves virtual drives to a QEMU guest as one virtio-scsi target (LUN k is
+// drive k) through vhost-user-scsi, so that the guest's kernel reaches them through its own
+// sg and sr drivers. Every command received is written to the trace file as one line in the
+// emulated program's format:
+//   vdrive N: CDB-HEX | DIR LEN crc32=XXXXXXXX | RESULT
+//
+// usage: vhost-drive --socket PATH --trace FILE [--verbose]
+// QEMU:  -object memory-backend-memfd,id=mem,size=1G,share=on -machine memory-backend=mem
+//        -chardev socket,id=vd,path=PATH -device vhost-user-scsi-pci,chardev=vd
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "emulator/DemoDrives.h"
+#include "tools/vhost-drive/TraceFile.h"
+#include "tools/vhost-drive/VhostUserDevice.h"
+#include "tools/vhost-drive/VirtioScsiQueues.h"
+#include "tools/vhost-drive/VirtualDriveTarget.h"
+
+namespace {
+
+constexpr const char* kUsage = "usage: vhost-drive --socket PATH --trace FILE [--verbose]\n";
+
+struct Options {
+    std::string socket;
+    std::string trace;
+    bool verbose = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--socket" || arg == "--trace") && i + 1 < argc) {
+            (arg == "--socket" ? options.socket : options.trace) = argv[++i];
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else {
+            return false;
+        }
+    }
+    return !options.socket.empty() && !options.trace.empty();
+}
+
+// The drives served. Scenario files will describe them; until then, the demo's drives.
+std::vector<std::shared_ptr<flashtool::VirtualDrive>> ServedDrives() {
+    return flashtool::MakeDemoDrives();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace flashtool;
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    TraceFile trace;
+    if (!trace.Open(options.trace)) {
+        std::fprintf(stderr, "vhost-drive: cannot write the trace file %s: %s\n",
+                     options.trace.c_str(), std::strerror(errno));
+        return 1;
+    }
+    VirtualDriveTarget target(ServedDrives(), trace);
+    // One request queue: the drives answer one command at a time anyway.
+    VirtioScsiQueues queues(target, 1);
+    VhostUserDevice device(queues, options.verbose);
+    return device.Run(options.socket);
+}
