@@ -23,7 +23,7 @@ constexpr std::string_view kInhibitRefusedLine =
     "The computer could not be kept awake during the update: do not let it sleep or shut down.";
 
 bool IsMethodDigit(char digit) {
-    return digit >= '0' && digit <= '4';
+    return IsTransferMethodDigit(digit);
 }
 
 bool FamilyIs(const GatingState& state, std::string_view family) {

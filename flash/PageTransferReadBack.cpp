@@ -13,6 +13,7 @@
 #include "core/Format.h"
 #include "flash/PageTransfer.h"
 #include "flash/TransferCommands.h"
+#include "flash/TransferReplies.h"
 
 namespace flashtool {
 
@@ -21,29 +22,6 @@ namespace {
 constexpr size_t kPayloadOffset = 64;
 constexpr uint32_t kFailureLimit = 5;
 constexpr uint32_t kSegmentLength = 65536;
-
-struct DeviceCodeSize {
-    uint8_t byte3;
-    uint8_t byte2;
-    uint32_t flashSize;
-};
-
-// The flash size of each known device, for drives that report a size of 0.
-constexpr std::array<DeviceCodeSize, 4> kDeviceCodes = {{
-    {0x31, 0x20, 0x20000},
-    {0x31, 0x40, 0x80000},
-    {0x31, 0x80, 0x40000},
-    {0x32, 0x20, 0x20000},
-}};
-
-std::optional<uint32_t> DeviceCodeFlashSize(uint8_t byte3, uint8_t byte2) {
-    for (const DeviceCodeSize& code : kDeviceCodes) {
-        if (code.byte3 == byte3 && code.byte2 == byte2) {
-            return code.flashSize;
-        }
-    }
-    return std::nullopt;
-}
 
 // A zero-filled buffer for one call, rounded up to whole pages: a last partial page goes
 // out with zero fill instead of whatever lies past the image.
@@ -70,16 +48,9 @@ bool PageTransfer::QueryFlashSize() {
              .Ok()) {
         return false;
     }
-    if (reply[0] != 0x06 || reply[1] != 0x11) {
-        return false;
-    }
-    const std::optional<uint32_t> byDevice = DeviceCodeFlashSize(reply[3], reply[2]);
-    if (!byDevice) {
-        return false;
-    }
-    const uint32_t reported = (uint32_t{reply[10]} + 256u * reply[11]) * 1024u;
-    flashSize = reported != 0 ? reported : *byDevice;
-    return true;
+    const std::optional<uint32_t> size = FlashSizeFromReply(reply);
+    flashSize = size.value_or(flashSize);
+    return size.has_value();
 }
 
 bool PageTransfer::SendVerifiedPage(std::span<const uint8_t> write, std::span<const uint8_t> read,

@@ -96,4 +96,12 @@ BrandCode DeriveBrandCode(std::string_view revisionPattern);
 // True when the build key begins with "TARN"; the digit after it only picks the method.
 bool IsMakerBuild(std::string_view buildKey);
 
+// The digits after "TARN" that name a transfer method a run knows; with any other digit a
+// run stops before it sends anything.
+constexpr char kFirstMethodDigit = '0';
+constexpr char kLastMethodDigit = '4';
+constexpr bool IsTransferMethodDigit(char digit) {
+    return digit >= kFirstMethodDigit && digit <= kLastMethodDigit;
+}
+
 }  // namespace flashtool

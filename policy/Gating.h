@@ -18,6 +18,7 @@
 #include "policy/GatingRevision.h"
 #include "policy/GatingState.h"
 #include "policy/GatingTables.h"
+#include "policy/VariantBuilds.h"
 #include "transport/ScsiDevice.h"
 
 namespace flashtool {
@@ -37,7 +38,6 @@ struct GatingContext {
 
 enum class DriveModel : uint8_t { QV5500A, QV5505A, QV5520A };
 
-constexpr std::string_view kModelQv5500a = "ORIN    DVD RW QV-5500A ";
 constexpr std::string_view kModelQv5505a = "ORIN    DVD RW QV-5505A ";
 constexpr std::string_view kModelQv5520a = "ORIN    DVD RW QV-5520A ";
 

@@ -4,16 +4,13 @@
 #include "core/FixedText.h"
 #include "policy/Gating.h"
 #include "transport/Inquiry.h"
+#include "transport/InquiryReply.h"
 
 namespace flashtool {
 
 namespace {
 
 constexpr uint8_t kVariantInquiryLength = 125;
-// INQUIRY bytes 96-110 hold the OEM tag; its first 12 characters (10 of model name, 2 brand
-// letters) are what tells the variants apart.
-constexpr size_t kOemTagOffset = 96;
-constexpr size_t kOemTagCompared = 12;
 constexpr size_t kPayloadHeaderOffset = kBuildConfigSize;
 
 bool IsTag(std::string_view tag, std::string_view expected) {
@@ -32,8 +29,8 @@ bool Gating::CheckModelVariant(DriveModel model) {
              .Ok()) {
         return false;
     }
-    const std::string_view oemTag(reinterpret_cast<const char*>(reply.data()) + kOemTagOffset,
-                                  kOemTagCompared);
+    const auto tag = OemTagFromInquiry(reply);
+    const std::string_view oemTag(tag.data(), tag.size());
     switch (model) {
         case DriveModel::QV5500A:
             return CheckQv5500a(oemTag);
@@ -60,7 +57,7 @@ bool Gating::AdoptVariant(std::string_view variantTag) {
 
 bool Gating::CheckQv5500a(std::string_view oemTag) {
     const BuildConfig& config = context.config;
-    if (!SameBytes(config.TargetId(), kModelQv5500a, 24) && !config.IsWildcard()) {
+    if (!TargetsVariantModel(config)) {
         return false;
     }
     if (IsTag(oemTag, "QX-5500UL QZ")) {
@@ -69,7 +66,7 @@ bool Gating::CheckQv5500a(std::string_view oemTag) {
     if (IsTag(oemTag, "QX-5500ULTQZ")) {
         return SameBytes(config.FamilyCode10(), "QX-5500ULT", 10);
     }
-    if (!SameBytes(config.FamilyCode(), "KM7240", 6)) {
+    if (!IsVariantFamily(config)) {
         return false;
     }
     return AdoptVariant(IsTag(oemTag, "ORIN      QZ") ? kVariantOrin7250 : kVariantOrin7240);

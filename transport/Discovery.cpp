@@ -5,6 +5,7 @@
 #include <array>
 
 #include "transport/Inquiry.h"
+#include "transport/InquiryReply.h"
 #include "transport/ScsiTransport.h"
 
 namespace flashtool {
@@ -77,9 +78,10 @@ bool ScsiTransport::ProbeCandidate(const DeviceAddress& address) {
         row = DeviceEntry{};
         return false;
     }
-    std::copy_n(reply.begin() + kInquiryIdentificationOffset, kIdentificationLength,
-                row.identification.begin());
-    std::copy_n(reply.begin() + kInquiryRevisionOffset, kRevisionLength, row.revision.begin());
+    const InquiryIdentity identity = IdentityFromInquiry(std::span(reply).first(length));
+    std::copy(identity.identification.begin(), identity.identification.end(),
+              row.identification.begin());
+    std::copy(identity.revision.begin(), identity.revision.end(), row.revision.begin());
     ++deviceCount;
     return true;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/Bytes.h"
+#include "flash/vendor/DriveReplies.h"
 #include "flash/vendor/ModelRecord.h"
 #include "flash/vendor/ReadinessWait.h"
 #include "flash/vendor/VendorCdbs.h"
@@ -15,8 +16,6 @@ namespace {
 // Reads land in zero-filled buffers, so a read that times out is interpreted as zeros.
 constexpr uint32_t kReplyBufferSize = 16384;
 constexpr size_t kRecordAreaSize = 50;
-// Buffer size in KB: bytes 12-13 of the capabilities page, after the 8-byte header.
-constexpr size_t kBufferSizeOffset = 20;
 
 }  // namespace
 
@@ -70,7 +69,7 @@ bool VendorCommands::ReadBufferSize() {
         diagnostics.Write(kReadBufferSizeFailed);
         return false;
     }
-    return BigEndian16At(reply, kBufferSizeOffset) == kLargeBufferKb;
+    return BufferSizeKb(reply) == kLargeBufferKb;
 }
 
 uint8_t VendorCommands::CheckModel() {

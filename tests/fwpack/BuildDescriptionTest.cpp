@@ -82,5 +82,64 @@ TEST(BuildDescriptionTest, RefusesAMalformedDescriptionNamingTheLine) {
     EXPECT_TRUE(ParseBuildDescription(kGood, "b.txt").description.has_value());
 }
 
+// What the program would mishandle or always refuse is refused here, naming the field's
+// line; the neighbouring builds it does take are accepted.
+TEST(BuildDescriptionTest, RefusesWhatTheProgramCannotTakeNamingTheField) {
+    const auto build = [](std::string_view key, std::string_view target, std::string_view family,
+                          std::string_view layout, std::string_view extra = "") {
+        std::string text = "key \"" + std::string(key) + "\"\ntarget \"" + std::string(target) +
+                           "\"\nrevision 1.0e\nfamily " + std::string(family) +
+                           "\npattern \"QZ*.**\"\nlayout " + std::string(layout) + "\n";
+        if (layout == "dual") {
+            text += "version-b 1.0e\n";
+        }
+        return text + std::string(extra);
+    };
+    constexpr std::string_view kQv5500a = "ORIN    DVD RW QV-5500A ";
+    constexpr std::string_view kQv5505a = "ORIN    DVD RW QV-5505A ";
+    constexpr std::string_view kAny = "*                       ";
+    constexpr std::string_view kOther = "PALLAS  DVD+-RW PX-5500 ";
+    const struct {
+        std::string text;
+        std::string error;  // empty: accepted
+    } cases[] = {
+        {build("ABCD2", kQv5500a, "KM7240", "dual"),
+         "b.txt:1: key \"ABCD2\" is not the maker's: expected \"TARN\" and a digit"},
+        {build("TARN5", kQv5500a, "KM7240", "dual"),
+         "b.txt:1: key \"TARN5\" names no transfer method: the digit must be 0 to 4"},
+        {build("TARN9", kOther, "KM7240", "single"), "b.txt:1: key \"TARN9\" names no transfer"},
+        {build("TARN0", kOther, "KM7240", "single"), ""},
+        {build("TARN4", kOther, "KM7240", "single"), ""},
+        {build("TARN2", kOther, "KM7240", "single", "payload-a-size 20000\n"),
+         "b.txt:7: payload-a-size 20000 is not a whole number of 16384-byte pages"},
+        {build("TARN2", kQv5500a, "KM7240", "dual", "payload-b-size 16383\n"),
+         "b.txt:8: payload-b-size 16383 is not a whole number of 16384-byte pages"},
+        {build("TARN2", kOther, "KM7240", "single", "payload-a-size 32768\n"), ""},
+        // Only a QV-5500A drive's check gives a tag, and only to a KM7240 build for it.
+        {build("TARN2", kQv5500a, "KM7240", "single"),
+         "b.txt:6: layout single is always refused for family \"KM7240\" with target \"ORIN    "
+         "DVD RW QV-5500A \": the drive's model check always chooses the dual layout"},
+        {build("TARN2", kQv5500a, "KM7240X", "single"), "b.txt:6: layout single is always"},
+        {build("TARN2", kQv5505a, "KM7255", "dual"),
+         "b.txt:6: layout dual is always refused for family \"KM7255\" with target \"ORIN    DVD "
+         "RW QV-5505A \": only family KM7240 with target \"ORIN    DVD RW QV-5500A \" or \"*\" is "
+         "checked in the dual layout"},
+        {build("TARN2", kQv5500a, "KM7250", "dual"), "b.txt:6: layout dual is always refused"},
+        {build("TARN2", kOther, "KM7240", "dual"), "b.txt:6: layout dual is always refused"},
+        {build("TARN2", kAny, "KM3130", "dual"), "b.txt:6: layout dual is always refused"},
+        {build("TARN2", kQv5500a, "KM7240", "dual"), ""},
+        {build("TARN2", kQv5505a, "KM7255", "single"), ""},
+        // A wildcard KM7240 build updates QV-5500A drives in the dual layout and the family's
+        // other models in the single one: either layout can pass.
+        {build("TARN2", kAny, "KM7240", "dual"), ""},
+        {build("TARN2", kAny, "KM7240", "single"), ""},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = ParseBuildDescription(c.text, "b.txt");
+        EXPECT_EQ(parsed.error.substr(0, c.error.size()), c.error) << c.text;
+        EXPECT_EQ(parsed.description.has_value(), c.error.empty()) << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace flashtool

@@ -61,11 +61,14 @@ TEST(ScsiTransportSgIoTest, AScanFillsTheTableAndExplainsTheDrivesLeftOut) {
     EXPECT_EQ(transport.Device(0).handle, 4);
     EXPECT_EQ(transport.Device(1).handle, 6);
 
-    const sg_io_hdr_t& inquiry = system->seen.front().header;
-    EXPECT_THAT(system->seen.front().cdb, ElementsAre(0x12, 0, 0, 0, 56, 0));
-    EXPECT_EQ(inquiry.dxfer_direction, SG_DXFER_FROM_DEV);
-    EXPECT_EQ(inquiry.dxfer_len, 56u);
-    EXPECT_EQ(inquiry.timeout, 15000u);
+    // Every discovery INQUIRY asks for the 36 bytes every device must answer.
+    ASSERT_EQ(system->seen.size(), 3u);
+    for (const auto& seen : system->seen) {
+        EXPECT_THAT(seen.cdb, ElementsAre(0x12, 0, 0, 0, 36, 0));
+        EXPECT_EQ(seen.header.dxfer_direction, SG_DXFER_FROM_DEV);
+        EXPECT_EQ(seen.header.dxfer_len, 36u);
+        EXPECT_EQ(seen.header.timeout, 15000u);
+    }
 
     // The drive refused at open and the one that refused INQUIRY: one message, once.
     EXPECT_THAT(notifier.messages,

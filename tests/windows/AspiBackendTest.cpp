@@ -145,6 +145,15 @@ TEST(AspiScanTest, ProbesTheTargetsEachAdapterReportsAndKeepsCdDevices) {
                 ElementsAre(0x12, 0, 0, 0, 36, 0));
 }
 
+// The data buffer an SRB_ExecSCSICmd block points at.
+const uint8_t* BufferOf(const std::vector<uint8_t>& block) {
+    uint64_t address = 0;
+    for (size_t i = 0; i < kNativeAspiExecLayout.pointerSize; ++i) {
+        address |= uint64_t{block[kExecBufPointerOffset + i]} << (8 * i);
+    }
+    return reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(address));
+}
+
 // A rig with one CD/DVD device at adapter 1, target 3, already scanned.
 struct AspiFixture : ::testing::Test {
     WindowsRig rig;
@@ -236,6 +245,44 @@ TEST_F(AspiFixture, RequestTheLayerNeverCompletesTimesOutAndHoldsItsBlockUntilRe
         rig.api->CompletePending();
         EXPECT_EQ(Send(), ExecResult::Ok);
         EXPECT_THAT(rig.api->openHandles, IsEmpty()) << "the old event is closed too";
+    }
+}
+
+TEST_F(AspiFixture, DataReachesTheCallerThroughTheRequestsOwnBuffer) {
+    buffer.fill(0x3E);
+    ASSERT_EQ(Send(DataDirection::Out), ExecResult::Ok);
+    const uint8_t* sent = BufferOf(rig.api->requestBlocks.back());
+    EXPECT_NE(sent, buffer.data());
+    EXPECT_EQ(std::count(sent, sent + 64, 0x3E), 64) << "the caller's data went out";
+
+    AspiAnswer answer;
+    answer.dataIn.assign(64, 0x5C);
+    rig.api->aspiAnswers = {answer};
+    ASSERT_EQ(Send(DataDirection::In), ExecResult::Ok);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x5C), 64);
+}
+
+TEST_F(AspiFixture, ARequestThatCompletesAfterItsTimeOutNeverWritesTheCallersBuffer) {
+    for (const bool event : {true, false}) {
+        rig.api->eventsAvailable = event;
+        buffer.fill(0xAA);
+        AspiAnswer late = AspiAnswer::Pending(false);
+        late.dataIn.assign(64, 0x5C);
+        rig.api->aspiAnswers = {late};
+        ASSERT_EQ(Send(), ExecResult::TimedOut);
+        const uint8_t* owned = BufferOf(rig.api->requestBlocks.back());
+        ASSERT_NE(owned, buffer.data());
+
+        // The caller has its buffer back; the layer completes the request only now.
+        rig.api->CompletePending();
+        EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0xAA), 64) << "event " << event;
+        EXPECT_EQ(std::count(owned, owned + 64, 0x5C), 64) << "event " << event;
+
+        AspiAnswer next;
+        next.dataIn.assign(64, 0x61);
+        rig.api->aspiAnswers = {next};
+        EXPECT_EQ(Send(), ExecResult::Ok);
+        EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x61), 64) << "event " << event;
     }
 }
 

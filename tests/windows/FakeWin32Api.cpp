@@ -6,6 +6,7 @@
 #include "core/Bytes.h"
 #include "core/Format.h"
 #include "transport/Inquiry.h"
+#include "transport/windows/SptiBuffer.h"
 #include "transport/windows/SptiRequest.h"
 
 namespace flashtool::testing {
@@ -17,6 +18,7 @@ constexpr uint8_t kSsInvalidHa = 0x81;
 constexpr uint8_t kSsNoDevice = 0x82;
 constexpr uint8_t kHaStatSelectionTimeout = 0x11;
 constexpr uint32_t kErrorGenFailure = 31;
+constexpr uint32_t kErrorInvalidFunction = 1;
 
 FakeWin32Api* active = nullptr;
 
@@ -95,8 +97,23 @@ bool FakeWin32Api::DeviceIoControl(Win32Handle device, uint32_t code, void* /*in
                                    void* out, uint32_t outSize, uint32_t& returned) {
     calls.push_back(
         FormatText("DeviceIoControl %s %X %u %u", Hex(device).c_str(), code, inSize, outSize));
+    if (code == kIoctlScsiGetCapabilities) {
+        return AnswerCapabilities(device, out, outSize, returned);
+    }
     auto* block = static_cast<uint8_t*>(out);
-    ioctls.push_back(IoctlCall{device, code, inSize, outSize, {block, block + outSize}});
+    const SptiLayout& layout = kNativeSptiLayout;
+    auto* data = reinterpret_cast<uint8_t*>(
+        static_cast<uintptr_t>(PointerAt(block, layout.dataBufferOffset)));
+    const uint32_t length =
+        LittleEndian32At(std::span<const uint8_t>(block, outSize), kSptiDataTransferLengthOffset)
+            .value_or(0);
+    IoctlCall call{
+        device, code, inSize, outSize, {block, block + outSize}, reinterpret_cast<uintptr_t>(data),
+        {}};
+    if (block[kSptiDataInOffset] == kSptiDataOut && data != nullptr) {
+        call.dataOut.assign(data, data + length);
+    }
+    ioctls.push_back(std::move(call));
 
     const auto volume = volumeHandles.find(device);
     const FakeVolume* drive = volume != volumeHandles.end() ? &volumes[volume->second] : nullptr;
@@ -112,11 +129,7 @@ bool FakeWin32Api::DeviceIoControl(Win32Handle device, uint32_t code, void* /*in
         return false;
     }
 
-    const SptiLayout& layout = kNativeSptiLayout;
     const std::span<uint8_t> bytes(block, outSize);
-    auto* data = reinterpret_cast<uint8_t*>(
-        static_cast<uintptr_t>(PointerAt(block, layout.dataBufferOffset)));
-    const uint32_t length = LittleEndian32At(bytes, kSptiDataTransferLengthOffset).value_or(0);
     if (block[kSptiDataInOffset] == kSptiDataIn && data != nullptr) {
         if (!answer.dataIn.empty()) {
             std::copy_n(answer.dataIn.begin(), std::min<size_t>(answer.dataIn.size(), length),
@@ -135,6 +148,23 @@ bool FakeWin32Api::DeviceIoControl(Win32Handle device, uint32_t code, void* /*in
         StoreLittleEndian32(bytes, kSptiDataTransferLengthOffset, *answer.transferred);
     }
     returned = outSize;
+    return true;
+}
+
+bool FakeWin32Api::AnswerCapabilities(Win32Handle device, void* out, uint32_t outSize,
+                                      uint32_t& returned) {
+    capabilityQueries.push_back(device);
+    const auto volume = volumeHandles.find(device);
+    const FakeVolume* drive = volume != volumeHandles.end() ? &volumes[volume->second] : nullptr;
+    if (drive == nullptr || !drive->alignmentMask || outSize < kScsiCapabilitiesSize) {
+        lastError = kErrorInvalidFunction;
+        return false;
+    }
+    const std::span<uint8_t> reply(static_cast<uint8_t*>(out), outSize);
+    std::fill(reply.begin(), reply.end(), uint8_t{0});
+    StoreLittleEndian32(reply, 0, kScsiCapabilitiesSize);
+    StoreLittleEndian32(reply, kCapabilitiesAlignmentMaskOffset, *drive->alignmentMask);
+    returned = kScsiCapabilitiesSize;
     return true;
 }
 
@@ -251,8 +281,10 @@ void FakeWin32Api::FinishExec(uint8_t* block, const AspiAnswer& answer) {
         LittleEndian32At(std::span<const uint8_t>(block, layout.size), kExecBufLenOffset)
             .value_or(0);
     const bool dataIn = (block[kSrbFlagsOffset] & kSrbDirIn) != 0;
-    if (dataIn && data != nullptr && target != nullptr && block[layout.cdbOffset] == kOpInquiry &&
-        answer.srbStatus == kSsComp) {
+    if (dataIn && data != nullptr && !answer.dataIn.empty()) {
+        std::copy_n(answer.dataIn.begin(), std::min<size_t>(answer.dataIn.size(), length), data);
+    } else if (dataIn && data != nullptr && target != nullptr &&
+               block[layout.cdbOffset] == kOpInquiry && answer.srbStatus == kSsComp) {
         WriteInquiryReply(target->description, data, length);
     }
     block[layout.haStatOffset] = answer.haStat;

@@ -22,7 +22,9 @@ using DriveText = std::string;
 
 struct FakeVolume {
     uint32_t driveType = kDriveCdrom;
-    DriveText description;  // empty: every ioctl fails
+    DriveText description;  // empty: every pass-through ioctl fails
+    // What the capabilities ioctl reports as AlignmentMask; nothing: the ioctl fails.
+    std::optional<uint32_t> alignmentMask = 0x3;
 };
 
 // The next pass-through ioctl's answer, in place of the volume's own.
@@ -54,6 +56,8 @@ struct IoctlCall {
     uint32_t inSize;
     uint32_t outSize;
     std::vector<uint8_t> request;  // the whole block as it was sent
+    uint64_t dataAddress = 0;      // the block's data pointer
+    std::vector<uint8_t> dataOut;  // data out: the bytes at that pointer
 };
 
 struct FakeTarget {
@@ -74,6 +78,7 @@ struct AspiAnswer {
     uint8_t haStat = 0;
     uint8_t targStat = 0;
     std::vector<uint8_t> sense;
+    std::vector<uint8_t> dataIn;  // data in: written to the block's buffer on completion
     bool pending = false;         // returns SS_PENDING; completes later
     bool completesOnWait = true;  // ... when its event is waited on
     bool touchesStatus = true;    // false: SRB_Status is left as it was
@@ -123,7 +128,8 @@ public:
 
     // What happened.
     std::vector<std::string> calls;
-    std::vector<IoctlCall> ioctls;
+    std::vector<IoctlCall> ioctls;                    // pass-through only
+    std::vector<Win32Handle> capabilityQueries;       // the volumes asked for their capabilities
     std::vector<std::vector<uint8_t>> requestBlocks;  // every ASPI block as it was sent
     std::set<Win32Handle> openHandles;                // volumes and events not closed yet
     bool libraryLoaded = false;
@@ -149,6 +155,7 @@ public:
     uint32_t WaitForSingleObject(Win32Handle handle, uint32_t milliseconds) override;
 
 private:
+    bool AnswerCapabilities(Win32Handle device, void* out, uint32_t outSize, uint32_t& returned);
     uint32_t ExecAspi(uint8_t* block);
     void FinishExec(uint8_t* block, const AspiAnswer& answer);
     const FakeTarget* TargetAt(uint8_t adapter, uint8_t target) const;

@@ -141,19 +141,73 @@ TEST_F(SptiFixture, RequestCarriesTheCommandForEachDirection) {
         EXPECT_EQ(LittleEndian32At(bytes, kSptiDataTransferLengthOffset), c.length);
         EXPECT_EQ(LittleEndian32At(bytes, kSptiTimeOutValueOffset), 200u);
         EXPECT_EQ(LittleEndian32At(bytes, layout.senseInfoOffsetField), layout.senseOffset);
-        uint64_t pointer = 0;
-        for (size_t i = 0; i < layout.pointerSize; ++i) {
-            pointer |= uint64_t{bytes[layout.dataBufferOffset + i]} << (8 * i);
-        }
-        const auto expected =
-            c.direction == DataDirection::None
-                ? 0
-                : static_cast<uint64_t>(reinterpret_cast<uintptr_t>(buffer.data()));
-        EXPECT_EQ(pointer, expected);
+        // Data goes through the back-end's own buffer, never the caller's.
+        EXPECT_EQ(call.dataAddress == 0, c.direction == DataDirection::None);
+        EXPECT_NE(call.dataAddress, reinterpret_cast<uintptr_t>(buffer.data()));
         EXPECT_THAT(std::vector<uint8_t>(bytes.begin() + layout.cdbOffset,
                                          bytes.begin() + layout.cdbOffset + 16),
                     ElementsAre(0xFD, 0xA1, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0));
     }
+}
+
+TEST(SptiBufferTest, DataGoesThroughABufferAlignedAsTheAdapterAsks) {
+    struct Case {
+        std::optional<uint32_t> reported;  // nothing: the capabilities ioctl fails
+        uint32_t mask;                     // what the buffer's address must meet
+    };
+    const Case cases[] = {{0x0, 0x0},     {0x1, 0x1},      {0x3, 0x3},
+                          {0x1FF, 0x1FF}, {0xFFF, 0xFFF},  {std::nullopt, 0xFFF},
+                          {0x5, 0xFFF},   {0x1FFFF, 0xFFF}};
+    for (const Case& c : cases) {
+        const std::string what = c.reported ? FormatText("mask %X", *c.reported) : "no answer";
+        WindowsRig rig;
+        rig.api->volumes['d'] = FakeVolume{5, kDriveD, c.reported};
+        ASSERT_TRUE(rig.Load());
+        ASSERT_EQ(rig.transport->ScanDevices(), 1) << what;
+        EXPECT_THAT(rig.api->capabilityQueries, ElementsAre(0x100)) << what;
+        EXPECT_EQ(rig.api->ioctls[0].dataAddress & c.mask, 0u) << what << ": discovery";
+
+        // A caller's buffer at an odd address, both ways.
+        alignas(8) std::array<uint8_t, 41> storage{};
+        const std::span<uint8_t> caller(storage.data() + 1, 40);
+        std::fill(caller.begin(), caller.end(), 0x3E);
+        const std::array<uint8_t, 10> writeBuffer = {0x3B, 0x02};
+        ASSERT_EQ(rig.transport->Execute(writeBuffer, DataDirection::Out, caller.data(), 40,
+                                         kLongCommandTimeout),
+                  ExecResult::Ok);
+        const auto& out = rig.api->ioctls.back();
+        EXPECT_EQ(out.dataAddress & c.mask, 0u) << what << ": data out";
+        EXPECT_EQ(out.dataOut, std::vector<uint8_t>(40, 0x3E)) << what;
+
+        SptiAnswer answer;
+        answer.dataIn.assign(40, 0x5C);
+        rig.api->sptiAnswers = {answer};
+        const std::array<uint8_t, 10> readBuffer = {0x3C, 0x02};
+        ASSERT_EQ(rig.transport->Execute(readBuffer, DataDirection::In, caller.data(), 40,
+                                         kLongCommandTimeout),
+                  ExecResult::Ok);
+        EXPECT_EQ(rig.api->ioctls.back().dataAddress & c.mask, 0u) << what << ": data in";
+        EXPECT_EQ(std::count(caller.begin(), caller.end(), 0x5C), 40) << what;
+    }
+}
+
+TEST_F(SptiFixture, OnlyTheBytesTheDriverMovedReachTheCaller) {
+    // The driver filled more of its buffer than it says came in: the rest is not the drive's.
+    buffer.fill(0xAA);
+    SptiAnswer answer;
+    answer.dataIn.assign(64, 0x5C);
+    answer.transferred = 20;
+    rig.api->sptiAnswers = {answer};
+    const std::array<uint8_t, 10> readBuffer = {0x3C, 0x02};
+    ScsiRequest request;
+    request.cdb = readBuffer;
+    request.direction = DataDirection::In;
+    request.data = buffer.data();
+    request.length = 64;
+    const PassThroughOutcome outcome = rig.backend->Send(DeviceAddress{0x100, 0, 0}, request);
+    EXPECT_EQ(outcome.residual, 44u);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.begin() + 20, 0x5C), 20);
+    EXPECT_EQ(std::count(buffer.begin() + 20, buffer.end(), 0xAA), 44);
 }
 
 TEST_F(SptiFixture, OutcomesMapToResultsAndSense) {

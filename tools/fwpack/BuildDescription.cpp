@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "core/Bytes.h"
+#include "policy/VariantBuilds.h"
 #include "tools/fwpack/TextRecords.h"
 
 namespace flashtool {
@@ -28,7 +30,10 @@ bool Printable(std::string_view text, size_t minimum, size_t maximum) {
 }
 
 std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    // Appended piece by piece: g++ 12 warns wrongly (-Wrestrict) about "\"" + std::string.
+    std::string quoted(1, '"');
+    quoted.append(text).push_back('"');
+    return quoted;
 }
 
 std::string CheckPayloadSize(std::string_view name, const std::optional<uint32_t>& size) {
@@ -81,6 +86,67 @@ std::string ValidateBuildDescription(const BuildDescription& d) {
         return "family " + Quoted(d.family) + " cannot use the dual layout";
     }
     return CheckPayloadSize("payload-b-size", d.payloadSizeB);
+}
+
+BuildConfig ConfigFor(const BuildDescription& d, uint32_t sizeA) {
+    std::array<uint8_t, kBuildConfigSize> bytes{};
+    const auto put = [&bytes](size_t offset, std::string_view text, size_t width) {
+        std::copy_n(text.begin(), std::min(text.size(), width), bytes.begin() + offset);
+    };
+    put(0, d.key, 8);
+    put(8, d.target, 24);
+    put(32, d.revision, 4);
+    put(38, d.family, 8);
+    put(48, d.pattern, 8);
+    StoreLittleEndian32(bytes, 60, sizeA);
+    return BuildConfig(bytes);
+}
+
+namespace {
+
+// A stored payload is sent and checked page by page: a part page at its end would be
+// staged but never sent whole.
+std::string CheckWholePages(std::string_view name, const std::optional<uint32_t>& size) {
+    if (size && *size % kPageSize != 0) {
+        return std::string(name) + " " + std::to_string(*size) + " is not a whole number of " +
+               std::to_string(kPageSize) + "-byte pages";
+    }
+    return {};
+}
+
+// The stored-region check reads the region in the layout the drive's model check chooses:
+// a layout it never chooses for this build leaves every run refused.
+std::string CheckLayout(const BuildDescription& d, const BuildConfig& config) {
+    const std::string build = " is always refused for family " + Quoted(d.family) +
+                              " with target " + Quoted(d.target) + ": ";
+    if (d.layout == RegionLayout::Single && AlwaysSetsVariantTag(config)) {
+        return "layout single" + build + "the drive's model check always chooses the dual layout";
+    }
+    if (d.layout == RegionLayout::Dual && !CanSetVariantTag(config)) {
+        return "layout dual" + build + "only family " + std::string(kVariantFamily) +
+               " with target " + Quoted(kModelQv5500a) + " or \"*\" is checked in the dual layout";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string CheckProgramTakes(const BuildDescription& d) {
+    const BuildConfig config = ConfigFor(d, 0);
+    if (!IsMakerBuild(config.BuildKey())) {
+        return "key " + Quoted(d.key) + " is not the maker's: expected \"TARN\" and a digit";
+    }
+    if (!IsTransferMethodDigit(config.TransferMethodDigit())) {
+        return "key " + Quoted(d.key) + " names no transfer method: the digit must be " +
+               kFirstMethodDigit + " to " + kLastMethodDigit;
+    }
+    if (std::string error = CheckWholePages("payload-a-size", d.payloadSizeA); !error.empty()) {
+        return error;
+    }
+    if (std::string error = CheckWholePages("payload-b-size", d.payloadSizeB); !error.empty()) {
+        return error;
+    }
+    return CheckLayout(d, config);
 }
 
 namespace {
@@ -147,7 +213,11 @@ ParsedBuildDescription ParseBuildDescription(std::string_view text, std::string_
         return result;
     }
     d.layout = layout == "dual" ? RegionLayout::Dual : RegionLayout::Single;
-    if (std::string error = ValidateBuildDescription(d); !error.empty()) {
+    std::string error = ValidateBuildDescription(d);
+    if (error.empty()) {
+        error = CheckProgramTakes(d);
+    }
+    if (!error.empty()) {
         // Name the line of the offending field where there is one.
         const size_t space = error.find(' ');
         const auto field = seen.find(error.substr(0, space));

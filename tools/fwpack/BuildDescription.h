@@ -3,7 +3,7 @@
 // What a build is for, as the packer reads it from a text file of "name value" lines
 // (values with blanks in double quotes):
 //
-//   key            "TARN2"                      4 capital letters and the transfer digit
+//   key            "TARN2"                      "TARN" and the transfer method, 0 to 4
 //   target         "ORIN    DVD RW QV-5500A "   24 characters; "*" first for any drive
 //   revision       "1.0e"                       4 characters: the revision installed
 //   family         "KM7240"                     1 to 7 characters
@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "image/ImageLayout.h"
+#include "policy/BuildConfig.h"
 
 namespace flashtool {
 
@@ -45,10 +46,22 @@ struct ParsedBuildDescription {
     std::string error;  // "file:line: what is wrong", or "file: what is missing"
 };
 
-// Reads and checks a description; every field is checked as ValidateBuildDescription does.
+// Reads and checks a description: every field as ValidateBuildDescription does, then
+// CheckProgramTakes.
 ParsedBuildDescription ParseBuildDescription(std::string_view text, std::string_view fileName);
 
 // The first thing wrong with `description`, or empty when it can be packed.
 std::string ValidateBuildDescription(const BuildDescription& description);
+
+// The first reason the program would mishandle or always refuse a region packed from
+// `description` (a key that is not the maker's or names no transfer method, a payload size
+// that is not whole pages, a layout the drive's model check never chooses for this family
+// and target), or empty. The command refuses these; PackRegion does not, so that tests can
+// still make such regions.
+std::string CheckProgramTakes(const BuildDescription& description);
+
+// The BuildConfig block of a region packed from `description` with a payload A of `sizeA`
+// bytes; the expected sums are left zero.
+BuildConfig ConfigFor(const BuildDescription& description, uint32_t sizeA);
 
 }  // namespace flashtool

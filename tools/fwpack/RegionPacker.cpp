@@ -19,17 +19,6 @@ void PutText(std::span<uint8_t> bytes, size_t offset, std::string_view text, siz
     std::copy_n(text.begin(), std::min(text.size(), width), bytes.begin() + offset);
 }
 
-std::array<uint8_t, kBuildConfigSize> BuildConfigBytes(const BuildDescription& d, uint32_t sizeA) {
-    std::array<uint8_t, kBuildConfigSize> bytes{};
-    PutText(bytes, 0, d.key, 8);
-    PutText(bytes, 8, d.target, 24);
-    PutText(bytes, 32, d.revision, 4);
-    PutText(bytes, 38, d.family, 8);
-    PutText(bytes, 48, d.pattern, 8);
-    StoreLittleEndian32(bytes, 60, sizeA);
-    return bytes;
-}
-
 // Both sums of what a run with `variantTag` stages, written at `linearOffset` and the two
 // bytes after it.
 PackedPayload SealPayload(std::vector<uint8_t>& region, std::string_view variantTag,
@@ -95,7 +84,7 @@ std::vector<uint8_t> LayOutRegion(const BuildDescription& d, std::span<const uin
     const size_t offsetB = separator + kSeparatorSize;
     std::vector<uint8_t> region(dual ? offsetB + payloadB.size() : separator, 0);
 
-    const auto config = BuildConfigBytes(d, static_cast<uint32_t>(payloadA.size()));
+    const auto config = ConfigFor(d, static_cast<uint32_t>(payloadA.size())).Bytes();
     std::copy(config.begin(), config.end(), region.begin());
     std::copy(payloadA.begin(), payloadA.end(), region.begin() + offsetA);
     if (!dual) {

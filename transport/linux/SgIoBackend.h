@@ -32,6 +32,11 @@ public:
                 std::filesystem::path deviceRoot);
     ~SgIoBackend() override;
 
+    // Discovery uses only bytes 8-35, and 36 is the length every device must answer; some
+    // USB bridges fail an INQUIRY of any other length.
+    uint8_t InquiryLength() const override { return kInquiryLength; }
+    static constexpr uint8_t kInquiryLength = 36;
+
     void BeginDiscovery() override;
     std::optional<DeviceAddress> NextCandidate() override;
     void EndDiscovery(UserNotifier& notifier) override;

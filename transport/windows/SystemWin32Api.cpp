@@ -10,6 +10,7 @@
 
 #include <cstddef>
 
+#include "transport/windows/SptiBuffer.h"
 #include "transport/windows/SptiRequest.h"
 #include "transport/windows/SystemVersion.h"
 #include "transport/windows/Win32Api.h"
@@ -18,6 +19,9 @@ namespace flashtool {
 
 static_assert(sizeof(OSVERSIONINFOA) == kOsVersionInfoSize);
 static_assert(kIoctlScsiPassThroughDirect == IOCTL_SCSI_PASS_THROUGH_DIRECT);
+static_assert(kIoctlScsiGetCapabilities == IOCTL_SCSI_GET_CAPABILITIES);
+static_assert(kScsiCapabilitiesSize == sizeof(IO_SCSI_CAPABILITIES));
+static_assert(kCapabilitiesAlignmentMaskOffset == offsetof(IO_SCSI_CAPABILITIES, AlignmentMask));
 static_assert(kGenericRead == GENERIC_READ && kGenericWrite == GENERIC_WRITE);
 static_assert(kFileShareRead == FILE_SHARE_READ && kFileShareWrite == FILE_SHARE_WRITE);
 static_assert(kOpenExisting == OPEN_EXISTING && kDriveCdrom == DRIVE_CDROM);

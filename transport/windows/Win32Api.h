@@ -30,6 +30,7 @@ constexpr uint32_t kErrorInsufficientBuffer = 122;
 constexpr uint32_t kWaitObject0 = 0;
 constexpr uint32_t kWaitTimeout = 0x102;
 constexpr uint32_t kIoctlScsiPassThroughDirect = 0x4D014;
+constexpr uint32_t kIoctlScsiGetCapabilities = 0x41010;
 
 class Win32Api {
 public:

@@ -108,9 +108,15 @@ std::optional<DeviceAddress> WindowsBackend::NextAspiTarget() {
 
 PassThroughOutcome WindowsBackend::SendAspi(const DeviceAddress& device,
                                             const ScsiRequest& request) {
-    if (sendCommand == nullptr || !ReclaimExecBlock()) {
+    if (sendCommand == nullptr || !ReclaimAspiRequest() ||
+        (request.length != 0 && request.data == nullptr)) {
         return PassThroughOutcome::TransportFailure();
     }
+    // The layer gets the request's own copy of the data. The caller's bytes go in whatever
+    // the direction, so that what comes back for data in is exactly what the caller would
+    // have seen had the layer written into its buffer: no residual is reported.
+    std::vector<uint8_t>& data = aspiRequest->data;
+    data.assign(request.data, request.data + request.length);
     const Win32Handle event = api->CreateEventA(true, false);
     const uint8_t flags =
         AspiDirectionFlags(request.direction) | (event != 0 ? kSrbEventNotify : 0);
@@ -119,9 +125,9 @@ PassThroughOutcome WindowsBackend::SendAspi(const DeviceAddress& device,
                               flags,
                               request.cdb,
                               request.length,
-                              reinterpret_cast<uintptr_t>(request.data),
+                              data.empty() ? 0 : reinterpret_cast<uintptr_t>(data.data()),
                               static_cast<uint64_t>(event)};
-    const std::span<uint8_t> block(*execBlock);
+    const std::span<uint8_t> block(aspiRequest->block);
     if (!BuildExecBlock(kNativeAspiExecLayout, command, block)) {
         if (event != 0) {
             api->CloseHandle(event);
@@ -131,7 +137,8 @@ PassThroughOutcome WindowsBackend::SendAspi(const DeviceAddress& device,
 
     const uint32_t sendStatus = sendCommand(block.data());
     if (!AwaitCompletion(event, sendStatus, WaitBoundMs(request.timeoutSeconds))) {
-        // The layer still owns the block and the event; both wait for it to let go.
+        // The layer still owns the block, its data and the event; all wait for it to let
+        // go. The caller's buffer is not touched again.
         requestOutstanding = true;
         outstandingEvent = event;
         return PassThroughOutcome::TimedOut();
@@ -139,11 +146,14 @@ PassThroughOutcome WindowsBackend::SendAspi(const DeviceAddress& device,
     if (event != 0) {
         api->CloseHandle(event);
     }
+    if (request.direction == DataDirection::In) {
+        std::copy(data.begin(), data.end(), request.data);
+    }
     return ExecOutcome(block);
 }
 
 bool WindowsBackend::AwaitCompletion(Win32Handle event, uint32_t sendStatus, uint32_t boundMs) {
-    std::atomic_ref<uint8_t> status((*execBlock)[kSrbStatusOffset]);
+    std::atomic_ref<uint8_t> status(aspiRequest->block[kSrbStatusOffset]);
     if ((sendStatus & 0xFF) != kSsPending) {
         // Completed or refused at once: the layer is done with the block. A refusal that
         // left the block's own status untouched is reported with the status returned.
@@ -168,10 +178,11 @@ bool WindowsBackend::AwaitCompletion(Win32Handle event, uint32_t sendStatus, uin
 
 uint8_t WindowsBackend::ExecStatus() {
     // The layer completes the request from another thread.
-    return std::atomic_ref<uint8_t>((*execBlock)[kSrbStatusOffset]).load(std::memory_order_acquire);
+    return std::atomic_ref<uint8_t>(aspiRequest->block[kSrbStatusOffset])
+        .load(std::memory_order_acquire);
 }
 
-bool WindowsBackend::ReclaimExecBlock() {
+bool WindowsBackend::ReclaimAspiRequest() {
     if (!requestOutstanding) {
         return true;
     }

@@ -3,12 +3,13 @@
 namespace flashtool {
 
 WindowsBackend::WindowsBackend(std::shared_ptr<Win32Api> apiIn, Clock& clockIn)
-    : api(std::move(apiIn)), clock(clockIn), execBlock(std::make_unique<ExecBlock>()) {}
+    : api(std::move(apiIn)), clock(clockIn), aspiRequest(std::make_unique<AspiRequest>()) {}
 
 WindowsBackend::~WindowsBackend() {
-    if (!ReclaimExecBlock()) {
-        // The ASPI layer may still write into the block: leave it to the process.
-        static_cast<void>(execBlock.release());
+    if (!ReclaimAspiRequest()) {
+        // The ASPI layer may still write into the block and its data: leave them to the
+        // process.
+        static_cast<void>(aspiRequest.release());
     }
 }
 
@@ -44,12 +45,13 @@ PassThroughOutcome WindowsBackend::Send(const DeviceAddress& device, const ScsiR
 void WindowsBackend::CloseDevice(const DeviceAddress& device) {
     // Only SPTI opens anything per device; an ASPI address is a pair of numbers.
     if (useSpti && device.handle != 0 && device.handle != kInvalidHandleValue) {
+        alignmentMasks.erase(device.handle);
         api->CloseHandle(device.handle);
     }
 }
 
 void WindowsBackend::Unload() {
-    if (aspiModule == 0 || !ReclaimExecBlock()) {
+    if (aspiModule == 0 || !ReclaimAspiRequest()) {
         // A library whose request is still in flight stays loaded until the process ends.
         return;
     }

@@ -11,13 +11,17 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "core/Clock.h"
 #include "transport/PassThroughBackend.h"
 #include "transport/windows/AspiBlocks.h"
+#include "transport/windows/SptiBuffer.h"
 #include "transport/windows/Win32Api.h"
 
 namespace flashtool {
@@ -65,6 +69,9 @@ public:
 private:
     // SPTI (WindowsSpti.cpp).
     std::optional<DeviceAddress> NextVolume();
+    uint32_t QueryAlignmentMask(Win32Handle volume);
+    // The request's data in the back-end's own buffer, aligned for the device's adapter.
+    std::span<uint8_t> StageSptiData(const DeviceAddress& device, const ScsiRequest& request);
     PassThroughOutcome SendSpti(const DeviceAddress& device, const ScsiRequest& request);
 
     // ASPI (WindowsAspi.cpp).
@@ -72,8 +79,9 @@ private:
     std::optional<DeviceAddress> NextAspiTarget();
     PassThroughOutcome SendAspi(const DeviceAddress& device, const ScsiRequest& request);
     bool AwaitCompletion(Win32Handle event, uint32_t sendStatus, uint32_t boundMs);
-    // True when no request owns the block any more (closing the event of one that did).
-    bool ReclaimExecBlock();
+    // True when no request owns the block and its data any more (closing the event of one
+    // that did).
+    bool ReclaimAspiRequest();
     uint8_t ExecStatus();
 
     std::shared_ptr<Win32Api> api;
@@ -91,10 +99,25 @@ private:
     uint8_t scanTarget = 0;
     uint8_t scanTargets = 0;
 
-    // The ASPI command block. A request the layer did not complete in time still owns it
-    // (and its event): it is not reused until the layer lets go, and never freed before.
-    using ExecBlock = std::array<uint8_t, kAspiExecMaxSize>;
-    std::unique_ptr<ExecBlock> execBlock;
+    // SPTI: each open volume's alignment mask, asked once when the volume is found, and the
+    // buffer every request's data goes through.
+    std::map<Win32Handle, uint32_t> alignmentMasks;
+    SptiBuffer sptiBuffer;
+
+    // The ASPI command block and the data the command moves, which the layer reads and
+    // writes until it completes the request. A request the layer did not complete in time
+    // still owns both (and its event): they are not reused until the layer lets go, and
+    // never freed before, so a late completion writes into them and never into a caller's
+    // buffer that has long been given back.
+    //
+    // Aborting such a request (SC_ABORT_SRB) would not do instead: an abort is itself only
+    // a request, the layer may still complete the command and move its data after the
+    // abort returns, and some layers cannot abort a command that has reached the device.
+    struct AspiRequest {
+        std::array<uint8_t, kAspiExecMaxSize> block{};
+        std::vector<uint8_t> data;
+    };
+    std::unique_ptr<AspiRequest> aspiRequest;
     bool requestOutstanding = false;
     Win32Handle outstandingEvent = 0;
 };

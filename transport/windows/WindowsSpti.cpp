@@ -26,14 +26,46 @@ std::optional<DeviceAddress> WindowsBackend::NextVolume() {
             api->CloseHandle(handle);
             continue;
         }
+        alignmentMasks[handle] = QueryAlignmentMask(handle);
         return DeviceAddress{handle, 0, 0};
     }
     return std::nullopt;
 }
 
+uint32_t WindowsBackend::QueryAlignmentMask(Win32Handle volume) {
+    std::array<uint8_t, kScsiCapabilitiesSize> reply{};
+    uint32_t returned = 0;
+    if (!api->DeviceIoControl(volume, kIoctlScsiGetCapabilities, nullptr, 0, reply.data(),
+                              static_cast<uint32_t>(reply.size()), returned)) {
+        return kDefaultAlignmentMask;
+    }
+    return AlignmentMaskFrom(reply, returned);
+}
+
+std::span<uint8_t> WindowsBackend::StageSptiData(const DeviceAddress& device,
+                                                 const ScsiRequest& request) {
+    if (request.length == 0) {
+        return {};
+    }
+    const auto mask = alignmentMasks.find(device.handle);
+    const std::span<uint8_t> data = sptiBuffer.Take(
+        request.length, mask != alignmentMasks.end() ? mask->second : kDefaultAlignmentMask);
+    // Zero for data in: bytes of an earlier command must never pass for this drive's.
+    if (request.direction == DataDirection::Out) {
+        std::copy_n(request.data, request.length, data.begin());
+    } else {
+        std::fill(data.begin(), data.end(), uint8_t{0});
+    }
+    return data;
+}
+
 PassThroughOutcome WindowsBackend::SendSpti(const DeviceAddress& device,
                                             const ScsiRequest& request) {
     const SptiLayout& layout = kNativeSptiLayout;
+    if (request.length != 0 && request.data == nullptr) {
+        return PassThroughOutcome::TransportFailure();
+    }
+    const std::span<uint8_t> data = StageSptiData(device, request);
     alignas(8) std::array<uint8_t, kSptiMaxRequestSize> block{};
     const SptiCommand command{device.hostAdapter,
                               device.target,
@@ -41,7 +73,7 @@ PassThroughOutcome WindowsBackend::SendSpti(const DeviceAddress& device,
                               request.direction,
                               request.length,
                               request.timeoutSeconds,
-                              reinterpret_cast<uintptr_t>(request.data)};
+                              reinterpret_cast<uintptr_t>(data.data())};
     if (!BuildSptiRequest(layout, command, block)) {
         return PassThroughOutcome::TransportFailure();
     }
@@ -61,9 +93,12 @@ PassThroughOutcome WindowsBackend::SendSpti(const DeviceAddress& device,
         outcome = PassThroughOutcome::CheckCondition(SenseFromArea(sense));
     }
     if (request.direction == DataDirection::In) {
-        // The driver writes back how many bytes actually came in.
-        const uint32_t moved = LittleEndian32At(block, kSptiDataTransferLengthOffset).value_or(0);
-        outcome.residual = request.length - std::min(moved, request.length);
+        // The driver writes back how many bytes actually came in; only those are the
+        // drive's.
+        const uint32_t moved = std::min(
+            LittleEndian32At(block, kSptiDataTransferLengthOffset).value_or(0), request.length);
+        std::copy_n(data.begin(), moved, request.data);
+        outcome.residual = request.length - moved;
     }
     return outcome;
 }

@@ -1,0 +1,18 @@
+#pragma once
+
+// What the program reads from the drive's replies to the maker's commands.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace flashtool {
+
+// Buffer size in KB: bytes 12-13 of the capabilities page, after the 8-byte header.
+constexpr size_t kCapabilitiesBufferSizeOffset = 20;
+
+// The buffer size the capabilities page reports, in KB; nothing when the reply is too
+// short to hold it.
+std::optional<uint16_t> BufferSizeKb(std::span<const uint8_t> capabilitiesPage);
+
+}  // namespace flashtool
