@@ -69,6 +69,9 @@ bool RunUpgradeChecks(const GatingContext& context,
     if (!context.device.Transport().DescribeRow(context.device.Row(), description)) {
         return Refuse(host, ResultCode::CheckFailed);
     }
+    // The variant tag chooses the layout and the payload: one left by an earlier press on
+    // another drive must not decide for this one. Only this drive's model check sets it.
+    context.state.variantTag.clear();
     Gating gating(context, std::string_view(description.data(), kDescriptionCapacity - 1));
     const BrandCode brand = DeriveBrandCode(context.config.RevisionPattern());
 

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/win32/Win32DialogWindow.h"
 #include "app/win32/WideText.h"
+#include "app/win32/Win32DialogWindow.h"
 #include "core/InstanceLock.h"
 #include "data/EmbeddedRegion.h"
 

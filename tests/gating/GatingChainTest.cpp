@@ -227,6 +227,18 @@ TEST(UpgradeChecksTest, TheModelCheckStillRunsForBrand40AndSetsTheTag) {
     EXPECT_EQ(rig.state.variantTag, "ORIN_7250");
 }
 
+TEST(UpgradeChecksTest, AVariantTagFromAnEarlierPressDoesNotDecideForAnotherDrive) {
+    // A wildcard KM7240 build: the QV-5500A takes the dual layout's payload by its tag, a
+    // drive of the same family without a tag the single layout's.
+    GatingRig rig({VirtualDriveSetup{kTarget, "1.0d", "ORIN      QZ", false},
+                   VirtualDriveSetup{"KESTREL DVD RW KD-5500  ", "1.0d", "", false}},
+                  BuildSetup{"TARN2", "*                       ", "1.0e", "KM7240", "QZ*.**"});
+    RunChecks(rig, true, 0);
+    ASSERT_EQ(rig.state.variantTag, "ORIN_7250");
+    RunChecks(rig, true, 1);
+    EXPECT_EQ(rig.state.variantTag, "");
+}
+
 TEST(UpgradeChecksTest, ARowThatCannotBeSelectedIsRefusedWithNothingSent) {
     GatingRig rig;
     const Outcome outcome = RunChecks(rig, true, 5);
