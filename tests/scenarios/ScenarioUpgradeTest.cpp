@@ -1,6 +1,7 @@
 // The shipped scenario files in whole runs of the program without its window: what the
-// operator sees and what reaches the drive. (The files whose end the safety rules decide
-// are run by their own tests.)
+// operator sees and what reaches the drive, including the files whose end the safety rules
+// decide: nothing is written over bytes the drive owns, and a drive that refuses its image or
+// goes away is never reported as updated.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,12 +9,16 @@
 #include "core/Format.h"
 #include "e2e/UpgradeRig.h"
 #include "emulator/Scenario.h"
+#include "tools/fwpack/RegionPacker.h"
+#include "tools/fwpack/SyntheticFirmware.h"
 
 namespace flashtool::testing {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 // The drives of a shipped file, taking their waits on `clock`.
 std::vector<std::shared_ptr<VirtualDrive>> Shipped(const std::string& name, FakeClock& clock) {
@@ -89,6 +94,152 @@ TEST(ShippedScenarioUpgrade, ADriveThatHangsOnTestUnitReadyIsGivenUpAfterAMinute
     // Each TEST UNIT READY took its whole time-out on the drive's side.
     EXPECT_THAT(driveClock.Sleeps(), ElementsAre(15000u, 15000u, 15000u, 15000u));
     EXPECT_EQ(rig.ChangingCommands(), 0u);
+    EXPECT_TRUE(rig.Idle(0));
+}
+
+// A wildcard build for the KM3100 family, packed here as the OEM tests pack theirs.
+std::vector<uint8_t> WildcardKm3100Region() {
+    BuildDescription build;
+    build.key = "TARN2";
+    build.target = "*                       ";
+    build.revision = "1.2b";
+    build.family = "KM3100";
+    build.pattern = "QZ*.**";
+    const PackResult packed =
+        PackRegion(build, GenerateSyntheticFirmware({"1.2b", "KM3100", 512 * 1024, 7, 200000}), {});
+    EXPECT_TRUE(packed.error.empty()) << packed.error;
+    return packed.region;
+}
+
+// The trace split into the page commands and everything else.
+struct SplitTrace {
+    std::vector<std::string> pages;
+    std::vector<std::string> others;
+};
+SplitTrace Split(const std::vector<std::string>& lines) {
+    SplitTrace split;
+    for (const std::string& line : lines) {
+        (line.starts_with("vdrive 0: FA ") ? split.pages : split.others).push_back(line);
+    }
+    return split;
+}
+
+const std::string kNotAllowed = "The drive is not allowed to be updated.";
+const std::string kFailBoxStart = "Updating incomplete or interrupted! \n\nPlease retry";
+
+// The checks and the run of this build's target up to its first page, and the identification
+// asked again after the run.
+const std::vector<std::string> kTargetChecksAndRunStart = {
+    "vdrive 0: 00 00 00 00 00 00 | none 0 crc32=00000000 | failed 2/3A",
+    "vdrive 0: 12 00 00 00 7D 00 | in 125 crc32=118CA413 | ok",
+    "vdrive 0: 00 00 00 00 00 00 | none 0 crc32=00000000 | failed 2/3A",
+    "vdrive 0: FD F1 54 41 52 4E 00 00 00 00 00 00 | none 0 crc32=00000000 | ok",
+    "vdrive 0: 5A 00 2A 00 00 00 00 00 1E 00 | in 16384 crc32=229B3EB4 | ok",
+};
+const std::vector<std::string> kTargetLog = {"It will be updated from  1.0d  To  1.0e",
+                                             " ",
+                                             "Linear CheckSum : B0CF",
+                                             "Rotated CheckSum : 847E",
+                                             "Check Sum match !!",
+                                             "Start to upgrade...",
+                                             "Don't turn off the power!!",
+                                             " ",
+                                             "======== FAIL ========",
+                                             " "};
+
+TEST(ShippedScenarioUpgrade, ARecordReadThatTimesOutRefusesTheDriveWithCodeSevenWritingNothing) {
+    // A KC3105 with the small buffer under a KM3100 build: only records of the base kind
+    // would let it through. The read that would show them times out, so the drive stays a
+    // KM3105 and is refused by the checks; no run starts, so the identification is not
+    // asked again and the timed-out read is the last command.
+    FakeClock driveClock;
+    UpgradeRig rig(WildcardKm3100Region(), Shipped("record-read-times-out.json", driveClock));
+    rig.StartAndSelect(0);
+    EXPECT_TRUE(rig.window.Node(rig.window.Children(rig.window.RootTreeItem()).at(0))
+                    .color.has_value());                     // listed in grey
+    ASSERT_TRUE(rig.window.enabled.at(ControlId::Upgrade));  // a grey drive may be tried
+    rig.diagnostics.Clear();
+    rig.Upgrade();
+
+    EXPECT_THAT(rig.LogLines(),
+                ElementsAre("It will be updated from  1.08  To  1.2b", " ", kNotAllowed));
+    EXPECT_THAT(rig.BoxTexts(), ElementsAre(kNotAllowed));
+    EXPECT_THAT(
+        TraceLines(rig.diagnostics),
+        ElementsAre("vdrive 0: 00 00 00 00 00 00 | none 0 crc32=00000000 | failed 2/3A",
+                    "vdrive 0: 5A 00 2A 00 00 00 00 00 1E 00 | in 16384 crc32=CF417B91 | ok",
+                    "vdrive 0: FD F1 54 41 52 4E 00 00 00 00 00 00 | none 0 crc32=00000000 | ok",
+                    "vdrive 0: F5 01 00 A2 00 24 00 04 00 00 00 00 | in 4 crc32=2144DF1C | "
+                    "timedout"));
+    EXPECT_THAT(driveClock.Sleeps(), ElementsAre(5000u));
+    EXPECT_EQ(rig.ChangingCommands(), 0u);
+    EXPECT_EQ(rig.Drive().Vendor().recordWrites, 0u);
+    EXPECT_EQ(rig.Drive().Revision(), "1.08");
+    // The refusal greys Upgrade for this drive; nothing else of a run was started.
+    EXPECT_FALSE(rig.window.enabled.at(ControlId::Upgrade));
+    EXPECT_TRUE(rig.window.enabled.at(ControlId::Exit));
+    EXPECT_FALSE(rig.dialog->RunInProgress());
+    EXPECT_EQ(rig.window.timerStarts, 0);
+    EXPECT_EQ(rig.inhibitor.acquired, 0);
+    EXPECT_EQ(rig.window.progressPos, 0);
+}
+
+TEST(ShippedScenarioUpgrade, ADriveThatRefusesItsImageAtTheEndFailsWithCodeFive) {
+    FakeClock driveClock;
+    UpgradeRig rig(ThisBuildRegion(), Shipped("refuses-image-at-end.json", driveClock));
+    rig.StartAndSelect(0);
+    rig.diagnostics.Clear();
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok});
+
+    EXPECT_THAT(rig.LogLines(), ElementsAreArray(kTargetLog));
+    ASSERT_EQ(rig.BoxTexts().size(), 2u);
+    EXPECT_EQ(rig.BoxTexts()[0], "Do you really want to upgrade ?");
+    EXPECT_THAT(rig.BoxTexts()[1], StartsWith(kFailBoxStart));
+    // Every page went out; the last one was refused, and only the identification followed.
+    const std::vector<std::string> lines = TraceLines(rig.diagnostics);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              "vdrive 0: FA A2 5D A3 70 7F 01 A2 5D A3 70 80 | out 16384 crc32=690B37D3 | "
+              "failed 5/26");
+    EXPECT_EQ(lines.back(), "vdrive 0: 12 00 00 00 38 00 | in 56 crc32=3F904B3E | ok");
+    const SplitTrace split = Split(lines);
+    EXPECT_EQ(split.pages.size(), 128u);
+    std::vector<std::string> others = kTargetChecksAndRunStart;
+    others.push_back(lines.back());
+    EXPECT_THAT(split.others, ElementsAreArray(others));
+    EXPECT_EQ(rig.ChangingCommands(), 128u);
+    EXPECT_EQ(rig.Drive().Revision(), "1.0d");
+    EXPECT_EQ(rig.restart.requests, 0);
+    EXPECT_TRUE(rig.Idle(0));
+}
+
+TEST(ShippedScenarioUpgrade, ADriveThatVanishesMidTransferFailsWithCodeFive) {
+    FakeClock driveClock;
+    UpgradeRig rig(ThisBuildRegion(), Shipped("vanishes-mid-transfer.json", driveClock));
+    rig.StartAndSelect(0);
+    rig.diagnostics.Clear();
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok});
+
+    EXPECT_THAT(rig.LogLines(), ElementsAreArray(kTargetLog));
+    ASSERT_EQ(rig.BoxTexts().size(), 2u);
+    EXPECT_EQ(rig.BoxTexts()[0], "Do you really want to upgrade ?");
+    EXPECT_THAT(rig.BoxTexts()[1], StartsWith(kFailBoxStart));
+    // The 64th page met the unplugged device; no page followed it, and the identification
+    // asked after the run failed as well.
+    const std::vector<std::string> lines = TraceLines(rig.diagnostics);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              "vdrive 0: FA A2 5D A3 70 3F 01 A2 5D A3 70 80 | out 16384 crc32=6F526FE5 | "
+              "failed 0/00");
+    EXPECT_EQ(lines.back(), "vdrive 0: 12 00 00 00 38 00 | in 56 crc32=D3C8A549 | failed 0/00");
+    const SplitTrace split = Split(lines);
+    EXPECT_EQ(split.pages.size(), 64u);
+    std::vector<std::string> others = kTargetChecksAndRunStart;
+    others.push_back(lines.back());
+    EXPECT_THAT(split.others, ElementsAreArray(others));
+    EXPECT_EQ(rig.ChangingCommands(), 64u);
+    EXPECT_EQ(rig.Drive().Revision(), "1.0d");
+    EXPECT_EQ(rig.restart.requests, 0);
     EXPECT_TRUE(rig.Idle(0));
 }
 
