@@ -20,6 +20,11 @@ void Place(QWidget* widget, const DluRect& rect, const DialogBaseUnits& units) {
 AboutBox::AboutBox(const QIcon& icon, const DialogBaseUnits& units, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
+    // A window does not inherit its parent's font; the units are the dialog font's, so the
+    // box takes that font too.
+    if (parent != nullptr) {
+        setFont(parent->font());
+    }
     setWindowTitle(ToQString(kAboutCaption));
     setFixedSize(DluToPixelsX(kAboutWidth, units), DluToPixelsY(kAboutHeight, units));
 

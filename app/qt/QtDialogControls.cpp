@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QTreeWidgetItemIterator>
 
+#include "app/AccessibleTexts.h"
 #include "app/controls/CTreeCtrlEx.h"
 #include "app/qt/QtDialogWindow.h"
 #include "app/qt/QtText.h"
@@ -40,7 +41,13 @@ TreeItem QtDialogWindow::InsertTreeItem(TreeItem parent, std::string_view text, 
 }
 
 void QtDialogWindow::SetTreeItemColor(TreeItem item, ColorRef color) {
-    OnOwnerThread(this, [&] { tree->SetItemColor(ItemOf(item), color); });
+    OnOwnerThread(this, [&] {
+        tree->SetItemColor(ItemOf(item), color);
+        // Grey alone says nothing to a screen reader.
+        ItemOf(item)->setData(
+            0, Qt::AccessibleDescriptionRole,
+            color == kWindowTextColor ? QVariant() : QVariant(ToQString(kGreyedDriveDescription)));
+    });
 }
 
 void QtDialogWindow::ExpandTreeItem(TreeItem item) {

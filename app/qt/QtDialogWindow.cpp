@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include "app/AccessibleTexts.h"
 #include "app/controls/CTreeCtrlEx.h"
 #include "app/qt/AboutBox.h"
 #include "app/qt/MessageBoxes.h"
@@ -41,6 +42,19 @@ QString DisplayedLog(std::string_view text) {
     QString shown = ToQString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return shown;
+}
+
+// A label's text as a screen reader says it: the access key's marker dropped ("&&" is a
+// literal ampersand).
+QString WithoutAccessKey(const QString& text) {
+    QString spoken;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size()) {
+            ++i;
+        }
+        spoken += text[i];
+    }
+    return spoken;
 }
 
 void MarkControl(QWidget* widget, ControlId id) {
@@ -83,6 +97,8 @@ void QtDialogWindow::BuildControls() {
         Place(widget, control.rect);
     }
     devicesLabel->setBuddy(tree);
+    // Qt's tree interface does not take its name from the buddy label, so it is copied.
+    tree->setAccessibleName(WithoutAccessKey(devicesLabel->text()));
     setTabOrder(exitButton, tree);
     setTabOrder(tree, upgradeButton);
     setTabOrder(upgradeButton, log);
@@ -118,6 +134,9 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& control) {
             progress->setTextVisible(false);
             progress->setRange(0, 100);
             progress->setValue(0);
+            // The buttons are named by their texts and the tree by its label; the progress
+            // bar and the log have no label of their own.
+            progress->setAccessibleName(ToQString(kProgressAccessibleName));
             return progress;
         case ControlId::Upgrade:
             upgradeButton = new QPushButton(ToQString(control.text), this);
@@ -133,6 +152,7 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& control) {
             log->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
             log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             log->setTabChangesFocus(true);
+            log->setAccessibleName(ToQString(kLogAccessibleName));
             return log;
     }
     return nullptr;
@@ -246,6 +266,7 @@ void QtDialogWindow::SetControlText(ControlId id, std::string_view text) {
                 break;
             case ControlId::DevicesLabel:
                 devicesLabel->setText(ToQString(text));
+                tree->setAccessibleName(WithoutAccessKey(devicesLabel->text()));
                 break;
             case ControlId::Log:
                 logText.assign(text);

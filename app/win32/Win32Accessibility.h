@@ -1,9 +1,8 @@
 #pragma once
 
 // What a screen reader says about the dialog's controls, through the system's accessibility
-// layer (MSAA, IAccPropServices). Buttons are named by their texts and the tree by the
-// label before it; the log and the progress bar have no label, so they get names here, and
-// a drive the build cannot update is described as such, not only drawn grey.
+// layer (MSAA, IAccPropServices). The texts are app/AccessibleTexts.h's, shared with the Qt
+// window.
 
 #include <windows.h>
 // windows.h first: the common controls header relies on its types.
@@ -14,11 +13,6 @@
 struct IAccPropServices;
 
 namespace flashtool::win32 {
-
-inline constexpr std::string_view kLogAccessibleName = "Log";
-inline constexpr std::string_view kProgressAccessibleName = "Progress";
-inline constexpr std::string_view kGreyedDriveDescription =
-    "This program cannot update this drive.";
 
 class Win32Accessibility {
 public:

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/AccessibleTexts.h"
 #include "app/win32/DialogSpecs.h"
 #include "app/win32/WideText.h"
 #include "app/win32/Win32AboutBox.h"
