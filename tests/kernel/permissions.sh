@@ -4,9 +4,9 @@
 
 before=$(wc -l < "$backend_trace")
 # From the guest's tmpfs, so that the build folder's permissions do not matter.
-cp "$native_scan" /tmp/native-scan
-chmod 755 /tmp/native-scan
-setpriv --reuid=nobody --regid=nogroup --clear-groups /tmp/native-scan > "$out/nobody.txt" 2>&1
+cp "$native_scan" /run/native-scan
+chmod 755 /run/native-scan
+setpriv --reuid=nobody --regid=nogroup --clear-groups /run/native-scan > "$out/nobody.txt" 2>&1
 status=$?
 cat "$out/nobody.txt"
 after=$(wc -l < "$backend_trace")
