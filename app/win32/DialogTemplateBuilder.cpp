@@ -35,7 +35,7 @@ void AlignToDword(std::vector<uint16_t>& out) {
     }
 }
 
-void PutItem(std::vector<uint16_t>& out, const DialogItemSpec& item) {
+void PutItem(std::vector<uint16_t>& out, const DialogItemPlan& item) {
     AlignToDword(out);
     PutDword(out, item.style);
     PutDword(out, item.exStyle);
@@ -53,18 +53,18 @@ void PutItem(std::vector<uint16_t>& out, const DialogItemSpec& item) {
 
 }  // namespace
 
-std::vector<uint16_t> BuildDialogTemplate(const DialogSpec& spec) {
+std::vector<uint16_t> BuildDialogTemplate(const DialogPlan& plan) {
     std::vector<uint16_t> out;
-    PutDword(out, spec.style | kDsSetFont);
-    PutDword(out, spec.exStyle);
-    out.push_back(static_cast<uint16_t>(spec.items.size()));
-    PutRect(out, spec.rect);
+    PutDword(out, plan.style | kDsSetFont);
+    PutDword(out, plan.exStyle);
+    out.push_back(static_cast<uint16_t>(plan.items.size()));
+    PutRect(out, plan.rect);
     out.push_back(0);  // no menu
     out.push_back(0);  // the system's dialog class
-    PutText(out, spec.caption);
-    out.push_back(spec.fontPoints);
-    PutText(out, spec.fontFace);
-    for (const DialogItemSpec& item : spec.items) {
+    PutText(out, plan.caption);
+    out.push_back(plan.fontPoints);
+    PutText(out, plan.fontFace);
+    for (const DialogItemPlan& item : plan.items) {
         PutItem(out, item);
     }
     AlignToDword(out);

@@ -14,7 +14,7 @@
 
 namespace flashtool::win32 {
 
-struct DialogItemSpec {
+struct DialogItemPlan {
     uint32_t style = 0;
     uint32_t exStyle = 0;
     DluRect rect;
@@ -24,18 +24,18 @@ struct DialogItemSpec {
     std::u16string text;
 };
 
-struct DialogSpec {
+struct DialogPlan {
     uint32_t style = 0;  // DS_SETFONT is added
     uint32_t exStyle = 0;
     DluRect rect;
     std::u16string caption;
     uint16_t fontPoints = 0;
     std::u16string fontFace;
-    std::vector<DialogItemSpec> items;
+    std::vector<DialogItemPlan> items;
 };
 
 // The template as 16-bit words; the vector's storage is suitably aligned for a template
 // (operator new aligns far beyond 4 bytes) and its size is a whole number of DWORDs.
-std::vector<uint16_t> BuildDialogTemplate(const DialogSpec& spec);
+std::vector<uint16_t> BuildDialogTemplate(const DialogPlan& plan);
 
 }  // namespace flashtool::win32

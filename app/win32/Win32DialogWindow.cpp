@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/AccessibleTexts.h"
-#include "app/win32/DialogSpecs.h"
+#include "app/win32/DialogPlans.h"
 #include "app/win32/WideText.h"
 #include "app/win32/Win32AboutBox.h"
 #include "app/win32/Win32MessageBox.h"
@@ -56,7 +56,7 @@ auto Win32DialogWindow::OnThread(Work&& work) const {
 
 int Win32DialogWindow::RunModal() {
     windowThread = GetCurrentThreadId();
-    const std::vector<uint16_t> bytes = BuildDialogTemplate(MainDialogSpec());
+    const std::vector<uint16_t> bytes = BuildDialogTemplate(MainDialogPlan());
     const INT_PTR result = DialogBoxIndirectParamW(
         GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), nullptr,
         DialogProc, reinterpret_cast<LPARAM>(this));

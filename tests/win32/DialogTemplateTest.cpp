@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/win32/DialogSpecs.h"
+#include "app/win32/DialogPlans.h"
 #include "app/win32/WideText.h"
 #include "app/win32/WindowStyles.h"
 
@@ -62,9 +62,9 @@ private:
     size_t at = 0;
 };
 
-DialogSpec Read(const std::vector<uint16_t>& words) {
+DialogPlan Read(const std::vector<uint16_t>& words) {
     TemplateReader reader(words);
-    DialogSpec read;
+    DialogPlan read;
     read.style = reader.Dword();
     read.exStyle = reader.Dword();
     const uint16_t count = reader.Word();
@@ -76,7 +76,7 @@ DialogSpec Read(const std::vector<uint16_t>& words) {
     read.fontFace = reader.Text();
     for (uint16_t i = 0; i < count; ++i) {
         reader.AlignToDword();
-        DialogItemSpec item;
+        DialogItemPlan item;
         item.style = reader.Dword();
         item.exStyle = reader.Dword();
         item.rect = reader.Rect();
@@ -96,7 +96,7 @@ DialogSpec Read(const std::vector<uint16_t>& words) {
 }
 
 TEST(DialogTemplate, TheMainDialogReadsBackAsTheProgramsTemplate) {
-    const DialogSpec read = Read(BuildDialogTemplate(MainDialogSpec()));
+    const DialogPlan read = Read(BuildDialogTemplate(MainDialogPlan()));
     EXPECT_EQ(read.style & kDsSetFont, kDsSetFont);
     EXPECT_EQ(read.style & (kWsPopup | kWsCaption | kWsSysMenu | kWsMinimizeBox),
               kWsPopup | kWsCaption | kWsSysMenu | kWsMinimizeBox);
@@ -108,7 +108,7 @@ TEST(DialogTemplate, TheMainDialogReadsBackAsTheProgramsTemplate) {
     // In the template's tab order, which the dialog manager's Tab key follows.
     for (size_t i = 0; i < kMainControls.size(); ++i) {
         const ControlTemplate& control = kMainControls[i];
-        const DialogItemSpec& item = read.items[i];
+        const DialogItemPlan& item = read.items[i];
         SCOPED_TRACE(static_cast<int>(control.id));
         EXPECT_EQ(item.id, static_cast<uint16_t>(control.id));
         EXPECT_EQ(item.rect, control.rect);
@@ -119,15 +119,15 @@ TEST(DialogTemplate, TheMainDialogReadsBackAsTheProgramsTemplate) {
 }
 
 TEST(DialogTemplate, EachControlKindIsItsWin32ClassWithItsStyles) {
-    const DialogSpec read = Read(BuildDialogTemplate(MainDialogSpec()));
+    const DialogPlan read = Read(BuildDialogTemplate(MainDialogPlan()));
     const auto item = [&](ControlId id) {
-        for (const DialogItemSpec& found : read.items) {
+        for (const DialogItemPlan& found : read.items) {
             if (found.id == static_cast<uint16_t>(id)) {
                 return found;
             }
         }
         ADD_FAILURE() << "no control " << static_cast<int>(id);
-        return DialogItemSpec{};
+        return DialogItemPlan{};
     };
     using Class = std::variant<uint16_t, std::u16string>;
     EXPECT_EQ(item(ControlId::Exit).windowClass, Class(kButtonAtom));
@@ -147,7 +147,7 @@ TEST(DialogTemplate, EachControlKindIsItsWin32ClassWithItsStyles) {
 }
 
 TEST(DialogTemplate, TheAboutBoxHasTheQtAboutBoxsTextsInTheDialogFont) {
-    const DialogSpec read = Read(BuildDialogTemplate(AboutBoxSpec()));
+    const DialogPlan read = Read(BuildDialogTemplate(AboutBoxPlan()));
     EXPECT_EQ(read.caption, u"About Halden Flash Tool");
     EXPECT_EQ(read.rect, (DluRect{0, 0, kAboutWidth, kAboutHeight}));
     EXPECT_EQ(read.fontPoints, 9);
@@ -173,25 +173,25 @@ TEST(DialogTemplate, TheAboutBoxHasTheQtAboutBoxsTextsInTheDialogFont) {
 TEST(DialogTemplate, ItemsStartOnFourByteBoundariesWhateverTheTextLengths) {
     // Caption and item texts of every length modulo 2 and 4, and negative coordinates.
     for (const std::u16string caption : {u"", u"A", u"AB", u"ABC"}) {
-        DialogSpec spec;
-        spec.caption = caption;
-        spec.fontPoints = 8;
-        spec.fontFace = caption + u"F";
-        spec.rect = {-5, -1, 40, 30};
+        DialogPlan plan;
+        plan.caption = caption;
+        plan.fontPoints = 8;
+        plan.fontFace = caption + u"F";
+        plan.rect = {-5, -1, 40, 30};
         for (const std::u16string text : {u"", u"x", u"xy", u"xyz"}) {
-            spec.items.push_back({kWsChild, 0, {-2, 3, 10, 10}, 7, kStaticAtom, text});
-            spec.items.push_back({kWsChild, 0, {1, 2, 3, 4}, 8, caption + u"Class", text});
+            plan.items.push_back({kWsChild, 0, {-2, 3, 10, 10}, 7, kStaticAtom, text});
+            plan.items.push_back({kWsChild, 0, {1, 2, 3, 4}, 8, caption + u"Class", text});
         }
-        const DialogSpec read = Read(BuildDialogTemplate(spec));
+        const DialogPlan read = Read(BuildDialogTemplate(plan));
         SCOPED_TRACE(caption.size());
         EXPECT_EQ(read.caption, caption);
         EXPECT_EQ(read.fontFace, caption + u"F");
-        EXPECT_EQ(read.rect, spec.rect);
-        ASSERT_EQ(read.items.size(), spec.items.size());
-        for (size_t i = 0; i < spec.items.size(); ++i) {
-            EXPECT_EQ(read.items[i].text, spec.items[i].text) << i;
-            EXPECT_EQ(read.items[i].windowClass, spec.items[i].windowClass) << i;
-            EXPECT_EQ(read.items[i].rect, spec.items[i].rect) << i;
+        EXPECT_EQ(read.rect, plan.rect);
+        ASSERT_EQ(read.items.size(), plan.items.size());
+        for (size_t i = 0; i < plan.items.size(); ++i) {
+            EXPECT_EQ(read.items[i].text, plan.items[i].text) << i;
+            EXPECT_EQ(read.items[i].windowClass, plan.items[i].windowClass) << i;
+            EXPECT_EQ(read.items[i].rect, plan.items[i].rect) << i;
         }
     }
 }

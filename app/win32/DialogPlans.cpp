@@ -1,4 +1,4 @@
-#include "app/win32/DialogSpecs.h"
+#include "app/win32/DialogPlans.h"
 
 #include "app/win32/WideText.h"
 #include "app/win32/WindowStyles.h"
@@ -19,7 +19,7 @@ constexpr uint32_t kTreeStyle = kWsBorder | kTvsHasButtons | kTvsHasLines | kTvs
 // The log: several lines, read-only, a vertical scroll bar.
 constexpr uint32_t kLogStyle = kWsBorder | kWsVScroll | kEsMultiline | kEsAutoVScroll | kEsReadOnly;
 
-DialogItemSpec KindSpec(ControlKind kind) {
+DialogItemPlan KindPlan(ControlKind kind) {
     switch (kind) {
         case ControlKind::PushButton:
             return {kChild | kBsPushButton, 0, {}, 0, kButtonAtom, {}};
@@ -41,8 +41,8 @@ std::u16string DialogFontFace() {
 
 }  // namespace
 
-DialogItemSpec MainControlSpec(const ControlTemplate& control) {
-    DialogItemSpec item = KindSpec(control.kind);
+DialogItemPlan MainControlPlan(const ControlTemplate& control) {
+    DialogItemPlan item = KindPlan(control.kind);
     if (control.tabStop) {
         item.style |= kWsTabStop;
     }
@@ -52,38 +52,38 @@ DialogItemSpec MainControlSpec(const ControlTemplate& control) {
     return item;
 }
 
-DialogSpec MainDialogSpec() {
-    DialogSpec spec;
-    spec.style = kDialogStyle | kWsMinimizeBox;
-    spec.rect = {0, 0, kMainDialogWidth, kMainDialogHeight};
-    spec.caption = WidenBytes(kMainCaption);
-    spec.fontPoints = kDialogFontPoints;
-    spec.fontFace = DialogFontFace();
+DialogPlan MainDialogPlan() {
+    DialogPlan plan;
+    plan.style = kDialogStyle | kWsMinimizeBox;
+    plan.rect = {0, 0, kMainDialogWidth, kMainDialogHeight};
+    plan.caption = WidenBytes(kMainCaption);
+    plan.fontPoints = kDialogFontPoints;
+    plan.fontFace = DialogFontFace();
     // In tab order: the dialog manager's Tab key follows the template's order.
     for (const ControlTemplate& control : kMainControls) {
-        spec.items.push_back(MainControlSpec(control));
+        plan.items.push_back(MainControlPlan(control));
     }
-    return spec;
+    return plan;
 }
 
-DialogSpec AboutBoxSpec() {
-    DialogSpec spec;
-    spec.style = kDialogStyle;
-    spec.rect = {0, 0, kAboutWidth, kAboutHeight};
-    spec.caption = WidenBytes(kAboutCaption);
+DialogPlan AboutBoxPlan() {
+    DialogPlan plan;
+    plan.style = kDialogStyle;
+    plan.rect = {0, 0, kAboutWidth, kAboutHeight};
+    plan.caption = WidenBytes(kAboutCaption);
     // The dialog's own font, so that the texts fit the rectangles they were laid out for.
-    spec.fontPoints = kDialogFontPoints;
-    spec.fontFace = DialogFontFace();
+    plan.fontPoints = kDialogFontPoints;
+    plan.fontFace = DialogFontFace();
     // The texts are shown as they stand: no access-key processing.
     const uint32_t label = kChild | kSsLeft | kSsNoPrefix;
-    spec.items = {
+    plan.items = {
         {kChild | kSsIcon, 0, kAboutIconRect, kAboutIconId, kStaticAtom, {}},
         {label, 0, kAboutVersionRect, kUnnamedStaticId, kStaticAtom, WidenBytes(kAboutVersionText)},
         {label, 0, kAboutNoticeRect, kUnnamedStaticId, kStaticAtom, WidenBytes(kAboutNoticeText)},
         {kChild | kBsDefPushButton | kWsTabStop | kWsGroup, 0, kAboutOkRect, kIdOk, kButtonAtom,
          u"OK"},
     };
-    return spec;
+    return plan;
 }
 
 }  // namespace flashtool::win32

@@ -15,8 +15,8 @@ constexpr uint16_t kAboutIconId = 100;
 // Statics nobody looks up (IDC_STATIC).
 constexpr uint16_t kUnnamedStaticId = 0xFFFF;
 
-DialogItemSpec MainControlSpec(const ControlTemplate& control);
-DialogSpec MainDialogSpec();
-DialogSpec AboutBoxSpec();
+DialogItemPlan MainControlPlan(const ControlTemplate& control);
+DialogPlan MainDialogPlan();
+DialogPlan AboutBoxPlan();
 
 }  // namespace flashtool::win32
