@@ -35,13 +35,6 @@ FlashDialog::Press::Press(ScsiDevice deviceIn, FlashDialog& dialog)
       vendor(deviceIn, dialog, dialog.diagnostics, dialog.clock),
       transfer(deviceIn, dialog.clock, dialog.diagnostics) {}
 
-std::optional<uint8_t> FlashDialog::PressedRow() const {
-    if (!press) {
-        return std::nullopt;
-    }
-    return press->device.Row();
-}
-
 void FlashDialog::LogNotices() {
     for (const std::string& notice : transport.TakeNotices()) {
         AppendLog(notice);

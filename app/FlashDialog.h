@@ -25,9 +25,9 @@
 #include "core/SystemRestart.h"
 #include "flash/FlashHost.h"
 #include "flash/PageTransfer.h"
-#include "flash/vendor/VendorCommands.h"
+#include "drive/VendorCommands.h"
 #include "image/FirmwareImage.h"
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 #include "policy/GatingState.h"
 #include "transport/ScsiTransport.h"
 #include "transport/UserNotifier.h"
@@ -115,20 +115,13 @@ public:
     void FlashWorker();
     void WaitForRun();
 
-    // The drive the last Upgrade press was bound to, if any.
-    std::optional<uint8_t> PressedRow() const;
-
     ScsiTransport& Transport() { return transport; }
     const BuildConfig& Config() const { return config; }
     BrandCode Brand() const { return DeriveBrandCode(config.RevisionPattern()); }
-    GatingState& Gating() { return gating; }
     uint32_t SelectedIndex() const { return selectedIndex; }
     // The tree item last handled: identification then revision, up to the first zero.
     std::string_view DriveText() const { return TextOf(driveText); }
-    const FixedText<kDriveTextSize>& DriveTextField() const { return driveText; }
     DialogWindow& Window() { return window; }
-    Clock& GetClock() { return clock; }
-    DiagnosticSink& Diagnostics() { return diagnostics; }
 
 private:
     // What one Upgrade press works with: the drive taken from the operator's choice when the

@@ -7,7 +7,7 @@
 
 #include "app/ColorRef.h"
 #include "core/FixedText.h"
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 
 namespace flashtool {
 

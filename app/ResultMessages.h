@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/MessageBox.h"
-#include "flash/vendor/ResultCode.h"
+#include "drive/ResultCode.h"
 
 namespace flashtool {
 

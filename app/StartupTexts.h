@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 
 namespace flashtool {
 

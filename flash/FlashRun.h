@@ -16,9 +16,9 @@
 #include "core/SleepInhibitor.h"
 #include "flash/FlashHost.h"
 #include "flash/PageTransfer.h"
-#include "flash/vendor/VendorCommands.h"
+#include "drive/VendorCommands.h"
 #include "image/FirmwareImage.h"
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 #include "policy/GatingState.h"
 #include "transport/ScsiDevice.h"
 

@@ -7,10 +7,10 @@
 #include <cstdint>
 
 #include "core/Bytes.h"
+#include "image/ImageLayout.h"
 
 namespace flashtool {
 
-constexpr uint32_t kPageSize = 16384;
 constexpr uint32_t kBlockImageSize = 4096;
 constexpr uint32_t kBlockWireSize = kBlockImageSize + 2;  // the block sum travels after it
 constexpr uint32_t kFlashSizeReplyLength = 100;

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "image/Checksums.h"
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 
 namespace flashtool {
 

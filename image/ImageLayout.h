@@ -23,9 +23,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "policy/GatingState.h"
-
 namespace flashtool {
+
+// The variant tags the model check gives; each picks a payload of the dual layout.
+constexpr std::string_view kVariantOrin7250 = "ORIN_7250";
+constexpr std::string_view kVariantOrin7240 = "ORIN_7240";
 
 constexpr size_t kPageSize = 16384;
 // Each of the two run-time buffers; also the largest image a drive takes (128 pages).

@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "flash/vendor/RunReporter.h"
+#include "drive/RunReporter.h"
 #include "image/Checksums.h"
 #include "image/FirmwareImage.h"
 

@@ -10,7 +10,7 @@
 #include <span>
 #include <string_view>
 
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 
 namespace flashtool {
 

@@ -1,8 +1,8 @@
 #include "policy/Gating.h"
 
-#include "flash/vendor/ModelRecord.h"
-#include "flash/vendor/ReadinessWait.h"
-#include "flash/vendor/VendorCdbs.h"
+#include "drive/ModelRecord.h"
+#include "drive/ReadinessWait.h"
+#include "drive/VendorCdbs.h"
 #include "policy/GatingFactory.h"
 
 namespace flashtool {

@@ -12,8 +12,8 @@
 
 #include "core/Clock.h"
 #include "core/FixedText.h"
-#include "flash/vendor/VendorCommands.h"
-#include "policy/BuildConfig.h"
+#include "drive/VendorCommands.h"
+#include "image/BuildConfig.h"
 #include "policy/GatingHost.h"
 #include "policy/GatingRevision.h"
 #include "policy/GatingState.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 #include "policy/Gating.h"
 #include "policy/GatingState.h"
 

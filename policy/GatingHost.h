@@ -4,7 +4,7 @@
 // one question to the user, and the Upgrade button.
 
 #include "core/MessageBox.h"
-#include "flash/vendor/RunReporter.h"
+#include "drive/RunReporter.h"
 
 namespace flashtool {
 

@@ -2,6 +2,7 @@
 // read from the OEM tag of its long INQUIRY answer.
 
 #include "core/FixedText.h"
+#include "image/ImageLayout.h"
 #include "policy/Gating.h"
 #include "transport/Inquiry.h"
 #include "transport/InquiryReply.h"
@@ -11,7 +12,6 @@ namespace flashtool {
 namespace {
 
 constexpr uint8_t kVariantInquiryLength = 125;
-constexpr size_t kPayloadHeaderOffset = kBuildConfigSize;
 
 bool IsTag(std::string_view tag, std::string_view expected) {
     return SameBytes(tag, expected, kOemTagCompared);

@@ -2,7 +2,7 @@
 // firmware actually newer than the drive's.
 
 #include "core/FixedText.h"
-#include "flash/vendor/ModelRecord.h"
+#include "drive/ModelRecord.h"
 #include "policy/Gating.h"
 #include "policy/GatingFactory.h"
 

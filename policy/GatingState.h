@@ -11,12 +11,10 @@
 #include <string_view>
 
 #include "core/FixedText.h"
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
+#include "image/ImageLayout.h"
 
 namespace flashtool {
-
-constexpr std::string_view kVariantOrin7250 = "ORIN_7250";
-constexpr std::string_view kVariantOrin7240 = "ORIN_7240";
 
 struct GatingState {
     // Family resolved for the drive being examined; empty (all zero) when none.

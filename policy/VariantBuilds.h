@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "core/FixedText.h"
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 
 namespace flashtool {
 

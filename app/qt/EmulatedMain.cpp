@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/EmulatedInhibitor.h"
-#include "app/EmulatedRestart.h"
+#include "emulator/EmulatedInhibitor.h"
+#include "emulator/EmulatedRestart.h"
 #include "app/qt/FlashToolApplication.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/EmulatedBackend.h"

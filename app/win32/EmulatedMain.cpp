@@ -2,8 +2,8 @@
 // flashtool-emulated. Every command's trace line goes to standard output, exactly as
 // there; a restart is only reported, never carried out.
 
-#include "app/EmulatedInhibitor.h"
-#include "app/EmulatedRestart.h"
+#include "emulator/EmulatedInhibitor.h"
+#include "emulator/EmulatedRestart.h"
 #include "app/win32/Win32Application.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/EmulatedBackend.h"

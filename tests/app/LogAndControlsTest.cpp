@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "DialogRig.h"
-#include "app/EmulatedRestart.h"
+#include "emulator/EmulatedRestart.h"
 
 namespace flashtool::testing {
 namespace {

@@ -9,7 +9,7 @@
 #include <span>
 
 #include "flash/TransferReplies.h"
-#include "flash/vendor/DriveReplies.h"
+#include "drive/DriveReplies.h"
 #include "transport/InquiryReply.h"
 #include "transport/Sense.h"
 #include "transport/windows/SenseArea.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "image/ImageLayout.h"
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/SyntheticFirmware.h"
 

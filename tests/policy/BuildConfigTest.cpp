@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 
 namespace flashtool {
 namespace {

@@ -10,7 +10,7 @@
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
 #include "emulator/EmulatedBackend.h"
-#include "flash/vendor/VendorCommands.h"
+#include "drive/VendorCommands.h"
 #include "support/DriveChanges.h"
 #include "support/ScriptedBackend.h"
 #include "transport/ScsiTransport.h"

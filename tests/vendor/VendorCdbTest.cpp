@@ -8,7 +8,7 @@
 
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
-#include "flash/vendor/VendorCommands.h"
+#include "drive/VendorCommands.h"
 #include "support/ScriptedBackend.h"
 #include "transport/ScsiTransport.h"
 #include "vendor/RecordingHost.h"

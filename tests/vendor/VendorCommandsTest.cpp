@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "flash/vendor/ModelRecord.h"
+#include "drive/ModelRecord.h"
 #include "vendor/DriveRig.h"
 
 namespace flashtool {

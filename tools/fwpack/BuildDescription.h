@@ -21,7 +21,7 @@
 #include <string_view>
 
 #include "image/ImageLayout.h"
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 
 namespace flashtool {
 

@@ -8,7 +8,7 @@
 #include "image/Checksums.h"
 #include "image/FirmwareImage.h"
 #include "image/ImageLayout.h"
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 #include "policy/GatingState.h"
 
 namespace flashtool {

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/Diagnostics.h"
-#include "flash/vendor/VendorCdbs.h"
+#include "drive/VendorCdbs.h"
 #include "tools/native-scan/TracingBackend.h"
 #include "transport/Inquiry.h"
 #include "transport/ScsiTransport.h"

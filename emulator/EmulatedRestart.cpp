@@ -1,4 +1,4 @@
-#include "app/EmulatedRestart.h"
+#include "emulator/EmulatedRestart.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "app/EmulatedInhibitor.h"
+#include "emulator/EmulatedInhibitor.h"
 
 #include <string>
 

@@ -19,7 +19,7 @@
 
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
-#include "flash/vendor/RunReporter.h"
+#include "drive/RunReporter.h"
 #include "transport/ScsiDevice.h"
 
 namespace flashtool {

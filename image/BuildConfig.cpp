@@ -1,4 +1,4 @@
-#include "policy/BuildConfig.h"
+#include "image/BuildConfig.h"
 
 #include <algorithm>
 

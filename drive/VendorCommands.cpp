@@ -1,13 +1,13 @@
-#include "flash/vendor/VendorCommands.h"
+#include "drive/VendorCommands.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "core/Bytes.h"
-#include "flash/vendor/DriveReplies.h"
-#include "flash/vendor/ModelRecord.h"
-#include "flash/vendor/ReadinessWait.h"
-#include "flash/vendor/VendorCdbs.h"
+#include "drive/DriveReplies.h"
+#include "drive/ModelRecord.h"
+#include "drive/ReadinessWait.h"
+#include "drive/VendorCdbs.h"
 
 namespace flashtool {
 

@@ -1,4 +1,4 @@
-#include "flash/vendor/DriveReplies.h"
+#include "drive/DriveReplies.h"
 
 #include "core/Bytes.h"
 

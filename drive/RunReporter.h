@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "flash/vendor/ResultCode.h"
+#include "drive/ResultCode.h"
 
 namespace flashtool {
 
