@@ -57,10 +57,11 @@ ensure_packages() {
         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# configure_and_build DIR [CMAKE ARGS...]: an out-of-tree build in DIR.
+# configure_and_build PRESET [CMAKE ARGS...]: the build of that preset of CMakePresets.json,
+# in build/PRESET.
 configure_and_build() {
-    local dir="$1"
+    local preset="$1"
     shift
-    cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null &&
-        cmake --build "$dir" -j "$jobs"
+    (cd "$root" && cmake --preset "$preset" "$@" >/dev/null &&
+        cmake --build --preset "$preset" -j "$jobs")
 }
