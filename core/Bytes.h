@@ -79,14 +79,5 @@ inline bool StoreBigEndian16(std::span<uint8_t> bytes, size_t offset, uint16_t v
     return true;
 }
 
-inline bool StoreBigEndian32(std::span<uint8_t> bytes, size_t offset, uint32_t value) {
-    if (!FitsAt(bytes, offset, 4)) {
-        return false;
-    }
-    for (size_t i = 0; i < 4; ++i) {
-        bytes[offset + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
-    }
-    return true;
-}
 
 }  // namespace flashtool

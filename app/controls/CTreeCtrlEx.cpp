@@ -96,7 +96,7 @@ QRect CTreeCtrlEx::TextRect(QTreeWidgetItem* item) const {
 
 void CTreeCtrlEx::DrawStyledItem(QPainter& painter, QTreeWidgetItem* item,
                                  const ItemStyle& style) const {
-    QFont font = style.font.value_or(this->font());
+    QFont font = this->font();
     if (GetItemBold(item)) {
         font.setWeight(QFont::Bold);
     }

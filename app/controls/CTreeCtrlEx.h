@@ -1,6 +1,6 @@
 #pragma once
 
-// A tree view that draws chosen items in a text colour and font of their own (the drive
+// A tree view that draws chosen items in a text colour of their own (the drive
 // tree greys the drives this build cannot update). The standard drawing stays underneath;
 // styled items are drawn over it, except a selected item while the control has the
 // keyboard focus, which keeps the standard highlight. Qt widgets paint into a back buffer
@@ -9,7 +9,6 @@
 #include <QFont>
 #include <QTreeWidget>
 #include <map>
-#include <optional>
 
 #include "app/ColorRef.h"
 
@@ -19,8 +18,6 @@ namespace flashtool {
 
 struct ItemStyle {
     ColorRef color = kWindowTextColor;
-    // None: the control's current font.
-    std::optional<QFont> font;
 };
 
 class CTreeCtrlEx : public QTreeWidget {

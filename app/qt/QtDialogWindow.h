@@ -55,7 +55,6 @@ public:
     CTreeCtrlEx* Tree() const { return tree; }
     const QIcon& AppIcon() const { return appIcon; }
     DialogBaseUnits BaseUnits() const { return units; }
-    const QString& ApplicationTitle() const { return applicationTitle; }
     bool IsCloseCommandEnabled() const { return closeCommandEnabled; }
     // The running timer of that id, or none.
     const QTimer* ActiveTimer(int id) const;

@@ -93,7 +93,6 @@ TEST(CTreeCtrlEx, SetItemColorTwiceKeepsOneEntryWithTheLastColour) {
     tree.SetItemColor(item, 0x7D7D7D);
     ASSERT_EQ(tree.ItemStyles().size(), 1u);
     EXPECT_EQ(tree.ItemStyles().at(item).color, 0x7D7D7Du);
-    EXPECT_FALSE(tree.ItemStyles().at(item).font.has_value());
 }
 
 TEST(CTreeCtrlEx, DeletedItemsLeaveNoStyleBehindForANewItem) {
