@@ -115,6 +115,11 @@ public:
     void FlashWorker();
     void WaitForRun();
 
+    // How the last press ended, for the command line's exit status: the result code last
+    // reported (0 when none was), and RunFlash's result (-1 while no run has ended).
+    int32_t LastReportedCode() const { return lastReportedCode.load(); }
+    int LastRunResult() const { return lastRunResult.load(); }
+
     // The drive the last Upgrade press was bound to, if any.
     std::optional<uint8_t> PressedRow() const;
 
@@ -170,6 +175,8 @@ private:
     uint32_t selectedIndex = 0;
     std::atomic<bool> runInProgress{false};
     std::atomic<bool> closeEnabled{true};
+    std::atomic<int32_t> lastReportedCode{0};
+    std::atomic<int> lastRunResult{-1};
 };
 
 }  // namespace flashtool
