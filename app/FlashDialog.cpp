@@ -120,6 +120,7 @@ void FlashDialog::Reboot() {
 }
 
 void FlashDialog::ReportResult(ResultCode code) {
+    lastReportedCode.store(static_cast<int32_t>(code));
     window.SetProgressPos(0);
     window.StopTimer(kProgressTimerId);
     EnableButtons(true);

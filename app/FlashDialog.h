@@ -115,6 +115,11 @@ public:
     void FlashWorker();
     void WaitForRun();
 
+    // How the last press ended, for the command line's exit status: the result code last
+    // reported (0 when none was), and RunFlash's result (-1 while no run has ended).
+    int32_t LastReportedCode() const { return lastReportedCode.load(); }
+    int LastRunResult() const { return lastRunResult.load(); }
+
     ScsiTransport& Transport() { return transport; }
     const BuildConfig& Config() const { return config; }
     BrandCode Brand() const { return DeriveBrandCode(config.RevisionPattern()); }
@@ -163,6 +168,8 @@ private:
     uint32_t selectedIndex = 0;
     std::atomic<bool> runInProgress{false};
     std::atomic<bool> closeEnabled{true};
+    std::atomic<int32_t> lastReportedCode{0};
+    std::atomic<int> lastRunResult{-1};
 };
 
 }  // namespace flashtool

@@ -79,7 +79,7 @@ void FlashDialog::FlashWorker() {
                                   *this,         clock,         inhibitor,       config,
                                   gating,        storedRegion};
     FlashRun run(context);
-    run.RunFlash();
+    lastRunResult.store(run.RunFlash());
     // However the run ended, the drive may now report another revision: the tree and the
     // next press see what it says, not what the scan at start-up found.
     RefreshDrive(press->device.Row());

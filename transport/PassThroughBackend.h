@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "transport/ScsiTypes.h"
 
@@ -117,6 +118,13 @@ public:
     virtual PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) = 0;
 
     virtual void CloseDevice(const DeviceAddress& device) = 0;
+
+    // The names an operator may call an open device by on the command line, the node
+    // commands go through first (Linux: "/dev/sg1", then "/dev/sr0"); none where the
+    // platform has no such names.
+    virtual std::vector<std::string> NodeNames(const DeviceAddress& /*device*/) const {
+        return {};
+    }
 
     // While a run holds a drive, no other program may send it commands where the platform
     // can promise that. Busy: another program has it open now. The address stays valid

@@ -104,6 +104,13 @@ bool ScsiTransport::DescribeRow(uint8_t index, std::span<char> out) const {
     return true;
 }
 
+std::vector<std::string> ScsiTransport::NodeNames(uint8_t row) const {
+    if (row >= deviceCount) {
+        return {};
+    }
+    return backend->NodeNames(AddressOf(devices[row]));
+}
+
 DeviceAddress ScsiTransport::AddressOf(const DeviceEntry& row) const {
     return DeviceAddress{row.handle, row.hostAdapter, row.target};
 }

@@ -63,6 +63,9 @@ public:
     // The same for any filled row; false for a row that is not filled.
     bool DescribeRow(uint8_t row, std::span<char> out) const;
     const DeviceEntry& Device(uint8_t row) const { return devices.at(row); }
+    // The back-end's names of a filled row's device (PassThroughBackend::NodeNames); none
+    // for any other row.
+    std::vector<std::string> NodeNames(uint8_t row) const;
     // The drive of a filled row, to send commands to; none for any other row.
     std::optional<ScsiDevice> DeviceAt(uint8_t row);
 

@@ -81,7 +81,10 @@ std::optional<DeviceAddress> SgIoBackend::OpenDrive(const OpticalDrive& drive) {
         problem.kind = DriveProblemKind::BlockNodeOnly;
         problems.push_back(problem);
     }
-    open[fd] = OpenNode{drive.name, problem.where, problem.viaBlockNode, false};
+    const std::string other = problem.viaBlockNode || drive.blockNode.empty()
+                                  ? ""
+                                  : (deviceRoot / drive.blockNode).string();
+    open[fd] = OpenNode{drive.name, problem.where, other, problem.viaBlockNode, false};
     DeviceAddress address;
     address.handle = HandleOf(fd);
     return address;
@@ -189,6 +192,18 @@ void SgIoBackend::CloseDevice(const DeviceAddress& device) {
         system->Close(node->first);
         open.erase(node);
     }
+}
+
+std::vector<std::string> SgIoBackend::NodeNames(const DeviceAddress& device) const {
+    const auto node = open.find(DescriptorOf(device));
+    if (node == open.end()) {
+        return {};
+    }
+    std::vector<std::string> names{node->second.path};
+    if (!node->second.otherPath.empty()) {
+        names.push_back(node->second.otherPath);
+    }
+    return names;
 }
 
 void SgIoBackend::Unload() {

@@ -43,6 +43,8 @@ public:
 
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
     void CloseDevice(const DeviceAddress& device) override;
+    // The node the drive was opened through, then its other node if it has one.
+    std::vector<std::string> NodeNames(const DeviceAddress& device) const override;
     // The generic node opened again with O_EXCL: the sg driver then refuses every other
     // open of it until the run releases it. A block node offers nothing of the kind.
     ExclusiveClaim ClaimExclusive(const DeviceAddress& device) override;
@@ -56,6 +58,7 @@ private:
     struct OpenNode {
         std::string drive;
         std::string path;
+        std::string otherPath;  // the node not used: the block node beside a generic one
         bool viaBlockNode = false;
         bool refusalReported = false;
     };

@@ -1,0 +1,47 @@
+#include "app/cli/CliMain.h"
+
+#include "core/InstanceLock.h"
+#include "data/EmbeddedRegion.h"
+
+namespace flashtool {
+
+CliStart ReadCliOptions(int argc, char* argv[], const std::string& program, bool takesDrivesFile,
+                        const char* version) {
+    const CliParse parse = ParseCommandLine(
+        std::span<char* const>(argv + 1, argc > 1 ? argc - 1 : 0), takesDrivesFile);
+    CliStart start{std::nullopt, parse.options};
+    StdoutDiagnostics out;
+    StderrDiagnostics err;
+    if (!parse.error.empty()) {
+        err.Write(program + ": " + parse.error + "\n" + UsageText(program, takesDrivesFile));
+        start.exitStatus = kExitUsage;
+    } else if (parse.options.action == CliAction::Help) {
+        out.Write(UsageText(program, takesDrivesFile));
+        start.exitStatus = 0;
+    } else if (parse.options.action == CliAction::Version) {
+        out.Write(program + " " + version + "\n");
+        start.exitStatus = 0;
+    }
+    return start;
+}
+
+int RunCommandLineMain(
+    const CliOptions& options, const std::string& program,
+    const std::function<std::unique_ptr<PassThroughBackend>(DiagnosticSink&)>& makeBackend,
+    SystemRestart& restart, SleepInhibitor& inhibitor) {
+    StdoutDiagnostics out;
+    StderrDiagnostics err;
+    const auto lock = InstanceLock::Acquire(program);
+    if (!lock) {
+        err.Write(std::string(kAnotherCopyRunning) + "\n");
+        return kExitUsage;
+    }
+    SystemClock clock;
+    ProcessTerminal terminal;
+    CliEnvironment environment{
+        makeBackend, EmbeddedStoredRegion(), restart, inhibitor, clock, out, err, terminal,
+        program};
+    return RunCommandLine(options, environment);
+}
+
+}  // namespace flashtool

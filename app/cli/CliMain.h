@@ -1,0 +1,29 @@
+#pragma once
+
+// What both executables' main() do before anything else: read the options, answer --help
+// and --version, refuse a bad option, and run a command-line action with no display at
+// all. Only the window (no action) is left to the toolkit.
+
+#include <optional>
+#include <string>
+
+#include "app/cli/CommandLine.h"
+
+namespace flashtool {
+
+struct CliStart {
+    std::optional<int> exitStatus;  // set: the program ends here with it
+    CliOptions options;
+};
+
+CliStart ReadCliOptions(int argc, char* argv[], const std::string& program, bool takesDrivesFile,
+                        const char* version);
+
+// Runs the action over the process's terminal, standard output and the real clock, with
+// the program's single-instance lock held (the window and the command line share it).
+int RunCommandLineMain(
+    const CliOptions& options, const std::string& program,
+    const std::function<std::unique_ptr<PassThroughBackend>(DiagnosticSink&)>& makeBackend,
+    SystemRestart& restart, SleepInhibitor& inhibitor);
+
+}  // namespace flashtool

@@ -1,0 +1,43 @@
+#pragma once
+
+// The command line of both executables. With no option (the emulated program: no option
+// but --drives) the window opens; every other use is one action that runs in the terminal.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace flashtool {
+
+enum class CliAction : uint8_t { Window, Help, Version, List, Update, All };
+
+struct CliOptions {
+    CliAction action = CliAction::Window;
+    std::string drive;  // --update's row number or node
+    bool json = false;
+    bool yes = false;
+    bool force = false;
+    bool restart = false;
+    std::optional<std::string> drivesFile;  // the emulated program's scenario file
+};
+
+struct CliParse {
+    CliOptions options;
+    std::string error;  // empty when the arguments were good
+};
+
+// `arguments` without the program's name. `takesDrivesFile`: the emulated program, which
+// also takes --drives FILE.
+CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile);
+
+// The text of --help, exit statuses included; `program` is the executable's name.
+std::string UsageText(std::string_view program, bool takesDrivesFile);
+
+// Exit statuses: 0 updated (or listed), 1 usage or environment error, 10 + the result code
+// for a refusal or a failure.
+inline constexpr int kExitUpdated = 0;
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitResultBase = 10;
+
+}  // namespace flashtool

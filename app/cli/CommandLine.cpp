@@ -1,0 +1,154 @@
+#include "app/cli/CommandLine.h"
+
+#include <algorithm>
+
+#include "app/cli/DriveSession.h"
+#include "app/cli/JsonText.h"
+#include "app/cli/OneDriveBackend.h"
+#include "app/cli/ProgressDisplay.h"
+#include "core/Format.h"
+
+namespace flashtool {
+
+namespace {
+
+template <size_t N>
+std::string FieldText(const std::array<char, N>& field, size_t length) {
+    const auto end = std::find(field.begin(), field.begin() + length, '\0');
+    return std::string(field.begin(), end);
+}
+
+const char* ResultName(int exitStatus) {
+    switch (exitStatus) {
+        case kExitUpdated:
+            return "Updated";
+        case kExitResultBase + 2:
+            return "UserCancelled";
+        case kExitResultBase + 3:
+            return "ChecksumMismatch";
+        case kExitResultBase + 4:
+            return "CommandFailed";
+        case kExitResultBase + 5:
+            return "UpdateFailed";
+        case kExitResultBase + 6:
+            return "NotAllowed";
+        case kExitResultBase + 7:
+            return "CheckFailed";
+        case kExitResultBase + 8:
+            return "DowngradeRefused";
+        case kExitResultBase + 9:
+            return "DiscPresent";
+        default:
+            return "NotStarted";
+    }
+}
+
+// The row DRIVE names: its number in the list, or one of its nodes.
+std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive) {
+    ScsiTransport& transport = dialog.Transport();
+    const bool number =
+        !drive.empty() && drive.size() <= 3 &&
+        std::all_of(drive.begin(), drive.end(), [](char c) { return c >= '0' && c <= '9'; });
+    for (uint8_t row = 0; row < transport.DeviceCount(); ++row) {
+        const auto names = transport.NodeNames(row);
+        if ((number && std::stoi(drive) == row) ||
+            std::find(names.begin(), names.end(), drive) != names.end()) {
+            return row;
+        }
+    }
+    return std::nullopt;
+}
+
+int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
+    ProgressDisplay lines(options.json ? environment.err : environment.out,
+                          environment.terminal.DrawsProgress() && !options.json);
+    Prompter prompter(environment.terminal, {options.yes, options.force, options.restart});
+    CountdownClock clock(environment.clock, lines, 0);
+    unsigned pagesFor = 0;
+    DriveSession session(
+        environment, prompter, options.json ? nullptr : &lines, lines, lines, clock,
+        std::make_unique<OneDriveBackend>(environment.makeBackend(lines), std::nullopt,
+                                          [&] { lines.PageSent(pagesFor); }));
+    if (!session.Start()) {
+        return ExitStatusOf(session.dialog);
+    }
+    const std::optional<uint8_t> row = FindDrive(session.dialog, options.drive);
+    if (!row) {
+        environment.err.Write(environment.program + ": no drive '" + options.drive +
+                              "' (--list shows the drives)\n");
+        return kExitUsage;
+    }
+    clock.SetRow(*row);
+    pagesFor = *row;
+    DriveReport report;
+    report.row = *row;
+    report.identification = IdentificationOf(session.dialog, *row);
+    report.revisionBefore = RevisionOf(session.dialog, *row);
+    session.Upgrade(*row);
+    report.revisionAfter = RevisionOf(session.dialog, *row);
+    report.exitStatus = ExitStatusOf(session.dialog);
+    report.log = session.window.LogLines();
+    lines.Finish();
+    if (prompter.RestartPending()) {
+        lines.Write(std::string(kRestartNeeded) + "\n");
+    }
+    if (options.json) {
+        environment.out.Write(ReportJson(report) + "\n");
+    }
+    return report.exitStatus;
+}
+
+}  // namespace
+
+int ExitStatusOf(const FlashDialog& dialog) {
+    if (dialog.LastRunResult() == 1) {
+        return kExitUpdated;
+    }
+    if (dialog.LastReportedCode() != 0) {
+        return kExitResultBase + dialog.LastReportedCode();
+    }
+    // A run that ended with neither success nor a result (the image could not be unpacked,
+    // the records were not written back) did not update the drive.
+    if (dialog.LastRunResult() == 0) {
+        return kExitResultBase + static_cast<int>(ResultCode::UpdateFailed);
+    }
+    return kExitUsage;  // nothing ran: the drive interface failed, or the drive was busy
+}
+
+std::string IdentificationOf(FlashDialog& dialog, uint8_t row) {
+    return FieldText(dialog.Transport().Device(row).identification, kIdentificationLength);
+}
+
+std::string RevisionOf(FlashDialog& dialog, uint8_t row) {
+    return FieldText(dialog.Transport().Device(row).revision, kRevisionLength);
+}
+
+std::string ReportJson(const DriveReport& report) {
+    const int status = report.exitStatus;
+    // The result code of a refusal or failure; 0 for an update; null when nothing ran.
+    const std::string code = status >= kExitResultBase ? std::to_string(status - kExitResultBase)
+                             : status == kExitUpdated  ? "0"
+                                                       : "null";
+    return FormatText("{\"row\": %d, \"identification\": ", report.row) +
+           JsonString(report.identification) +
+           ", \"revisionBefore\": " + JsonString(report.revisionBefore) +
+           ", \"revisionAfter\": " + JsonString(report.revisionAfter) +
+           ", \"resultCode\": " + code + ", \"result\": " + JsonString(ResultName(status)) +
+           FormatText(", \"exitStatus\": %d", status) + ", \"log\": " + JsonStrings(report.log) +
+           "}";
+}
+
+int RunCommandLine(const CliOptions& options, CliEnvironment& environment) {
+    switch (options.action) {
+        case CliAction::List:
+            return ListDrives(options, environment);
+        case CliAction::Update:
+            return UpdateOne(options, environment);
+        case CliAction::All:
+            return UpdateAll(options, environment);
+        default:
+            return kExitUsage;
+    }
+}
+
+}  // namespace flashtool

@@ -1,0 +1,43 @@
+#pragma once
+
+// The command line's actions: --list, --update DRIVE and --all, over the same FlashDialog
+// handlers the window runs (start-up, selection, Upgrade, the run), with TerminalWindow as
+// the window. Nothing here opens a display.
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "app/cli/CliOptions.h"
+#include "app/cli/Terminal.h"
+#include "core/Clock.h"
+#include "core/SleepInhibitor.h"
+#include "core/SystemRestart.h"
+#include "transport/PassThroughBackend.h"
+
+namespace flashtool {
+
+struct CliEnvironment {
+    // A fresh back-end over every drive, writing its trace (if it has one) to the sink:
+    // one for the scan, and one per drive for --all.
+    std::function<std::unique_ptr<PassThroughBackend>(DiagnosticSink&)> makeBackend;
+    std::span<const uint8_t> storedRegion;
+    SystemRestart& restart;
+    SleepInhibitor& inhibitor;
+    Clock& clock;
+    DiagnosticSink& out;  // standard output
+    DiagnosticSink& err;  // standard error
+    Terminal& terminal;
+    std::string program;  // the executable's name, for error lines
+};
+
+// Runs a List, Update or All action; the exit status.
+int RunCommandLine(const CliOptions& options, CliEnvironment& environment);
+
+// What a restart that was not asked for leaves to the operator.
+inline constexpr std::string_view kRestartNeeded =
+    "A restart is needed to finish the update: restart the computer, or run again with "
+    "--restart.";
+
+}  // namespace flashtool

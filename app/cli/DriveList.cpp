@@ -1,0 +1,72 @@
+// --list: the device table as the scan fills it, with the window's greying rule in words.
+
+#include "app/GreyRules.h"
+#include "app/cli/DriveSession.h"
+#include "app/cli/JsonText.h"
+#include "core/Format.h"
+#include "image/BuildConfig.h"
+
+namespace flashtool {
+
+namespace {
+
+// Why the tree shows a drive in grey, in the order IsGreyedDrive decides it.
+std::string GreyReason(const BuildConfig& config) {
+    if (!IsMakerBuild(config.BuildKey())) {
+        return "this build carries no maker key";
+    }
+    if (config.IsWildcard()) {
+        return "it is not of this build's model family (" + std::string(config.FamilyText()) + ")";
+    }
+    return "it is not this build's model (\"" + std::string(config.TargetId()) + "\")";
+}
+
+std::string Nodes(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const std::string& name : names) {
+        joined += (joined.empty() ? "" : " ") + name;
+    }
+    return joined.empty() ? "-" : joined;
+}
+
+}  // namespace
+
+int ListDrives(const CliOptions& options, CliEnvironment& environment) {
+    // No notice: a list changes nothing. Whatever the scan has to say (no drive, drives
+    // that cannot be opened) goes to standard error, beside the list.
+    DiagnosticSink& trace = options.json ? environment.err : environment.out;
+    Prompter prompter(environment.terminal, {});
+    DriveSession session(environment, prompter, &environment.err, environment.err, trace,
+                         environment.clock, environment.makeBackend(trace));
+    FlashDialog& dialog = session.dialog;
+    if (!dialog.Transport().LoadBackend()) {
+        return kExitUsage;
+    }
+    dialog.FillDriveTree();
+    std::string text = options.json ? "[" : "";
+    for (uint8_t row = 0; row < session.window.DriveCount(); ++row) {
+        const bool greyed = session.window.DriveGreyed(row);
+        const std::string reason = greyed ? GreyReason(dialog.Config()) : "";
+        const std::vector<std::string> names = dialog.Transport().NodeNames(row);
+        if (options.json) {
+            text +=
+                FormatText("%s\n  {\"row\": %u, \"identification\": ", row == 0 ? "" : ",", row) +
+                JsonString(IdentificationOf(dialog, row)) +
+                ", \"revision\": " + JsonString(RevisionOf(dialog, row)) +
+                ", \"nodes\": " + JsonStrings(names) +
+                ", \"updatable\": " + (greyed ? "false" : "true") +
+                ", \"reason\": " + (greyed ? JsonString(reason) : "null") + "}";
+        } else {
+            text += FormatText("%u  \"%s\"  %s  %s  ", row, IdentificationOf(dialog, row).c_str(),
+                               RevisionOf(dialog, row).c_str(), Nodes(names).c_str()) +
+                    (greyed ? "cannot update: " + reason : "can update") + "\n";
+        }
+    }
+    if (options.json) {
+        text += session.window.DriveCount() == 0 ? "]\n" : "\n]\n";
+    }
+    environment.out.Write(text);
+    return kExitUpdated;
+}
+
+}  // namespace flashtool

@@ -1,0 +1,67 @@
+#pragma once
+
+// One FlashDialog on a TerminalWindow, and what the command line reads from it afterwards.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/FlashDialog.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/TerminalWindow.h"
+
+namespace flashtool {
+
+struct DriveSession {
+    // `out`: log lines and messages (null: kept only); `trace`: the back-end's and the
+    // run's diagnostic lines.
+    DriveSession(CliEnvironment& environment, Prompter& prompter, DiagnosticSink* out,
+                 DiagnosticSink& questions, DiagnosticSink& trace, Clock& clock,
+                 std::unique_ptr<PassThroughBackend> backend)
+        : window(prompter, out, questions),
+          dialog(FlashDialogParts{window, std::move(backend), environment.storedRegion,
+                                  environment.restart, clock, trace, environment.inhibitor}) {}
+
+    // The start-up sequence as the window runs it, the notice included.
+    bool Start() {
+        window.SetStartingUp(true);
+        const bool started = dialog.OnInitDialog();
+        window.SetStartingUp(false);
+        return started;
+    }
+    // Selects the drive at `row` of the tree, presses Upgrade and waits for the run.
+    void Upgrade(size_t row) {
+        window.SelectDrive(row);
+        dialog.OnSelectionChanged();
+        dialog.OnUpgrade();
+        dialog.WaitForRun();
+    }
+
+    TerminalWindow window;
+    FlashDialog dialog;
+};
+
+// The exit status of a session's last press (or of its start-up).
+int ExitStatusOf(const FlashDialog& dialog);
+
+// A row's identification and revision as the drive reported them (up to the first zero).
+std::string IdentificationOf(FlashDialog& dialog, uint8_t row);
+std::string RevisionOf(FlashDialog& dialog, uint8_t row);
+
+// The JSON object that reports one drive's update.
+struct DriveReport {
+    int row = 0;
+    std::string identification;
+    std::string revisionBefore;
+    std::string revisionAfter;
+    int exitStatus = kExitUsage;
+    std::vector<std::string> log;
+};
+std::string ReportJson(const DriveReport& report);
+
+// The list of --list, as text or JSON.
+int ListDrives(const CliOptions& options, CliEnvironment& environment);
+// --all.
+int UpdateAll(const CliOptions& options, CliEnvironment& environment);
+
+}  // namespace flashtool

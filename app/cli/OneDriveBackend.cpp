@@ -1,0 +1,47 @@
+#include "app/cli/OneDriveBackend.h"
+
+#include "image/ImageLayout.h"
+
+namespace flashtool {
+
+void OneDriveBackend::BeginDiscovery() {
+    found = false;
+    inner->BeginDiscovery();
+}
+
+bool OneDriveBackend::IsWanted(const DeviceAddress& address) const {
+    if (!wanted) {
+        return true;
+    }
+    if (wanted->node.empty()) {
+        return address.handle == wanted->handle;
+    }
+    const std::vector<std::string> names = inner->NodeNames(address);
+    return !names.empty() && names.front() == wanted->node;
+}
+
+PassThroughOutcome OneDriveBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
+    const PassThroughOutcome outcome = inner->Send(device, request);
+    // Every transfer method hands the drive its image a page at a time.
+    if (onPage && request.direction == DataDirection::Out && request.length == kPageSize) {
+        onPage();
+    }
+    return outcome;
+}
+
+std::optional<DeviceAddress> OneDriveBackend::NextCandidate() {
+    while (!found || !wanted) {
+        const std::optional<DeviceAddress> candidate = inner->NextCandidate();
+        if (!candidate) {
+            return std::nullopt;
+        }
+        if (IsWanted(*candidate)) {
+            found = wanted.has_value();
+            return candidate;
+        }
+        inner->CloseDevice(*candidate);
+    }
+    return std::nullopt;
+}
+
+}  // namespace flashtool

@@ -1,0 +1,96 @@
+#include "app/cli/Prompter.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "policy/Gating.h"
+
+namespace flashtool {
+
+BoxKind ClassifyBox(const MessageBoxRequest& request, bool startingUp) {
+    if (request.buttons != BoxButtons::OkCancel) {
+        return BoxKind::Message;
+    }
+    if (startingUp) {
+        return BoxKind::Notice;
+    }
+    if (request.text == kConfirmQuestion) {
+        return BoxKind::Confirmation;
+    }
+    if (request.text == kSameRevisionWarning) {
+        return BoxKind::AlreadyNewest;
+    }
+    if (request.caption == kRestartCaption) {
+        return BoxKind::Restart;
+    }
+    return BoxKind::Question;
+}
+
+std::string BoxLines(std::string_view text) {
+    std::string lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        if (std::any_of(line.begin(), line.end(), [](char c) { return c != ' '; })) {
+            lines.append(line);
+            lines += '\n';
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+BoxAnswer Prompter::Answer(const MessageBoxRequest& request, BoxKind kind, DiagnosticSink& out) {
+    std::lock_guard lock(mutex);
+    switch (kind) {
+        case BoxKind::Message:
+            return BoxAnswer::Ok;
+        case BoxKind::Notice:
+            if (!noticeAnswer) {
+                noticeAnswer = rules.yes ? BoxAnswer::Ok : Ask(request, out);
+            }
+            return *noticeAnswer;
+        case BoxKind::Confirmation:
+            return rules.yes ? BoxAnswer::Ok : Ask(request, out);
+        case BoxKind::AlreadyNewest:
+            if (rules.force) {
+                return BoxAnswer::Ok;
+            }
+            return rules.yes ? BoxAnswer::Cancel : Ask(request, out);
+        case BoxKind::Restart:
+            // The computer is restarted only when --restart says so, never on a question
+            // typed at: other drives may still be written.
+            if (rules.restart) {
+                return BoxAnswer::Ok;
+            }
+            restartPending = true;
+            return BoxAnswer::Cancel;
+        case BoxKind::Question:
+            return Ask(request, out);
+    }
+    return BoxAnswer::Cancel;
+}
+
+BoxAnswer Prompter::Ask(const MessageBoxRequest& request, DiagnosticSink& out) {
+    const std::string lines = BoxLines(request.text);
+    if (!terminal.Interactive()) {
+        out.Write(lines + "(no terminal to answer on: Cancel)\n");
+        return BoxAnswer::Cancel;
+    }
+    // The question ends its line: a drive's lines are written whole (--all), and the
+    // answer is typed on the next.
+    out.Write(lines.substr(0, lines.size() - 1) + " [y/N]\n");
+    const std::optional<std::string> typed = terminal.ReadLine();
+    std::string answer = typed.value_or("");
+    std::transform(answer.begin(), answer.end(), answer.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return answer == "y" || answer == "yes" ? BoxAnswer::Ok : BoxAnswer::Cancel;
+}
+
+bool Prompter::RestartPending() const {
+    std::lock_guard lock(mutex);
+    return restartPending;
+}
+
+}  // namespace flashtool

@@ -1,0 +1,59 @@
+#pragma once
+
+// What the command line needs of the terminal it runs in: whether someone can answer
+// there, a line typed in answer, and whether progress may be drawn in place. Tests hand in
+// a scripted one.
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/Diagnostics.h"
+
+namespace flashtool {
+
+class Terminal {
+public:
+    virtual ~Terminal() = default;
+    // Someone can answer a question: standard input is a terminal.
+    virtual bool Interactive() const = 0;
+    // Standard output is a terminal: progress may be rewritten in place.
+    virtual bool DrawsProgress() const = 0;
+    // The next line typed, without its line feed; none at the end of input.
+    virtual std::optional<std::string> ReadLine() = 0;
+};
+
+// Standard input and output of the process.
+class ProcessTerminal final : public Terminal {
+public:
+    bool Interactive() const override;
+    bool DrawsProgress() const override;
+    std::optional<std::string> ReadLine() override;
+};
+
+// Standard error of the process (usage errors, and every message in --json mode, where
+// standard output carries only JSON).
+class StderrDiagnostics final : public DiagnosticSink {
+public:
+    void Write(std::string_view text) override;
+};
+
+// Writes whole lines, each with a prefix, to another sink: the drives of --all write at
+// once, and a line must never be cut by another drive's. A part line waits for its end
+// (or for Flush).
+class PrefixedLines final : public DiagnosticSink {
+public:
+    PrefixedLines(DiagnosticSink& out, std::string prefix) : out(out), prefix(std::move(prefix)) {}
+    ~PrefixedLines() override { Flush(); }
+    void Write(std::string_view text) override;
+    void Flush();
+
+private:
+    DiagnosticSink& out;
+    std::string prefix;
+    std::mutex mutex;
+    std::string pending;
+};
+
+}  // namespace flashtool

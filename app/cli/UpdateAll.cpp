@@ -1,0 +1,147 @@
+// --all: every drive this build can update, each on a worker of its own with a back-end of
+// its own (OneDriveBackend), all at once. The notice is asked once, before any drive is
+// touched; the restart, if one is wanted, only when every drive has finished.
+
+#include <thread>
+
+#include "app/cli/DriveSession.h"
+#include "app/cli/JsonText.h"
+#include "app/cli/OneDriveBackend.h"
+#include "app/cli/ProgressDisplay.h"
+#include "core/Format.h"
+
+namespace flashtool {
+
+namespace {
+
+struct Target {
+    uint8_t row = 0;
+    DriveIdentity identity;
+    std::string identification;
+    std::string revision;
+};
+
+// The notice, then the scan: the drives this build can update. Declining the notice ends
+// the program before any drive is touched, as in the window.
+std::optional<std::vector<Target>> Survey(CliEnvironment& environment, Prompter& prompter,
+                                          ProgressDisplay& progress, int& status) {
+    PrefixedLines scanLines(progress, "[scan] ");
+    DriveSession survey(environment, prompter, &scanLines, scanLines, scanLines, environment.clock,
+                        environment.makeBackend(scanLines));
+    FlashDialog& dialog = survey.dialog;
+    survey.window.SetStartingUp(true);
+    const bool accepted = dialog.ShowStartupNotice(dialog.Brand());
+    survey.window.SetStartingUp(false);
+    if (!accepted) {
+        dialog.ReportResult(ResultCode::UserCancelled);
+        status = ExitStatusOf(dialog);
+        return std::nullopt;
+    }
+    if (!dialog.Transport().LoadBackend()) {
+        status = kExitUsage;
+        return std::nullopt;
+    }
+    dialog.FillDriveTree();
+    std::vector<Target> targets;
+    for (uint8_t row = 0; row < survey.window.DriveCount(); ++row) {
+        if (survey.window.DriveGreyed(row)) {
+            continue;
+        }
+        const std::vector<std::string> names = dialog.Transport().NodeNames(row);
+        targets.push_back(Target{row,
+                                 DriveIdentity{names.empty() ? "" : names.front(),
+                                               dialog.Transport().Device(row).handle},
+                                 IdentificationOf(dialog, row), RevisionOf(dialog, row)});
+    }
+    if (targets.empty()) {
+        environment.err.Write(environment.program + ": no drive this build can update\n");
+        status = kExitUsage;
+        return std::nullopt;
+    }
+    return targets;
+    // The survey's handles close here, before any worker claims its drive.
+}
+
+// One drive's whole story on its own thread: start-up (the notice already answered), the
+// selection of its only row, Upgrade, the run.
+struct DriveWorker {
+    DriveWorker(const CliOptions& options, CliEnvironment& environment, Prompter& prompter,
+                ProgressDisplay& progress, const Target& targetIn)
+        : target(targetIn),
+          lines(progress, FormatText("[%u] ", target.row)),
+          clock(environment.clock, progress, target.row),
+          session(environment, prompter, options.json ? nullptr : &lines, lines, lines, clock,
+                  std::make_unique<OneDriveBackend>(
+                      environment.makeBackend(lines), target.identity,
+                      [&progress, row = target.row] { progress.PageSent(row); })) {}
+
+    void Run() {
+        if (session.Start() && session.window.DriveCount() == 1) {
+            session.Upgrade(0);
+        }
+        lines.Flush();
+    }
+
+    DriveReport Report() {
+        DriveReport report;
+        report.row = target.row;
+        report.identification = target.identification;
+        report.revisionBefore = target.revision;
+        report.revisionAfter =
+            session.dialog.Transport().DeviceCount() == 1 ? RevisionOf(session.dialog, 0) : "";
+        report.exitStatus = ExitStatusOf(session.dialog);
+        report.log = session.window.LogLines();
+        return report;
+    }
+
+    Target target;
+    PrefixedLines lines;
+    CountdownClock clock;
+    DriveSession session;
+};
+
+}  // namespace
+
+int UpdateAll(const CliOptions& options, CliEnvironment& environment) {
+    // Every drive's restart question is Cancel: the computer restarts, if at all, once the
+    // last drive has finished.
+    Prompter prompter(environment.terminal, {options.yes, options.force, false});
+    DiagnosticSink& lines = options.json ? environment.err : environment.out;
+    ProgressDisplay progress(lines, environment.terminal.DrawsProgress() && !options.json);
+    int status = kExitUsage;
+    const auto targets = Survey(environment, prompter, progress, status);
+    if (!targets) {
+        return status;
+    }
+    std::vector<std::unique_ptr<DriveWorker>> workers;
+    for (const Target& target : *targets) {
+        workers.push_back(
+            std::make_unique<DriveWorker>(options, environment, prompter, progress, target));
+    }
+    std::vector<std::thread> threads;
+    for (auto& worker : workers) {
+        threads.emplace_back([&worker] { worker->Run(); });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    progress.Finish();
+    int worst = kExitUpdated;
+    for (auto& worker : workers) {
+        const DriveReport report = worker->Report();
+        worst = std::max(worst, report.exitStatus);
+        if (options.json) {
+            environment.out.Write(ReportJson(report) + "\n");
+        }
+    }
+    if (prompter.RestartPending()) {
+        if (!options.restart) {
+            lines.Write(std::string(kRestartNeeded) + "\n");
+        } else if (!environment.restart.RequestRestart()) {
+            lines.Write(std::string(kRebootFail) + "\n");
+        }
+    }
+    return worst;
+}
+
+}  // namespace flashtool

@@ -1,0 +1,76 @@
+// What the options parse to, and the one-line error each misuse gets.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/cli/CliOptions.h"
+
+namespace flashtool {
+namespace {
+
+CliParse Parse(std::vector<std::string> words, bool drivesFile = false) {
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    return ParseCommandLine(argv, drivesFile);
+}
+
+TEST(CliOptions, GoodCombinationsGiveTheirAction) {
+    struct Case {
+        std::vector<std::string> words;
+        CliAction action;
+        std::string drive;
+    };
+    const std::vector<Case> cases = {
+        {{}, CliAction::Window, ""},
+        {{"--list", "--json"}, CliAction::List, ""},
+        {{"--update", "/dev/sr0", "--yes", "--force", "--restart"}, CliAction::Update, "/dev/sr0"},
+        {{"--update=2"}, CliAction::Update, "2"},
+        {{"--json", "--all", "--yes"}, CliAction::All, ""},
+        {{"--help"}, CliAction::Help, ""},
+        {{"--version"}, CliAction::Version, ""},
+    };
+    for (const Case& c : cases) {
+        const CliParse parse = Parse(c.words);
+        EXPECT_EQ(parse.error, "") << c.words.size();
+        EXPECT_EQ(parse.options.action, c.action);
+        EXPECT_EQ(parse.options.drive, c.drive);
+    }
+    const CliParse all = Parse({"--update", "0", "--yes", "--force", "--restart", "--json"});
+    EXPECT_TRUE(all.options.yes && all.options.force && all.options.restart && all.options.json);
+}
+
+TEST(CliOptions, MisuseIsRefusedWithItsReason) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--versoin"}, "unknown option '--versoin'"},
+        {{"sg0"}, "unknown option 'sg0'"},
+        {{"--update"}, "--update needs a drive"},
+        {{"--list", "--all"}, "--list, --update, --all, --help and --version cannot be combined"},
+        {{"--version", "--help"},
+         "--list, --update, --all, --help and --version cannot be combined"},
+        {{"--all", "--all"}, "an option is given more than once"},
+        {{"--all", "--yes", "--yes"}, "an option is given more than once"},
+        {{"--json"}, "--json needs --list, --update or --all"},
+        {{"--yes"}, "--yes needs --update or --all"},
+        {{"--list", "--force"}, "--force needs --update or --all"},
+        {{"--restart"}, "--restart needs --update or --all"},
+        {{"--drives", "x.json"}, "unknown option '--drives'"},
+    };
+    for (const auto& [words, error] : cases) {
+        EXPECT_EQ(Parse(words).error, error) << words.front();
+    }
+}
+
+TEST(CliOptions, TheEmulatedProgramAlsoTakesAScenarioFile) {
+    const CliParse parse = Parse({"--drives=s.json", "--list"}, true);
+    EXPECT_EQ(parse.error, "");
+    EXPECT_EQ(parse.options.drivesFile, "s.json");
+    EXPECT_EQ(Parse({"--drives"}, true).error, "--drives needs a scenario file");
+    EXPECT_EQ(Parse({"--drives", "a", "--drives", "b"}, true).error,
+              "--drives is given more than once");
+}
+
+}  // namespace
+}  // namespace flashtool

@@ -1,0 +1,326 @@
+// The command line over virtual drives and the fake clock, as the operator and the drives
+// see it: the list, --update against the window's own path, each refusal's exit status,
+// questions with nobody to answer them, and --all.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "app/cli/CommandLine.h"
+#include "e2e/UpgradeRig.h"
+#include "emulator/DemoDrives.h"
+#include "emulator/Scenario.h"
+
+namespace flashtool::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class ScriptedTerminal final : public Terminal {
+public:
+    bool interactive = false;
+    std::deque<std::string> typed;
+    bool Interactive() const override { return interactive; }
+    bool DrawsProgress() const override { return false; }
+    std::optional<std::string> ReadLine() override {
+        if (typed.empty()) {
+            return std::nullopt;
+        }
+        std::string line = typed.front();
+        typed.pop_front();
+        return line;
+    }
+};
+
+std::vector<std::shared_ptr<VirtualDrive>> Shipped(const std::string& name, FakeClock& clock) {
+    const ScenarioReading reading =
+        LoadScenarioFile(std::string(FLASHTOOL_SCENARIO_DIR) + "/" + name);
+    EXPECT_TRUE(reading.Ok()) << reading.error;
+    return BuildDrives(reading.drives, &clock);
+}
+
+// The program's command line without its main(): scripted terminal, captured output.
+struct CliRig {
+    explicit CliRig(std::vector<std::shared_ptr<VirtualDrive>> built)
+        : drives(std::move(built)), region(ThisBuildRegion()) {}
+
+    int Run(std::vector<std::string> words) {
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        const CliParse parse = ParseCommandLine(argv, false);
+        EXPECT_EQ(parse.error, "");
+        CliEnvironment environment{[this](DiagnosticSink& trace) {
+                                       return std::make_unique<EmulatedBackend>(drives, trace);
+                                   },
+                                   region,
+                                   restart,
+                                   inhibitor,
+                                   clock,
+                                   out,
+                                   err,
+                                   terminal,
+                                   "flashtool"};
+        return RunCommandLine(parse.options, environment);
+    }
+    // The trace lines written, in order.
+    std::vector<std::string> TraceLines(const std::string& prefix = "") const {
+        std::vector<std::string> lines;
+        const std::string text = out.Text();
+        for (size_t at = 0; at < text.size();) {
+            const size_t end = text.find('\n', at);
+            const std::string line = text.substr(at, end - at);
+            if (line.starts_with(prefix + "vdrive ")) {
+                lines.push_back(line.substr(prefix.size()));
+            }
+            at = end + 1;
+        }
+        return lines;
+    }
+
+    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    std::vector<uint8_t> region;
+    CapturedDiagnostics out, err;
+    FakeClock clock;
+    FakeRestart restart;
+    FakeInhibitor inhibitor;
+    ScriptedTerminal terminal;
+};
+
+std::vector<std::string> Lines(const std::vector<TraceEntry>& trace, size_t index) {
+    std::vector<std::string> lines;
+    for (const TraceEntry& entry : trace) {
+        lines.push_back(FormatTraceLine(index, entry));
+    }
+    return lines;
+}
+
+TEST(CommandLineList, TheDemoDrivesWithTheGreyingRuleInWords) {
+    CliRig rig(MakeDemoDrives());
+    EXPECT_EQ(rig.Run({"--list"}), 0);
+    const std::string text = rig.out.Text();
+    EXPECT_THAT(text, HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update\n"));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n') - rig.TraceLines().size(), 3u);
+    EXPECT_THAT(text, HasSubstr("  -  cannot update: it is not this build's model "
+                                "(\"ORIN    DVD RW QV-5500A \")\n"));
+}
+
+TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {
+    FakeClock driveClock;
+    CliRig rig(Shipped("eight-drives.json", driveClock));
+    EXPECT_EQ(rig.Run({"--list", "--json"}), 0);
+    const std::string text = rig.out.Text();
+    EXPECT_TRUE(
+        text.starts_with("[\n  {\"row\": 0, \"identification\": \"ORIN    DVD RW QV-5500A \", "
+                         "\"revision\": \"1.0d\", \"nodes\": [], \"updatable\": true, "
+                         "\"reason\": null},\n"))
+        << text;
+    EXPECT_THAT(text, HasSubstr("{\"row\": 7, \"identification\": \"WREN    DVD-ROM W-160   \", "
+                                "\"revision\": \"B001\", \"nodes\": [], \"updatable\": false, "));
+    EXPECT_TRUE(text.ends_with("}\n]\n"));
+    // Standard output is JSON alone: the scan's trace went to standard error.
+    EXPECT_THAT(rig.err.Text(), HasSubstr("vdrive 7: 12 "));
+}
+
+TEST(CommandLineUpdate, UpdateZeroYesSendsExactlyTheWindowsTrace) {
+    // The window's path: start-up, the notice accepted, the target selected, Upgrade,
+    // every box OK but the restart question.
+    UpgradeRig window(ThisBuildRegion(), MakeDemoDrives());
+    window.window.answers = {BoxAnswer::Ok};
+    ASSERT_TRUE(window.dialog->OnInitDialog());
+    window.window.selected = window.window.Children(window.window.RootTreeItem()).at(0);
+    window.dialog->OnSelectionChanged();
+    window.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
+    ASSERT_EQ(window.Drive().Revision(), "1.0e");
+
+    CliRig rig(MakeDemoDrives());
+    EXPECT_EQ(rig.Run({"--update", "0", "--yes"}), 0);
+    EXPECT_EQ(rig.drives[0]->Revision(), "1.0e");
+    for (size_t n = 0; n < 3; ++n) {
+        EXPECT_EQ(Lines(rig.drives[n]->Trace(), n), Lines(window.drives[n]->Trace(), n)) << n;
+    }
+    std::vector<std::string> windowLines;
+    for (const std::string& line : Lines(window.Drive().Trace(), 0)) {
+        windowLines.push_back(line.substr(0, line.size() - 1));
+    }
+    std::vector<std::string> printed = rig.TraceLines();
+    printed.erase(std::remove_if(printed.begin(), printed.end(),
+                                 [](const std::string& l) { return !l.starts_with("vdrive 0"); }),
+                  printed.end());
+    EXPECT_EQ(printed, windowLines);
+    EXPECT_THAT(rig.out.Text(), HasSubstr("======== SUCCEED ========\n"));
+    EXPECT_THAT(rig.out.Text(), HasSubstr(std::string(kRestartNeeded) + "\n"));
+    EXPECT_EQ(rig.restart.requests, 0);
+}
+
+struct ExitCase {
+    std::string name;
+    std::vector<VirtualDriveSetup> setups;
+    std::vector<std::string> words;
+    int status;
+    std::string logLine;
+    bool changed;  // a command that changes the drive reached it
+};
+
+TEST(CommandLineUpdate, EachEndGivesItsExitStatusAndLog) {
+    VirtualDriveSetup disc = TargetAt("1.0d");
+    disc.discPresent = true;
+    const VirtualDriveSetup other{"KESTREL DVD-ROM KD-1650 ", "0113", "", false};
+    const std::vector<ExitCase> cases = {
+        {"updated",
+         {TargetAt("1.0d")},
+         {"--update", "0", "--yes"},
+         0,
+         "======== SUCCEED ========",
+         true},
+        {"no terminal, no --yes",
+         {TargetAt("1.0d")},
+         {"--update", "0"},
+         12,
+         "User cancelled.",
+         false},
+        {"already newest",
+         {TargetAt("1.0e")},
+         {"--update", "0", "--yes"},
+         12,
+         "User cancelled.",
+         false},
+        {"already newest, forced",
+         {TargetAt("1.0e")},
+         {"--update", "0", "--yes", "--force"},
+         0,
+         "======== SUCCEED ========",
+         true},
+        {"disc in the tray",
+         {disc},
+         {"--update", "0", "--yes"},
+         19,
+         "The update cannot proceed because there is a disc in the selected drive. Remove the disc "
+         "and retry the operation.",
+         false},
+        {"another model",
+         {other},
+         {"--update", "0", "--yes"},
+         17,
+         "The drive is not allowed to be updated.",
+         false},
+        {"no such row", {TargetAt("1.0d")}, {"--update", "1", "--yes"}, 1, "", false},
+        {"a node on a build without nodes",
+         {TargetAt("1.0d")},
+         {"--update", "/dev/sg0", "--yes"},
+         1,
+         "",
+         false},
+    };
+    for (const ExitCase& c : cases) {
+        CliRig rig(UpgradeRig::MakeDrives(c.setups));
+        EXPECT_EQ(rig.Run(c.words), c.status) << c.name;
+        if (!c.logLine.empty()) {
+            EXPECT_THAT(rig.out.Text(), HasSubstr("\n" + c.logLine + "\n")) << c.name;
+        }
+        EXPECT_EQ(CountDriveChanges(rig.drives[0]->Trace()) > 0, c.changed) << c.name;
+    }
+}
+
+TEST(CommandLineUpdate, ShippedFailureScenariosEndWithTheirStatus) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"disc-in-tray.json", 19},
+        {"refuses-image-at-end.json", 15},
+        {"vanishes-mid-transfer.json", 15},
+    };
+    for (const auto& [file, status] : cases) {
+        FakeClock driveClock;
+        CliRig rig(Shipped(file, driveClock));
+        EXPECT_EQ(rig.Run({"--update", "0", "--yes"}), status) << file;
+        EXPECT_THAT(rig.out.Text(), Not(HasSubstr("SUCCEED"))) << file;
+    }
+}
+
+TEST(CommandLineUpdate, QuestionsAreAskedOnTheTerminalAndOnlyYesGoesOn) {
+    CliRig declined(MakeDemoDrives());
+    declined.terminal.interactive = true;
+    declined.terminal.typed = {"y", "n"};  // the notice, then the confirmation
+    EXPECT_EQ(declined.Run({"--update", "0"}), 12);
+    EXPECT_THAT(declined.out.Text(), HasSubstr("Do you really want to upgrade ? [y/N]\n"));
+    EXPECT_EQ(CountDriveChanges(declined.drives[0]->Trace()), 0u);
+
+    CliRig accepted(MakeDemoDrives());
+    accepted.terminal.interactive = true;
+    accepted.terminal.typed = {"yes", "Y"};
+    EXPECT_EQ(accepted.Run({"--update", "0", "--restart"}), 0);
+    EXPECT_EQ(accepted.restart.requests, 1);
+
+    // The end of input is no answer: Cancel, before any drive is touched.
+    CliRig ended(MakeDemoDrives());
+    ended.terminal.interactive = true;
+    EXPECT_EQ(ended.Run({"--update", "0"}), 12);
+    EXPECT_TRUE(ended.drives[0]->Trace().empty());
+}
+
+TEST(CommandLineUpdate, JsonReportsTheDriveAtTheEnd) {
+    CliRig rig(MakeDemoDrives());
+    EXPECT_EQ(rig.Run({"--update", "0", "--yes", "--json"}), 0);
+    const std::string text = rig.out.Text();
+    EXPECT_TRUE(text.starts_with(
+        "{\"row\": 0, \"identification\": \"ORIN    DVD RW QV-5500A \", \"revisionBefore\": "
+        "\"1.0d\", \"revisionAfter\": \"1.0e\", \"resultCode\": 0, \"result\": \"Updated\", "
+        "\"exitStatus\": 0, \"log\": [\"ORIN    DVD RW QV-5500A \", \"It will be updated from  "
+        "1.0d  "
+        "To  1.0e\", "))
+        << text;
+    EXPECT_TRUE(text.ends_with("]}\n"));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
+}
+
+TEST(CommandLineAll, EightDrivesAreEachUpdatedWithASingleUpdatesTrace) {
+    CliRig single(UpgradeRig::MakeDrives({TargetAt("1.0d")}));
+    ASSERT_EQ(single.Run({"--update", "0", "--yes"}), 0);
+    const std::vector<std::string> one = Lines(single.drives[0]->Trace(), 0);
+
+    CliRig rig(UpgradeRig::MakeDrives(std::vector<VirtualDriveSetup>(8, TargetAt("1.0d"))));
+    EXPECT_EQ(rig.Run({"--all", "--yes", "--restart"}), 0);
+    for (size_t n = 0; n < 8; ++n) {
+        EXPECT_EQ(rig.drives[n]->Revision(), "1.0e") << n;
+        // The survey's INQUIRY first; then the drive's own worker does what one update does.
+        const std::vector<TraceEntry> trace = rig.drives[n]->Trace();
+        ASSERT_FALSE(trace.empty());
+        std::vector<std::string> own = Lines({trace.begin() + 1, trace.end()}, 0);
+        EXPECT_EQ(own, one) << n;
+        // Every line of the drive's worker carries its row, and none is cut.
+        const std::string prefix = "[" + std::to_string(n) + "] ";
+        EXPECT_EQ(rig.TraceLines(prefix).size(), trace.size() - 1) << n;
+        EXPECT_THAT(rig.out.Text(), HasSubstr(prefix + "======== SUCCEED ========\n"));
+    }
+    // One restart, once every drive is done; the keep-awake lock was held by each run.
+    EXPECT_EQ(rig.restart.requests, 1);
+    EXPECT_EQ(rig.inhibitor.acquired, 8);
+    EXPECT_EQ(rig.inhibitor.held, 0);
+}
+
+TEST(CommandLineAll, TheWorstStatusWinsAndGreyDrivesAreLeftAlone) {
+    VirtualDriveSetup disc = TargetAt("1.0d");
+    disc.discPresent = true;
+    CliRig rig(UpgradeRig::MakeDrives(
+        {TargetAt("1.0d"), {"KESTREL DVD-ROM KD-1650 ", "0113", "", false}, disc}));
+    EXPECT_EQ(rig.Run({"--all", "--yes", "--json"}), 19);
+    EXPECT_EQ(rig.drives[1]->Trace().size(), 1u);  // the survey's INQUIRY only
+    const std::string text = rig.out.Text();
+    EXPECT_TRUE(text.starts_with("{\"row\": 0, ")) << text;
+    EXPECT_THAT(text, HasSubstr("\n{\"row\": 2, "));
+    EXPECT_THAT(text, HasSubstr("\"resultCode\": 9, \"result\": \"DiscPresent\""));
+    EXPECT_EQ(rig.restart.requests, 0);
+    EXPECT_THAT(rig.err.Text(), HasSubstr(std::string(kRestartNeeded)));
+}
+
+TEST(CommandLineAll, NoTerminalAndNoYesSendsNothing) {
+    CliRig rig(UpgradeRig::MakeDrives({TargetAt("1.0d"), TargetAt("1.0d")}));
+    EXPECT_EQ(rig.Run({"--all"}), 12);
+    EXPECT_TRUE(rig.drives[0]->Trace().empty());
+    EXPECT_TRUE(rig.drives[1]->Trace().empty());
+}
+
+}  // namespace
+}  // namespace flashtool::testing
