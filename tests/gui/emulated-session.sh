@@ -12,16 +12,19 @@ fail() {
     echo "FAILED: $*"
     echo "--- standard output of the program (last lines):"
     tail -n 20 "$out"
+    echo "--- its standard error (last lines):"
+    tail -n 5 "$out.err"
     exit 1
 }
 
-"$program" >"$out" 2>/dev/null &
+"$program" >"$out" 2>"$out.err" &
 pid=$!
 trap 'kill $pid 2>/dev/null' EXIT
 
-# The id of the visible top-level window with exactly this title, waiting up to 30 s.
+# The id of the visible top-level window with exactly this title, waiting up to 60 s (a
+# loaded machine can take a while to start the program).
 window() {
-    timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+    timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
 }
 
 # keys WINDOW-TITLE KEY...: focuses the window and types the keys.
@@ -61,3 +64,4 @@ grep -q '^Restart requested: the emulated build does not restart the computer.$'
 grep -q '^keep-awake: held' "$out" || fail "the keep-awake lock was not taken"
 echo "upgraded by the keyboard alone: $(grep -c '^vdrive ' "$out") commands traced"
 [ -n "${2:-}" ] || rm -f "$out"
+rm -f "$out.err"
