@@ -1,21 +1,57 @@
 // flashtool-emulated.exe: the Windows program over the virtual drives of the Linux
-// flashtool-emulated. Every command's trace line goes to standard output, exactly as
-// there; a restart is only reported, never carried out.
+// flashtool-emulated. With no option they are the demo's three; `--drives FILE` reads them
+// from a scenario file instead (scenarios/README.md), and a wrong file stops the program
+// before its window with one line on standard error. Every command's trace line goes to
+// standard output, exactly as there; a restart is only reported, never carried out.
 
-#include "emulator/EmulatedInhibitor.h"
-#include "emulator/EmulatedRestart.h"
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <memory>
+#include <string_view>
+#include <vector>
+
 #include "app/win32/Win32Application.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/EmulatedBackend.h"
+#include "emulator/EmulatedInhibitor.h"
+#include "emulator/EmulatedRestart.h"
+#include "emulator/Scenario.h"
 
-int main() {
+namespace {
+
+constexpr int kUsageOrBadScenario = 1;
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
     using namespace flashtool;
+    // Lines end in LF alone, as the Linux program's do (the tests compare them).
+    _setmode(_fileno(stderr), _O_BINARY);
+    // The drives' latencies and delays are real time here: the program really waits.
+    static SystemClock driveClock;
+    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    if (argc == 3 && std::string_view(argv[1]) == "--drives") {
+        const ScenarioReading reading = LoadScenarioFile(argv[2]);
+        if (!reading.Ok()) {
+            std::fprintf(stderr, "flashtool-emulated: %s\n", reading.error.c_str());
+            return kUsageOrBadScenario;
+        }
+        drives = BuildDrives(reading.drives, &driveClock);
+    } else if (argc == 1) {
+        drives = MakeDemoDrives(&driveClock);
+    } else {
+        std::fprintf(stderr, "usage: flashtool-emulated [--drives FILE]\n");
+        return kUsageOrBadScenario;
+    }
+
     StdoutDiagnostics diagnostics;
     EmulatedRestart restart(diagnostics);
     EmulatedInhibitor inhibitor(diagnostics);
     SystemClock clock;
     return win32::RunFlashTool(
-        std::make_unique<EmulatedBackend>(MakeDemoDrives(), diagnostics), restart, inhibitor, clock,
+        std::make_unique<EmulatedBackend>(drives, diagnostics), restart, inhibitor, clock,
         diagnostics, [&restart](FlashDialog& dialog) {
             restart.SetLog([&dialog](std::string_view line) { dialog.AppendLog(line); });
         });
