@@ -3,11 +3,26 @@
 // The window seam: everything the main dialog does to its window, free of any toolkit. The
 // Qt window implements it, and so does a recording fake in the tests.
 //
-// Threading: the user-interface thread calls every operation; during a flash run the worker
-// thread calls them too. An implementation carries a call made on another thread over to
-// the user-interface thread and returns only once it has been done there (a message box
-// returns only once it has been answered); a call made on the user-interface thread runs at
-// once.
+// Threading: the user-interface thread calls every operation; the dialog's worker thread
+// calls them too. Nothing the operator waits for runs on the user-interface thread: the
+// worker runs the scan at start-up, the checks of an Upgrade press and the flash run that
+// follows them. An implementation carries a call made on another thread over to the
+// user-interface thread and returns only once it has been done there (a message box returns
+// only once it has been answered); a call made on the user-interface thread runs at once.
+// While a worker waits for such a call the user-interface thread must serve it, in its
+// event loop and in a message box's: it must never block waiting for the worker itself. A
+// window without an event loop of its own (a terminal) may instead run each call at once
+// on the calling thread, under a lock of its own.
+//
+// What a window does while the worker scans or checks (FlashDialog::Busy() is true):
+// - ShowBusy(true) comes first and ShowBusy(false) last, both on the user-interface thread;
+//   between them the window shows that it is busy and keeps answering: repainting, moving,
+//   and taking a close request (DialogHandlers::OnCancel), which the dialog honours once
+//   the worker has no command outstanding.
+// - To wait until the scan or the checks have ended, serve the window's calls until
+//   FlashDialog::Busy() is false (it turns false on the user-interface thread, in the
+//   worker's last call of that phase); a thread that serves no window call may instead
+//   block in FlashDialog::WaitForRun(), which returns once the last worker has ended.
 
 #include <cstdint>
 #include <functional>
@@ -73,6 +88,13 @@ public:
     // A modal message box owned by the dialog; blocks until it is answered.
     virtual BoxAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
 
+    // Shows that the dialog is busy off its thread (see above): a wait cursor over the
+    // dialog, the progress bar in its busy mode, the buttons and the drive tree greyed. What
+    // EnableControl, SetProgressRange and SetProgressPos give meanwhile is kept, answered by
+    // IsControlEnabled and ProgressPos, and shown once busy ends; then the keyboard focus
+    // goes back where it was. The default shows nothing (a window that has no such means).
+    virtual void ShowBusy(bool busy) { static_cast<void>(busy); }
+
     // The Close item of the window's system menu (and with it the title bar's close).
     virtual void EnableCloseCommand(bool enabled) = 0;
 
@@ -97,13 +119,15 @@ constexpr int SteppedProgress(int position, int step, int minimum, int maximum) 
 class DialogHandlers {
 public:
     virtual ~DialogHandlers() = default;
-    // Runs the start-up sequence; false when the dialog was ended during it.
+    // Runs the start-up sequence; false when the dialog was ended during it. The scan goes
+    // on off the user-interface thread after it returns, and fills the tree when it ends.
     virtual bool OnInitDialog() = 0;
     virtual void OnSelectionChanged() = 0;
     virtual void OnUpgrade() = 0;
     virtual void OnTimer(int id) = 0;
     // The cancel command: the Exit button, Escape, the title bar's close. Ends the dialog
-    // and returns true, or refuses and returns false.
+    // and returns true, or returns false: refused, or (while the dialog is busy) kept until
+    // the worker has no command outstanding, when the dialog ends by itself.
     virtual bool OnCancel() = 0;
 };
 

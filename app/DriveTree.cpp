@@ -1,4 +1,4 @@
-// The drive tree: filled once at start-up, and what a selection shows.
+// The drive tree: scanned and filled once at start-up, and what a selection shows.
 
 #include <algorithm>
 #include <array>
@@ -8,10 +8,28 @@
 
 namespace flashtool {
 
+void FlashDialog::ScanWorker() {
+    // A close asked for during the scan stops it before its next candidate.
+    const uint8_t found = transport.ScanDevices([this] { return !closeRequested.load(); });
+    // The worker's last window call: once it has been served, the user-interface thread may
+    // wait for the worker to end.
+    window.RunOnWindowThread([&] {
+        if (!closeRequested.load()) {
+            ShowScannedDrives(found);
+        }
+        EndBusy();
+        HonourCloseRequest();
+    });
+}
+
 void FlashDialog::FillDriveTree() {
+    ShowScannedDrives(transport.ScanDevices());
+}
+
+void FlashDialog::ShowScannedDrives(uint8_t found) {
     window.ClearTree();
     const TreeItem root = window.InsertTreeItem(kNoTreeItem, kRootItemText, TreeImage::Computer);
-    const uint8_t count = std::min(transport.ScanDevices(), ScsiTransport::kMaxDevices);
+    const uint8_t count = std::min(found, ScsiTransport::kMaxDevices);
     if (count == 0) {
         ShowMessage(kNoDeviceFound);
     }

@@ -60,7 +60,11 @@ bool FlashDialog::OnInitDialog() {
     }
     ApplyBrandTexts(brand);
     window.EnableControl(ControlId::Upgrade, false);
-    FillDriveTree();
+    // The window appears at once; a drive that is slow to answer the scan's INQUIRY keeps
+    // only the worker waiting.
+    WaitForRun();
+    BeginBusy();
+    worker = std::thread([this] { ScanWorker(); });
     return true;
 }
 
@@ -88,12 +92,34 @@ void FlashDialog::OnTimer(int /*id*/) {
 
 bool FlashDialog::OnCancel() {
     // Ending the dialog destroys the transport and the gating state; never while a worker
-    // may still use them.
+    // may still use them. During the scan or the checks the request is kept: the worker
+    // honours it when its phase ends.
+    if (Busy()) {
+        closeRequested.store(true);
+        return false;
+    }
     if (RunInProgress() || !closeEnabled.load() || !window.IsControlEnabled(ControlId::Exit)) {
         return false;
     }
     window.EndDialog(kDialogCancel);
     return true;
+}
+
+void FlashDialog::BeginBusy() {
+    closeRequested.store(false);
+    busy.store(true);
+    window.ShowBusy(true);
+}
+
+void FlashDialog::EndBusy() {
+    window.ShowBusy(false);
+    busy.store(false);
+}
+
+void FlashDialog::HonourCloseRequest() {
+    if (closeRequested.exchange(false)) {
+        OnCancel();
+    }
 }
 
 void FlashDialog::AppendLog(std::string_view line) {

@@ -4,10 +4,13 @@
 // program: the transport, the copy of the build configuration, the gating's state and the
 // selected drive's description; it reaches its window only through DialogWindow.
 //
-// Threading: the user-interface thread runs the handlers; during a flash run the worker
-// thread calls AppendLog, EnableButtons, ReportResult, the message boxes and the run
-// controls below. The run-in-progress flag keeps a second run from starting and the dialog
-// from ending while a worker uses it.
+// Threading: the user-interface thread runs the handlers; one worker thread at a time runs
+// what the operator waits for: the scan at start-up, or the checks of an Upgrade press and
+// the flash run after them. The worker calls AppendLog, EnableButtons, ReportResult, the
+// message boxes and the run controls below, and reaches the window through its seam. The
+// busy flag (scan or checks) and the run-in-progress flag keep a second press from starting
+// anything and the dialog from ending while a worker uses it; a close asked for while busy
+// is kept and honoured once the worker has no command outstanding.
 
 #include <atomic>
 #include <cstdint>
@@ -77,8 +80,10 @@ public:
     bool ShowStartupNotice(BrandCode brand);
     void ApplyBrandTexts(BrandCode brand);
 
-    // The drive tree.
+    // The drive tree: the scan and the fill on the calling thread (the start-up sequence
+    // runs them on the worker and fills the tree on the user-interface thread).
     void FillDriveTree();
+    void ShowScannedDrives(uint8_t count);
     void ShowSelection();
 
     // The log window and the run controls; either thread.
@@ -98,6 +103,9 @@ public:
     bool BeginRun();
     void EndRun();
     bool RunInProgress() const { return runInProgress.load(); }
+    // True from the start of the scan or of a press's checks until the worker's last call of
+    // that phase has been served on the user-interface thread.
+    bool Busy() const { return busy.load(); }
 
     // Window operations of a run; either thread.
     void PrepareProgress();  // range 0 to 100, position 0, step 1
@@ -109,9 +117,10 @@ public:
     void SetCloseEnabled(bool enabled) override;
 
     // The worker of a flash run: RunFlash, then the buttons come back. WaitForRun blocks
-    // until the last worker started has ended (tests, and the end of the program); on the
-    // user-interface thread call it only once RunInProgress() is false, since the worker's
-    // last window calls are served there.
+    // until the last worker started (the scan, or a press's checks and run) has ended:
+    // tests, and the end of the program. On the user-interface thread call it only once
+    // Busy() and RunInProgress() are false, since the worker's window calls are served
+    // there.
     void FlashWorker();
     void WaitForRun();
 
@@ -144,6 +153,14 @@ private:
     // selection is empty, the root, or not a drive.
     std::optional<uint8_t> ChosenRow() const;
     bool VerifyRegion() const;
+    // The off-thread phases: the scan at start-up, and a press's checks followed by its run.
+    void ScanWorker();
+    void UpgradeWorker();
+    // On the user-interface thread: the window shows the busy phase and its end.
+    void BeginBusy();
+    void EndBusy();
+    // The worker's last act of a phase that ends without a run: a close asked for during it.
+    void HonourCloseRequest();
     std::string SelectionDisplay() const;
     // After a run: the drive's identification as it now reports it, in the table and tree.
     void RefreshDrive(uint8_t row);
@@ -164,6 +181,8 @@ private:
     FirmwareImage image;
     std::thread worker;
     bool upgradeHandlerActive = false;  // the Upgrade handler runs (user-interface thread)
+    std::atomic<bool> busy{false};
+    std::atomic<bool> closeRequested{false};
     FixedText<kDriveTextSize> driveText{};
     uint32_t selectedIndex = 0;
     std::atomic<bool> runInProgress{false};

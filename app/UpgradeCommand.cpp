@@ -1,5 +1,5 @@
-// The Upgrade command: the checks in their fixed order on the user-interface thread, then
-// one worker thread that runs the flash.
+// The Upgrade command: the drive taken from the tree on the user-interface thread, then one
+// worker thread that runs the checks in their fixed order and, when they pass, the flash.
 
 #include <array>
 
@@ -21,9 +21,9 @@ bool FlashDialog::VerifyRegion() const {
 }
 
 void FlashDialog::OnUpgrade() {
-    // Whatever enabled the button, a press during a run (or while the checks of an earlier
-    // press still wait for an answer) never starts anything.
-    if (RunInProgress() || upgradeHandlerActive) {
+    // Whatever enabled the button, a press during a run, the scan or the checks of an earlier
+    // press never starts anything.
+    if (RunInProgress() || Busy() || upgradeHandlerActive) {
         return;
     }
     upgradeHandlerActive = true;
@@ -61,17 +61,38 @@ void FlashDialog::OnUpgrade() {
         return;
     }
     press = std::make_unique<Press>(*device, *this);
+    // The checks wait on the drive (up to a minute for the disc check): the window keeps
+    // answering meanwhile, and shows their boxes modally as before.
+    BeginBusy();
+    worker = std::thread([this] { UpgradeWorker(); });
+}
+
+void FlashDialog::UpgradeWorker() {
+    const uint8_t row = press->device.Row();
     const GatingContext context{press->device, press->vendor, *this,       clock,
                                 config,        gating,        storedRegion};
     const bool passed = RunUpgradeChecks(context, [this] { return VerifyRegion(); });
     LogNotices();
-    if (!passed || !BeginRun()) {
-        transport.ReleaseExclusive(device->Row());
+    // Whether the run starts is decided on the user-interface thread, in the same call that
+    // ends the busy phase, so that no press or close slips in between.
+    bool start = false;
+    window.RunOnWindowThread([&] {
+        EndBusy();
+        start = passed && !closeRequested.load() && BeginRun();
+        if (start) {
+            EnableButtons(false);
+            PrepareProgress();
+        } else {
+            HonourCloseRequest();
+        }
+    });
+    if (!start) {
+        // No window call after the busy phase ended: the user-interface thread may already
+        // be waiting for this worker.
+        transport.ReleaseExclusive(row);
         return;
     }
-    EnableButtons(false);
-    PrepareProgress();
-    worker = std::thread([this] { FlashWorker(); });
+    FlashWorker();
 }
 
 void FlashDialog::FlashWorker() {

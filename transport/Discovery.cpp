@@ -10,7 +10,7 @@
 
 namespace flashtool {
 
-uint8_t ScsiTransport::ScanDevices() {
+uint8_t ScsiTransport::ScanDevices(const std::function<bool()>& keepGoing) {
     // Handles of an earlier scan are closed before their rows are cleared.
     CloseAllDevices();
     devices.fill(DeviceEntry{});
@@ -19,7 +19,7 @@ uint8_t ScsiTransport::ScanDevices() {
 
     backend->BeginDiscovery();
     // The table has 8 rows; a ninth drive is left alone (not even opened).
-    while (deviceCount < kMaxDevices) {
+    while (deviceCount < kMaxDevices && (!keepGoing || keepGoing())) {
         const std::optional<DeviceAddress> candidate = backend->NextCandidate();
         if (!candidate) {
             break;

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -47,8 +48,10 @@ public:
     // destructor as well; a second call does nothing more.
     bool Release();
 
-    // Discovery (see Discovery.cpp). Returns the number of devices found.
-    uint8_t ScanDevices();
+    // Discovery (see Discovery.cpp). Returns the number of devices found. `keepGoing`, when
+    // given, is asked before each candidate: false ends the scan there, with the rows found
+    // so far (the dialog stops it when it is closed during the scan).
+    uint8_t ScanDevices(const std::function<bool()>& keepGoing = {});
     uint8_t DeviceCount() const { return deviceCount; }
     // Asks a filled row's drive for its identification again (after an update its revision
     // is new). False, with the row unchanged, when the drive does not answer in full.

@@ -22,11 +22,15 @@ struct DriveSession {
           dialog(FlashDialogParts{window, std::move(backend), environment.storedRegion,
                                   environment.restart, clock, trace, environment.inhibitor}) {}
 
-    // The start-up sequence as the window runs it, the notice included.
+    // The start-up sequence as the window runs it, the notice included; returns once the
+    // scan (which runs on a worker of the dialog) has filled the tree.
     bool Start() {
         window.SetStartingUp(true);
         const bool started = dialog.OnInitDialog();
         window.SetStartingUp(false);
+        if (started) {
+            dialog.WaitForRun();
+        }
         return started;
     }
     // Selects the drive at `row` of the tree, presses Upgrade and waits for the run.

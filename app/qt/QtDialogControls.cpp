@@ -24,11 +24,11 @@ TreeItem HandleOf(const QTreeWidgetItem* item) {
 }  // namespace
 
 void QtDialogWindow::ClearTree() {
-    OnOwnerThread(this, [&] { tree->clear(); });
+    OnOwnerThread(calls, [&] { tree->clear(); });
 }
 
 TreeItem QtDialogWindow::InsertTreeItem(TreeItem parent, std::string_view text, TreeImage image) {
-    return OnOwnerThread(this, [&] {
+    return OnOwnerThread(calls, [&] {
         auto* item = new QTreeWidgetItem(QStringList{ToQString(text)});
         item->setIcon(0, image == TreeImage::Computer ? computerIcon : driveIcon);
         if (parent == kNoTreeItem) {
@@ -41,7 +41,7 @@ TreeItem QtDialogWindow::InsertTreeItem(TreeItem parent, std::string_view text, 
 }
 
 void QtDialogWindow::SetTreeItemColor(TreeItem item, ColorRef color) {
-    OnOwnerThread(this, [&] {
+    OnOwnerThread(calls, [&] {
         tree->SetItemColor(ItemOf(item), color);
         // Grey alone says nothing to a screen reader.
         ItemOf(item)->setData(
@@ -51,29 +51,29 @@ void QtDialogWindow::SetTreeItemColor(TreeItem item, ColorRef color) {
 }
 
 void QtDialogWindow::ExpandTreeItem(TreeItem item) {
-    OnOwnerThread(this, [&] { ItemOf(item)->setExpanded(true); });
+    OnOwnerThread(calls, [&] { ItemOf(item)->setExpanded(true); });
 }
 
 TreeItem QtDialogWindow::RootTreeItem() const {
-    return OnOwnerThread(this, [&] { return HandleOf(tree->topLevelItem(0)); });
+    return OnOwnerThread(calls, [&] { return HandleOf(tree->topLevelItem(0)); });
 }
 
 TreeItem QtDialogWindow::SelectedTreeItem() const {
-    return OnOwnerThread(this, [&] {
+    return OnOwnerThread(calls, [&] {
         const QList<QTreeWidgetItem*> selected = tree->selectedItems();
         return selected.isEmpty() ? kNoTreeItem : HandleOf(selected.first());
     });
 }
 
 TreeItem QtDialogWindow::FirstChild(TreeItem item) const {
-    return OnOwnerThread(this, [&] {
+    return OnOwnerThread(calls, [&] {
         QTreeWidgetItem* node = ItemOf(item);
         return node != nullptr && node->childCount() > 0 ? HandleOf(node->child(0)) : kNoTreeItem;
     });
 }
 
 TreeItem QtDialogWindow::NextSibling(TreeItem item) const {
-    return OnOwnerThread(this, [&] {
+    return OnOwnerThread(calls, [&] {
         QTreeWidgetItem* node = ItemOf(item);
         if (node == nullptr) {
             return kNoTreeItem;
@@ -87,14 +87,14 @@ TreeItem QtDialogWindow::NextSibling(TreeItem item) const {
 }
 
 std::string QtDialogWindow::TreeItemText(TreeItem item) const {
-    return OnOwnerThread(this, [&] {
+    return OnOwnerThread(calls, [&] {
         QTreeWidgetItem* node = ItemOf(item);
         return node != nullptr ? ToBytes(node->text(0)) : std::string();
     });
 }
 
 void QtDialogWindow::SetTreeItemText(TreeItem item, std::string_view text) {
-    OnOwnerThread(this, [&] {
+    OnOwnerThread(calls, [&] {
         if (QTreeWidgetItem* node = ItemOf(item)) {
             node->setText(0, ToQString(text));
         }
@@ -102,7 +102,7 @@ void QtDialogWindow::SetTreeItemText(TreeItem item, std::string_view text) {
 }
 
 size_t QtDialogWindow::TreeItemCount() const {
-    return OnOwnerThread(this, [&] {
+    return OnOwnerThread(calls, [&] {
         size_t count = 0;
         for (QTreeWidgetItemIterator it(tree); *it != nullptr; ++it) {
             ++count;
@@ -112,30 +112,30 @@ size_t QtDialogWindow::TreeItemCount() const {
 }
 
 void QtDialogWindow::SetProgressRange(int minimum, int maximum) {
-    OnOwnerThread(this, [&] { progress->setRange(minimum, maximum); });
+    OnOwnerThread(calls, [&] { progress->setRange(minimum, maximum); });
 }
 
 void QtDialogWindow::SetProgressPos(int position) {
-    OnOwnerThread(this, [&] { progress->setValue(position); });
+    OnOwnerThread(calls, [&] { progress->setValue(position); });
 }
 
 void QtDialogWindow::SetProgressStep(int step) {
-    OnOwnerThread(this, [&] { progressStep = step; });
+    OnOwnerThread(calls, [&] { progressStep = step; });
 }
 
 void QtDialogWindow::StepProgress() {
-    OnOwnerThread(this, [&] {
+    OnOwnerThread(calls, [&] {
         progress->setValue(SteppedProgress(progress->value(), progressStep, progress->minimum(),
                                            progress->maximum()));
     });
 }
 
 int QtDialogWindow::ProgressPos() const {
-    return OnOwnerThread(this, [&] { return progress->value(); });
+    return OnOwnerThread(calls, [&] { return progress->value(); });
 }
 
 void QtDialogWindow::StartTimer(int id, uint32_t periodMs) {
-    OnOwnerThread(this, [&] {
+    OnOwnerThread(calls, [&] {
         QTimer*& timer = timers[id];
         if (timer == nullptr) {
             timer = new QTimer(this);
@@ -150,7 +150,7 @@ void QtDialogWindow::StartTimer(int id, uint32_t periodMs) {
 }
 
 void QtDialogWindow::StopTimer(int id) {
-    OnOwnerThread(this, [&] {
+    OnOwnerThread(calls, [&] {
         const auto found = timers.find(id);
         if (found != timers.end()) {
             found->second->stop();

@@ -137,6 +137,14 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& control) {
             // The buttons are named by their texts and the tree by its label; the progress
             // bar and the log have no label of their own.
             progress->setAccessibleName(ToQString(kProgressAccessibleName));
+            // In the bar's place while the dialog is busy, so that the bar keeps its state.
+            busyBar = new QProgressBar(this);
+            busyBar->setTextVisible(false);
+            busyBar->setRange(0, 0);
+            busyBar->setAccessibleName(ToQString(kProgressAccessibleName));
+            busyBar->setFocusPolicy(Qt::NoFocus);
+            Place(busyBar, control.rect);
+            busyBar->hide();
             return progress;
         case ControlId::Upgrade:
             upgradeButton = new QPushButton(ToQString(control.text), this);
@@ -188,11 +196,11 @@ int QtDialogWindow::RunModal() {
     if (handlers != nullptr && (!handlers->OnInitDialog() || ended)) {
         return endResult;
     }
-    // The first control in tab order that can take the focus gets it.
+    // The first control in tab order that can take the focus gets it (once the scan has
+    // ended, when it runs still).
     for (const ControlTemplate& control : kMainControls) {
-        QWidget* widget = Control(control.id);
-        if (control.tabStop && widget->isEnabled()) {
-            widget->setFocus(Qt::OtherFocusReason);
+        if (control.tabStop && IsControlEnabled(control.id)) {
+            GiveFocus(Control(control.id));
             break;
         }
     }
@@ -236,11 +244,11 @@ void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void QtDialogWindow::RunOnWindowThread(const std::function<void()>& work) {
-    OnOwnerThread(this, work);
+    OnOwnerThread(calls, work);
 }
 
 std::string QtDialogWindow::ControlText(ControlId id) const {
-    return OnOwnerThread(this, [&]() -> std::string {
+    return OnOwnerThread(calls, [&]() -> std::string {
         switch (id) {
             case ControlId::Exit:
             case ControlId::Upgrade:
@@ -258,7 +266,7 @@ std::string QtDialogWindow::ControlText(ControlId id) const {
 }
 
 void QtDialogWindow::SetControlText(ControlId id, std::string_view text) {
-    OnOwnerThread(this, [&] {
+    OnOwnerThread(calls, [&] {
         switch (id) {
             case ControlId::Exit:
             case ControlId::Upgrade:
@@ -279,41 +287,33 @@ void QtDialogWindow::SetControlText(ControlId id, std::string_view text) {
     });
 }
 
-void QtDialogWindow::EnableControl(ControlId id, bool enabled) {
-    OnOwnerThread(this, [&] { Control(id)->setEnabled(enabled); });
-}
-
-bool QtDialogWindow::IsControlEnabled(ControlId id) const {
-    return OnOwnerThread(this, [&] { return Control(id)->isEnabled(); });
-}
-
 void QtDialogWindow::SetCaption(std::string_view caption) {
-    OnOwnerThread(this, [&] { setWindowTitle(ToQString(caption)); });
+    OnOwnerThread(calls, [&] { setWindowTitle(ToQString(caption)); });
 }
 
 std::string QtDialogWindow::Caption() const {
-    return OnOwnerThread(this, [&] { return ToBytes(windowTitle()); });
+    return OnOwnerThread(calls, [&] { return ToBytes(windowTitle()); });
 }
 
 void QtDialogWindow::ScrollLogToEnd() {
-    OnOwnerThread(this, [&] {
+    OnOwnerThread(calls, [&] {
         log->moveCursor(QTextCursor::End);
         log->ensureCursorVisible();
     });
 }
 
 BoxAnswer QtDialogWindow::ShowMessageBox(const MessageBoxRequest& request) {
-    return OnOwnerThread(this, [&] {
+    return OnOwnerThread(calls, [&] {
         return boxProvider ? boxProvider(request) : RunMessageBox(request, applicationTitle, this);
     });
 }
 
 void QtDialogWindow::EnableCloseCommand(bool enabled) {
-    OnOwnerThread(this, [&] { closeCommandEnabled = enabled; });
+    OnOwnerThread(calls, [&] { closeCommandEnabled = enabled; });
 }
 
 void QtDialogWindow::EndDialog(int result) {
-    OnOwnerThread(this, [&] {
+    OnOwnerThread(calls, [&] {
         ended = true;
         endResult = result;
         QDialog::done(result);

@@ -10,12 +10,14 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 #include <functional>
 #include <map>
 #include <string>
 
 #include "app/DialogUnits.h"
 #include "app/DialogWindow.h"
+#include "app/qt/UiThread.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -87,6 +89,7 @@ public:
     void StartTimer(int id, uint32_t periodMs) override;
     void StopTimer(int id) override;
     BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
+    void ShowBusy(bool busy) override;
     void EnableCloseCommand(bool enabled) override;
     void EndDialog(int result) override;
 
@@ -102,7 +105,11 @@ private:
     void BuildControls();
     QWidget* CreateControl(const ControlTemplate& control);
     void Place(QWidget* widget, const DluRect& rect) const;
+    // Focuses the widget now, or once the busy phase ends when it is greyed for it.
+    void GiveFocus(QWidget* widget);
 
+    // The worker's way to the user-interface thread.
+    mutable UiThreadCalls calls;
     QString applicationTitle;
     DialogBaseUnits units;
     QIcon appIcon;
@@ -112,6 +119,7 @@ private:
     QLabel* devicesLabel = nullptr;
     CTreeCtrlEx* tree = nullptr;
     QProgressBar* progress = nullptr;
+    QProgressBar* busyBar = nullptr;  // shown in the bar's place while busy
     QPushButton* upgradeButton = nullptr;
     QPlainTextEdit* log = nullptr;
     std::string logText;  // exactly as set, CR LF line breaks included
@@ -120,6 +128,11 @@ private:
     DialogHandlers* handlers = nullptr;
     MessageBoxProvider boxProvider;
     bool closeCommandEnabled = true;
+    // While busy: the controls greyed for it, with the state the dialog gave each, and the
+    // widget that gets the focus back.
+    bool busy = false;
+    std::map<ControlId, bool> enabledAfterBusy;
+    QPointer<QWidget> focusAfterBusy;
     bool ended = false;
     int endResult = 0;
 };

@@ -1,32 +1,67 @@
 #pragma once
 
-// Runs work on the thread that owns a QObject (the user-interface thread for a widget) and
-// waits for it. A call already on that thread runs at once: a blocking queued call from
-// the owning thread itself would wait for itself forever.
+// Runs work on the user-interface thread and waits for it. The hand-off is ours, not Qt's
+// blocking queued call: the call waits in a queue under our own mutex, a plain event tells
+// the user-interface thread to serve the queue, and the caller sleeps on our own condition
+// variable until its call has run. Qt's libraries are not built with ThreadSanitizer, so
+// a wait inside them hides every happens-before edge of the hand-off from it; with the
+// mutex and the condition variable in our code the sanitizer sees each one.
+//
+// The user-interface thread serves the queue in every event loop it runs, a message box's
+// included, so a worker is never kept waiting behind a box. A call made on the serving
+// thread itself runs at once: a queued call from that thread would wait for itself. The
+// object must outlive every caller that may still be waiting (the dialog never ends under
+// a worker).
 
-#include <QMetaObject>
+#include <QEvent>
 #include <QObject>
-#include <QThread>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <type_traits>
 #include <utility>
 
 namespace flashtool {
 
+class UiThreadCalls final : public QObject {
+public:
+    // Serves the thread it is made on.
+    UiThreadCalls();
+    ~UiThreadCalls() override;
+    UiThreadCalls(const UiThreadCalls&) = delete;
+    UiThreadCalls& operator=(const UiThreadCalls&) = delete;
+
+    bool OnServingThread() const;
+    // Queues `work` for the serving thread and returns once it has run there.
+    void RunAndWait(const std::function<void()>& work);
+
+protected:
+    void customEvent(QEvent* event) override;
+
+private:
+    struct Pending {
+        const std::function<void()>* work;
+        bool done = false;
+    };
+
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::deque<Pending*> queue;
+};
+
 template <typename Work>
-auto OnOwnerThread(const QObject* owner, Work&& work) -> std::invoke_result_t<Work&> {
+auto OnOwnerThread(UiThreadCalls& calls, Work&& work) -> std::invoke_result_t<Work&> {
     using Result = std::invoke_result_t<Work&>;
-    if (QThread::currentThread() == owner->thread()) {
+    if (calls.OnServingThread()) {
         return work();
     }
-    QObject* context = const_cast<QObject*>(owner);
     if constexpr (std::is_void_v<Result>) {
-        QMetaObject::invokeMethod(
-            context, [&work] { work(); }, Qt::BlockingQueuedConnection);
+        calls.RunAndWait([&work] { work(); });
     } else {
         std::optional<Result> result;
-        QMetaObject::invokeMethod(
-            context, [&] { result.emplace(work()); }, Qt::BlockingQueuedConnection);
+        calls.RunAndWait([&] { result.emplace(work()); });
         return std::move(*result);
     }
 }

@@ -85,6 +85,7 @@ void Win32DialogWindow::OnInitDialog() {
     SendMessageW(Control(ControlId::Progress), PBM_SETRANGE32, progressMinimum, progressMaximum);
     accessibility.SetName(Control(ControlId::Log), kLogAccessibleName);
     accessibility.SetName(Control(ControlId::Progress), kProgressAccessibleName);
+    CreateBusyBar();
     if (HMENU menu = GetSystemMenu(dialog, FALSE); menu != nullptr) {
         const std::u16string about = WidenBytes(kStringAbout);
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -101,6 +102,9 @@ void Win32DialogWindow::OnDestroy() {
     ForgetTreeDescriptions();
     accessibility.Clear(Control(ControlId::Log));
     accessibility.Clear(Control(ControlId::Progress));
+    accessibility.Clear(busyBar);
+    busyBar = nullptr;
+    busy = false;
 }
 
 void Win32DialogWindow::ForgetTreeDescriptions() {
@@ -124,6 +128,13 @@ INT_PTR Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
             return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
         case WM_SYSCOMMAND:
             return OnSystemCommand(wParam) ? Answer(0) : FALSE;
+        case WM_SETCURSOR:
+            // Over the dialog and its controls while the worker scans or checks.
+            if (busy) {
+                SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+                return Answer(TRUE);
+            }
+            return FALSE;
         case WM_TIMER:
             if (handlers != nullptr) {
                 handlers->OnTimer(static_cast<int>(wParam));
@@ -224,6 +235,10 @@ void Win32DialogWindow::SetControlText(ControlId id, std::string_view text) {
 
 void Win32DialogWindow::EnableControl(ControlId id, bool enabled) {
     OnThread([&] {
+        if (busy && enabledAfterBusy.contains(id)) {
+            enabledAfterBusy[id] = enabled;
+            return;
+        }
         HWND control = Control(id);
         // A control greyed while it has the focus would take the keyboard with it; the
         // focus moves on to the next control first.
@@ -235,7 +250,12 @@ void Win32DialogWindow::EnableControl(ControlId id, bool enabled) {
 }
 
 bool Win32DialogWindow::IsControlEnabled(ControlId id) const {
-    return OnThread([&] { return IsWindowEnabled(Control(id)) != FALSE; });
+    return OnThread([&] {
+        if (busy && enabledAfterBusy.contains(id)) {
+            return enabledAfterBusy.at(id);
+        }
+        return IsWindowEnabled(Control(id)) != FALSE;
+    });
 }
 
 void Win32DialogWindow::SetCaption(std::string_view caption) {

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 #include "app/DialogWindow.h"
@@ -58,6 +59,7 @@ public:
     void StartTimer(int id, uint32_t periodMs) override;
     void StopTimer(int id) override;
     BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
+    void ShowBusy(bool busy) override;
     void EnableCloseCommand(bool enabled) override;
     void EndDialog(int result) override;
 
@@ -72,6 +74,9 @@ private:
     INT_PTR OnNotify(NMHDR& header);
     INT_PTR Answer(LRESULT result);
     HWND Control(ControlId id) const;
+    void CreateBusyBar();
+    void EnterBusy();
+    void LeaveBusy();
 
     template <typename Work>
     auto OnThread(Work&& work) const;
@@ -88,6 +93,12 @@ private:
     int progressStep = 10;
     DialogHandlers* handlers = nullptr;
     bool closeCommandEnabled = true;
+    // While busy: a marquee bar in the progress bar's place, the controls greyed for it with
+    // the state the dialog gave each, and the control that gets the focus back.
+    HWND busyBar = nullptr;
+    bool busy = false;
+    std::map<ControlId, bool> enabledAfterBusy;
+    HWND focusAfterBusy = nullptr;
 };
 
 }  // namespace flashtool::win32

@@ -98,6 +98,7 @@ struct DialogRig {
     // Start-up with the notice accepted (unless the test scripted other answers).
     DialogRig& Started() {
         started = dialog->OnInitDialog();
+        dialog->WaitForRun();  // the scan
         return *this;
     }
 

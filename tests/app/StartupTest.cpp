@@ -144,6 +144,7 @@ TEST(Startup, AStoredRegionTooShortForTheConfigurationGreysEveryDrive) {
     FlashDialog dialog({window, std::make_unique<EmulatedBackend>(drives, diagnostics), shortRegion,
                         restart, clock, diagnostics, inhibitor});
     ASSERT_TRUE(dialog.OnInitDialog());
+    dialog.WaitForRun();  // the scan
     EXPECT_FALSE(IsMakerBuild(dialog.Config().BuildKey()));
     ASSERT_EQ(window.nodes.size(), 2u);
     EXPECT_EQ(window.nodes[1].color, MakeColorRef(125, 125, 125));

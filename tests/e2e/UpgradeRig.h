@@ -72,6 +72,7 @@ struct UpgradeRig {
     void StartAndSelect(int drive) {
         window.answers.push_back(BoxAnswer::Ok);
         ASSERT_TRUE(dialog->OnInitDialog());
+        dialog->WaitForRun();  // the scan
         window.boxes.clear();
         window.selected = window.Children(window.RootTreeItem()).at(drive);
         dialog->OnSelectionChanged();

@@ -45,11 +45,15 @@ struct GuiRig {
         });
     }
 
-    // The start-up sequence, then the window shown (not modally, so the test keeps control).
+    // The start-up sequence, then the window shown (not modally, so the test keeps control),
+    // with the scan ended and the tree it filled laid out.
     bool StartShown() {
         const bool started = tool.Dialog().OnInitDialog();
         tool.Window().show();
-        return started && QTest::qWaitForWindowExposed(&tool.Window());
+        const bool shown = started && QTest::qWaitForWindowExposed(&tool.Window()) &&
+                           QTest::qWaitFor([this] { return !tool.Dialog().Busy(); }, 20000);
+        QCoreApplication::processEvents();
+        return shown;
     }
 
     // Selects the n-th drive of the tree, with the keyboard focus in the tree.

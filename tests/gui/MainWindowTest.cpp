@@ -146,6 +146,7 @@ TEST(MainWindow, RunModalShowsTheDialogUntilTheCancelCommand) {
     bool shownWhileRunning = false;
     QWidget* focused = nullptr;
     QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !rig.Dialog().Busy(); }, 20000));  // the scan
         shownWhileRunning = rig.Window().isVisible();
         focused = rig.Window().focusWidget();
         static_cast<QPushButton*>(rig.Window().Control(ControlId::Exit))->click();

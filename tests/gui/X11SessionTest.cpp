@@ -61,9 +61,12 @@ void Xdotool(const std::string& arguments) {
     Run("xdotool " + arguments);
 }
 
+// Serves the test driver's calls on the user-interface thread; made there by main().
+UiThreadCalls* uiCalls = nullptr;
+
 template <typename Work>
 auto OnUi(Work&& work) {
-    return OnOwnerThread(qApp, std::forward<Work>(work));
+    return OnOwnerThread(*uiCalls, std::forward<Work>(work));
 }
 
 // Polls the window's state on the user-interface thread until the condition holds: the X
@@ -167,6 +170,7 @@ TEST(X11Session, TheKeyboardAloneDrivesTheNoticeTheTreeAndTheButtons) {
         const std::string dialog = TopLevelWindow(kDialogCaption);
         Xdotool("windowfocus --sync " + dialog);
         WaitUntil([&] { return rig.Window().isActiveWindow(); }, "the dialog to be active");
+        WaitUntil([&] { return !rig.tool.Dialog().Busy(); }, "the scan to end");
         if (rig.Focused() != rig.Window().Control(ControlId::Exit)) {
             Fail("the first control in tab order has no focus");
         }
@@ -221,6 +225,7 @@ TEST(X11Session, TheMouseAloneDrivesTheNoticeTheTreeAndTheButtons) {
         TopLevelWindow(kDialogCaption);
         WaitUntil([&] { return rig.Window().isVisible() && rig.Window().Tree()->isVisible(); },
                   "the dialog to show");
+        WaitUntil([&] { return !rig.tool.Dialog().Busy(); }, "the scan to end");
         Click(OnUi([&] {
             CTreeCtrlEx* tree = rig.Window().Tree();
             const QRect rect = tree->visualItemRect(tree->topLevelItem(0)->child(2));
@@ -268,6 +273,8 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    flashtool::UiThreadCalls calls;
+    flashtool::testing::uiCalls = &calls;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

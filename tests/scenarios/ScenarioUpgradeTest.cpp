@@ -45,6 +45,7 @@ TEST(ShippedScenarioUpgrade, EightDrivesAreListedWithOnlyTheTargetInBlack) {
     UpgradeRig rig(ThisBuildRegion(), Shipped("eight-drives.json", driveClock));
     rig.window.answers.push_back(BoxAnswer::Ok);
     ASSERT_TRUE(rig.dialog->OnInitDialog());
+    rig.dialog->WaitForRun();  // the scan
 
     std::vector<std::string> texts;
     std::vector<bool> grey;

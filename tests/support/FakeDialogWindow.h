@@ -50,6 +50,9 @@ public:
     // Called as each box appears (on the thread that asked for it).
     std::function<void(const MessageBoxRequest&)> onBox;
     bool closeEnabled = true;
+    // The busy phases (scan, checks): whether one is shown now, and how many began.
+    bool busy = false;
+    int busyPhases = 0;
     std::optional<int> endResult;
     int scrolls = 0;
 
@@ -134,6 +137,10 @@ public:
         const BoxAnswer answer = answers.front();
         answers.pop_front();
         return answer;
+    }
+    void ShowBusy(bool on) override {
+        busy = on;
+        busyPhases += on ? 1 : 0;
     }
     void EnableCloseCommand(bool on) override { closeEnabled = on; }
     void EndDialog(int result) override { endResult = result; }

@@ -1,0 +1,64 @@
+#include "app/qt/UiThread.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace flashtool {
+
+namespace {
+
+QEvent::Type ServeQueueEvent() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+}  // namespace
+
+UiThreadCalls::UiThreadCalls() = default;
+
+UiThreadCalls::~UiThreadCalls() = default;
+
+bool UiThreadCalls::OnServingThread() const {
+    return QThread::currentThread() == thread();
+}
+
+void UiThreadCalls::RunAndWait(const std::function<void()>& work) {
+    Pending pending{&work};
+    // The event is made before the call is queued: the serving thread frees it only after
+    // taking the mutex, which orders the free after this allocation for the sanitizer too.
+    auto* event = new QEvent(ServeQueueEvent());
+    {
+        const std::lock_guard lock(mutex);
+        queue.push_back(&pending);
+    }
+    QCoreApplication::postEvent(this, event);
+    std::unique_lock lock(mutex);
+    finished.wait(lock, [&pending] { return pending.done; });
+}
+
+void UiThreadCalls::customEvent(QEvent* event) {
+    if (event->type() != ServeQueueEvent()) {
+        return;
+    }
+    // Every call queued so far; a call that opens a message box runs a nested event loop,
+    // which serves later calls through their own events.
+    for (;;) {
+        Pending* next = nullptr;
+        {
+            const std::lock_guard lock(mutex);
+            if (queue.empty()) {
+                return;
+            }
+            next = queue.front();
+            queue.pop_front();
+        }
+        (*next->work)();
+        {
+            const std::lock_guard lock(mutex);
+            next->done = true;
+        }
+        finished.notify_all();
+    }
+}
+
+}  // namespace flashtool
