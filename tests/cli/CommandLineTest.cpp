@@ -131,6 +131,7 @@ TEST(CommandLineUpdate, UpdateZeroYesSendsExactlyTheWindowsTrace) {
     UpgradeRig window(ThisBuildRegion(), MakeDemoDrives());
     window.window.answers = {BoxAnswer::Ok};
     ASSERT_TRUE(window.dialog->OnInitDialog());
+    window.dialog->WaitForRun();  // the scan runs on the dialog's worker
     window.window.selected = window.window.Children(window.window.RootTreeItem()).at(0);
     window.dialog->OnSelectionChanged();
     window.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
