@@ -5,6 +5,7 @@
 #include "core/FixedText.h"
 #include "image/ImageLayout.h"
 #include "image/PayloadCheck.h"
+#include "policy/FamilyTraits.h"
 
 namespace flashtool {
 
@@ -26,8 +27,9 @@ bool IsMethodDigit(char digit) {
     return IsTransferMethodDigit(digit);
 }
 
-bool FamilyIs(const GatingState& state, std::string_view family) {
-    return SameBytes(WholeField(state.currentFamily), family, family.size());
+// The traits of the family the gating resolved for the selected drive.
+const FamilyTraits& DriveFamily(const GatingState& state) {
+    return TraitsOf(WholeField(state.currentFamily));
 }
 
 MessageBoxRequest Question(std::string_view text, std::string_view caption) {
@@ -106,8 +108,8 @@ int FlashRun::RunFlash() {
         inputs.expanded = plan.expanded;
         inputs.expandedPageCount = plan.expanded ? plan.pageCount : 0;
         inputs.workBuffer = context.image.WorkBuffer();
-        inputs.buildFamily = config.FamilyCode();
-        inputs.currentFamily = state.CurrentFamilyText();
+        inputs.pageSums = TraitsOf(config.FamilyCode()).pageSums;
+        inputs.twoSegments = TraitsOf(state.CurrentFamilyText()).twoSegments;
         const int transferred = context.transfer.TransferImage(inputs);
         if (transferred == PageTransfer::kFailed) {
             host.ReportResult(ResultCode::UpdateFailed);
@@ -129,8 +131,9 @@ FlashRun::Step FlashRun::PreSteps(Plan& plan) {
     FlashHost& host = context.host;
     const GatingState& state = context.state;
     VendorCommands& vendor = context.vendor;
-    if (FamilyIs(state, "KM2100") && !SameBytes(context.config.TargetId(), kEjectPathExemptTarget,
-                                                kEjectPathExemptTarget.size())) {
+    if (DriveFamily(state).ejectPath &&
+        !SameBytes(context.config.TargetId(), kEjectPathExemptTarget,
+                   kEjectPathExemptTarget.size())) {
         plan.longWait = true;
         vendor.EjectMedium();
         return Step::Continue;
@@ -155,7 +158,7 @@ FlashRun::Step FlashRun::PreSteps(Plan& plan) {
 
 FlashRun::Step FlashRun::Decompress(Plan& plan) {
     const uint8_t stored = plan.selection.storedPageCount;
-    if (FamilyIs(context.state, "KM3180") || stored >= kMaxStoredPagesForInflate ||
+    if (DriveFamily(context.state).noInflate || stored >= kMaxStoredPagesForInflate ||
         !context.vendor.ReadBufferSize()) {
         return Step::Continue;
     }

@@ -17,11 +17,6 @@ namespace {
 constexpr size_t kPayloadOffset = 64;  // the image follows the 64-byte build configuration
 constexpr uint32_t kBlockSettleMs = 5000;
 
-// Drives of these build families check each page's own sum in the page command.
-bool CarriesPageSum(std::string_view buildFamily) {
-    return SameBytes(buildFamily, "TJ44", 4) || SameBytes(buildFamily, "KM7300", 6);
-}
-
 uint64_t PagesBytes(uint32_t pages) {
     return uint64_t{pages} * kPageSize;
 }
@@ -108,7 +103,7 @@ int PageTransfer::SummedPages(const TransferInputs& inputs) {
     if (count == 0 || first == nullptr) {
         return kFailed;
     }
-    const bool pageSum = CarriesPageSum(inputs.buildFamily);
+    const bool pageSum = inputs.pageSums;
     std::vector<uint8_t> page(kPageSize);
     for (uint32_t p = 0; p < count; ++p) {
         std::copy_n(first + PagesBytes(p), kPageSize, page.begin());

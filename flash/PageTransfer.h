@@ -34,8 +34,8 @@ struct TransferInputs {
     bool expanded = false;  // a decompression ran: pages come from workBuffer
     uint8_t expandedPageCount = 0;
     std::span<const uint8_t> workBuffer;  // the expanded image when `expanded`
-    std::string_view buildFamily;         // BuildConfig's family code field
-    std::string_view currentFamily;       // the selected drive's family
+    bool pageSums = false;     // the build's family: each page command carries its page's sum
+    bool twoSegments = false;  // the drive's family: the segmented write sends two segments
 };
 
 class PageTransfer {

@@ -131,7 +131,7 @@ int PageTransfer::SegmentedWrite(const TransferInputs& inputs) {
         uint32_t length;
     };
     const uint32_t size = inputs.selectedSize;
-    const bool twoSegments = SameBytes(inputs.currentFamily, "317R", 4);
+    const bool twoSegments = inputs.twoSegments;
     std::array<Segment, 2> segments{};
     size_t segmentCount = 1;
     if (twoSegments) {

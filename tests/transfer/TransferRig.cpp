@@ -11,6 +11,7 @@
 #include "image/Checksums.h"
 #include "image/FirmwareHeader.h"
 #include "image/ImageLayout.h"
+#include "policy/FamilyTraits.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/SyntheticFirmware.h"
 
@@ -49,8 +50,10 @@ TransferInputs InputsFor(std::span<const uint8_t> region, std::string_view curre
     inputs.stagingFirst = 64;
     inputs.linearSum = *LittleEndian16At(region, 56);
     inputs.rotatedSum = *LittleEndian16At(region, 58);
-    inputs.buildFamily = std::string_view(reinterpret_cast<const char*>(region.data()) + 38, 8);
-    inputs.currentFamily = currentFamily;
+    // The flash run hands over what the families' traits say, as it does here.
+    const std::string_view buildFamily(reinterpret_cast<const char*>(region.data()) + 38, 8);
+    inputs.pageSums = TraitsOf(buildFamily).pageSums;
+    inputs.twoSegments = TraitsOf(currentFamily).twoSegments;
     return inputs;
 }
 
