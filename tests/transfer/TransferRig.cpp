@@ -44,7 +44,9 @@ std::vector<uint8_t> StoredRegion(std::span<const uint8_t> payload, char methodD
 TransferInputs InputsFor(std::span<const uint8_t> region, std::string_view currentFamily) {
     TransferInputs inputs;
     inputs.storedRegion = region;
-    inputs.methodDigit = static_cast<char>(region[4]);
+    // The key's digit as the method's value: a digit that names no method gives a value
+    // outside the enumeration, which TransferImage must refuse without sending anything.
+    inputs.method = static_cast<TransferMethod>(region[4] - '0');
     inputs.selectedSize = *LittleEndian32At(region, 60);
     inputs.storedPageCount = static_cast<uint8_t>(inputs.selectedSize / kPage);
     inputs.stagingFirst = 64;
