@@ -1,23 +1,10 @@
 #include "app/StartupTexts.h"
 
-#include "core/FixedText.h"
+#include "image/FamilyTraits.h"
 
 namespace flashtool {
 
 namespace {
-
-struct ModelNameRule {
-    std::string_view prefix;
-    std::string_view modelName;
-};
-
-// First match wins.
-constexpr ModelNameRule kModelNames[] = {
-    {"KM7240", "ORIN DVD RW QV-5500A"},
-    {"QX-5500UL", "ORIN DVD RW QV-5500A"},
-    {"KM7255", "ORIN DVD RW QV-5505A"},
-    {"KM7300", "ORIN DVD RW QV-5520A"},
-};
 
 constexpr std::string_view kNoticeFg =
     "1.Please remove any media from the device.\n\n"
@@ -50,12 +37,7 @@ constexpr std::string_view kNoticeQzEnd =
 }  // namespace
 
 std::string_view ModelNameForFamily(std::string_view familyField) {
-    for (const ModelNameRule& rule : kModelNames) {
-        if (SameBytes(familyField, rule.prefix, rule.prefix.size())) {
-            return rule.modelName;
-        }
-    }
-    return {};
+    return TraitsOf(familyField).modelName;
 }
 
 std::string StartupNoticeText(BrandCode brand, std::string_view familyField) {

@@ -5,6 +5,7 @@
 #include "core/FixedText.h"
 #include "image/ImageLayout.h"
 #include "image/PayloadCheck.h"
+#include "image/FamilyTraits.h"
 
 namespace flashtool {
 
@@ -22,12 +23,9 @@ constexpr std::string_view kInhibitWhy =
 constexpr std::string_view kInhibitRefusedLine =
     "The computer could not be kept awake during the update: do not let it sleep or shut down.";
 
-bool IsMethodDigit(char digit) {
-    return IsTransferMethodDigit(digit);
-}
-
-bool FamilyIs(const GatingState& state, std::string_view family) {
-    return SameBytes(WholeField(state.currentFamily), family, family.size());
+// The traits of the family the gating resolved for the selected drive.
+const FamilyTraits& DriveFamily(const GatingState& state) {
+    return TraitsOf(WholeField(state.currentFamily));
 }
 
 MessageBoxRequest Question(std::string_view text, std::string_view caption) {
@@ -40,7 +38,7 @@ MessageBoxRequest Question(std::string_view text, std::string_view caption) {
 struct FlashRun::Plan {
     PayloadSelection selection;
     RunningSums sums;
-    char method = '\0';
+    TransferMethod method = TransferMethod::SummedPages;
     BrandCode brand = BrandCode::Other;
     uint8_t pageCount = 0;
     bool expanded = false;
@@ -51,7 +49,7 @@ void FlashRun::Log(std::string_view line) {
     context.host.AppendLog(line);
 }
 
-int FlashRun::RunFlash() {
+FlashRunEnd FlashRun::RunFlash() {
     FlashHost& host = context.host;
     const BuildConfig& config = context.config;
     const GatingState& state = context.state;
@@ -60,23 +58,24 @@ int FlashRun::RunFlash() {
     const auto staged = CheckPayload(context.image, context.storedRegion, plan.selection, host);
     if (!staged) {
         host.ReportResult(ResultCode::ChecksumMismatch);
-        return 0;
+        return FlashRunEnd::Stopped;
     }
     plan.sums = *staged;
     plan.pageCount = plan.selection.storedPageCount;
-    plan.method = config.TransferMethodDigit();
-    if (!IsMethodDigit(plan.method)) {
-        return 0;  // a build without a transfer method ends here, silently
+    const std::optional<TransferMethod> method = TransferMethodOf(config.TransferMethodDigit());
+    if (!method) {
+        return FlashRunEnd::Stopped;  // a build without a transfer method ends here, silently
     }
+    plan.method = *method;
     plan.brand = DeriveBrandCode(config.RevisionPattern());
-    if (plan.method != '0') {
+    if (plan.method != TransferMethod::BufferWriteReadBack) {
         context.vendor.WaitUntilReady();
     }
     const MessageBoxRequest confirm{std::string(kConfirmQuestion), std::nullopt,
                                     BoxButtons::OkCancel, BoxIcon::Exclamation};
     if (host.ShowMessageBox(confirm) != BoxAnswer::Ok) {
         host.ReportResult(ResultCode::UserCancelled);
-        return 0;
+        return FlashRunEnd::Stopped;
     }
     host.StartProgressTimer();
 
@@ -88,8 +87,8 @@ int FlashRun::RunFlash() {
         if (!awake) {
             Log(kInhibitRefusedLine);
         }
-        if (plan.method == '2' && PreSteps(plan) == Step::End) {
-            return 0;
+        if (plan.method == TransferMethod::SummedPages && PreSteps(plan) == Step::End) {
+            return FlashRunEnd::Stopped;
         }
         Log("Start to upgrade...");
         Log("Don't turn off the power!!");
@@ -97,7 +96,7 @@ int FlashRun::RunFlash() {
 
         TransferInputs inputs;
         inputs.storedRegion = context.storedRegion;
-        inputs.methodDigit = plan.method;
+        inputs.method = plan.method;
         inputs.selectedSize = plan.selection.size;
         inputs.storedPageCount = plan.selection.storedPageCount;
         inputs.stagingFirst = static_cast<uint32_t>(plan.selection.first);
@@ -106,31 +105,32 @@ int FlashRun::RunFlash() {
         inputs.expanded = plan.expanded;
         inputs.expandedPageCount = plan.expanded ? plan.pageCount : 0;
         inputs.workBuffer = context.image.WorkBuffer();
-        inputs.buildFamily = config.FamilyCode();
-        inputs.currentFamily = state.CurrentFamilyText();
-        const int transferred = context.transfer.TransferImage(inputs);
-        if (transferred == PageTransfer::kFailed) {
+        inputs.pageSums = TraitsOf(config.FamilyCode()).pageSums;
+        inputs.twoSegments = TraitsOf(state.CurrentFamilyText()).twoSegments;
+        const TransferOutcome transferred = context.transfer.TransferImage(inputs);
+        if (transferred == TransferOutcome::Failed) {
             host.ReportResult(ResultCode::UpdateFailed);
             host.SetCloseEnabled(true);
-            return 0;
+            return FlashRunEnd::Stopped;
         }
-        if (transferred == PageTransfer::kDoneUnconfirmed) {
+        if (transferred == TransferOutcome::DoneUnconfirmed) {
             Log(kUnconfirmedLine);
         }
-        if (Complete(plan) == 0) {
-            return 0;
+        if (!Complete(plan)) {
+            return FlashRunEnd::Stopped;
         }
     }
     AskToRestart(plan.brand);
-    return 1;
+    return FlashRunEnd::ReachedRestartQuestion;
 }
 
 FlashRun::Step FlashRun::PreSteps(Plan& plan) {
     FlashHost& host = context.host;
     const GatingState& state = context.state;
     VendorCommands& vendor = context.vendor;
-    if (FamilyIs(state, "KM2100") && !SameBytes(context.config.TargetId(), kEjectPathExemptTarget,
-                                                kEjectPathExemptTarget.size())) {
+    if (DriveFamily(state).ejectPath &&
+        !SameBytes(context.config.TargetId(), kEjectPathExemptTarget,
+                   kEjectPathExemptTarget.size())) {
         plan.longWait = true;
         vendor.EjectMedium();
         return Step::Continue;
@@ -155,7 +155,7 @@ FlashRun::Step FlashRun::PreSteps(Plan& plan) {
 
 FlashRun::Step FlashRun::Decompress(Plan& plan) {
     const uint8_t stored = plan.selection.storedPageCount;
-    if (FamilyIs(context.state, "KM3180") || stored >= kMaxStoredPagesForInflate ||
+    if (DriveFamily(context.state).noInflate || stored >= kMaxStoredPagesForInflate ||
         !context.vendor.ReadBufferSize()) {
         return Step::Continue;
     }
@@ -178,7 +178,7 @@ FlashRun::Step FlashRun::Decompress(Plan& plan) {
     return Step::Continue;
 }
 
-int FlashRun::Complete(const Plan& plan) {
+bool FlashRun::Complete(const Plan& plan) {
     FlashHost& host = context.host;
     if (plan.longWait) {
         context.clock.SleepMs(kEjectPathExtraSettleMs);
@@ -194,9 +194,9 @@ int FlashRun::Complete(const Plan& plan) {
     if (context.state.oemFamily && !context.vendor.FinishModelRecords(context.state.oemCode)) {
         // The success lines are already in the log; the restart question is not asked.
         Log(kRecordsNotRestoredLine);
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
 void FlashRun::AskToRestart(BrandCode brand) {

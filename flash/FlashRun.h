@@ -52,12 +52,14 @@ inline constexpr std::string_view kRecordsNotRestoredLine =
 constexpr uint32_t kSettleMs = 5000;
 constexpr uint32_t kEjectPathExtraSettleMs = 50000;
 
+// How a run ended: at the restart question (whatever the answer), or anywhere before it.
+enum class FlashRunEnd : uint8_t { Stopped, ReachedRestartQuestion };
+
 class FlashRun {
 public:
     explicit FlashRun(const FlashRunContext& context) : context(context) {}
 
-    // 1 when the run reached the restart question, 0 on every other end.
-    int RunFlash();
+    FlashRunEnd RunFlash();
 
 private:
     struct Plan;
@@ -65,7 +67,8 @@ private:
 
     Step PreSteps(Plan& plan);
     Step Decompress(Plan& plan);
-    int Complete(const Plan& plan);
+    // False when the run ends here, before the restart question.
+    bool Complete(const Plan& plan);
     void AskToRestart(BrandCode brand);
     void Log(std::string_view line);
 

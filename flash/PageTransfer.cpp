@@ -17,11 +17,6 @@ namespace {
 constexpr size_t kPayloadOffset = 64;  // the image follows the 64-byte build configuration
 constexpr uint32_t kBlockSettleMs = 5000;
 
-// Drives of these build families check each page's own sum in the page command.
-bool CarriesPageSum(std::string_view buildFamily) {
-    return SameBytes(buildFamily, "TJ44", 4) || SameBytes(buildFamily, "KM7300", 6);
-}
-
 uint64_t PagesBytes(uint32_t pages) {
     return uint64_t{pages} * kPageSize;
 }
@@ -36,9 +31,9 @@ CommandResult PageTransfer::Send(std::span<const uint8_t> cdb, DataDirection dir
     return device.Execute(cdb, direction, data, length, timeoutSeconds);
 }
 
-int PageTransfer::FinalCommandVerdict(const CommandResult& command) {
+TransferOutcome PageTransfer::FinalCommandVerdict(const CommandResult& command) {
     if (command.Ok()) {
-        return kDone;
+        return TransferOutcome::Done;
     }
     // A drive that says the request, the medium or its hardware is wrong has refused the
     // image. One that resets on activation answers late, with a unit attention, or not at
@@ -48,37 +43,36 @@ int PageTransfer::FinalCommandVerdict(const CommandResult& command) {
             case kSenseKeyIllegalRequest:
             case kSenseKeyMediumError:
             case kSenseKeyHardwareError:
-                return kFailed;
+                return TransferOutcome::Failed;
             default:
                 break;
         }
     }
-    return kDoneUnconfirmed;
+    return TransferOutcome::DoneUnconfirmed;
 }
 
-int PageTransfer::TransferImage(const TransferInputs& inputs) {
-    switch (inputs.methodDigit) {
-        case '0':
+TransferOutcome PageTransfer::TransferImage(const TransferInputs& inputs) {
+    switch (inputs.method) {
+        case TransferMethod::BufferWriteReadBack:
             return BufferWriteWithReadBack(inputs);
-        case '1':
+        case TransferMethod::SignedPages:
             return SignedPages(inputs);
-        case '2':
+        case TransferMethod::SummedPages:
             return SummedPages(inputs);
-        case '3':
+        case TransferMethod::Blocks:
             return Blocks(inputs);
-        case '4':
+        case TransferMethod::SegmentedWrite:
             return SegmentedWrite(inputs);
-        default:
-            return kFailed;  // no such method: nothing is sent
     }
+    return TransferOutcome::Failed;  // no such method: nothing is sent
 }
 
 // Pages numbered from 1, each signed with its own sum and the staged image's linear sum.
-int PageTransfer::SignedPages(const TransferInputs& inputs) {
+TransferOutcome PageTransfer::SignedPages(const TransferInputs& inputs) {
     const uint8_t count = inputs.storedPageCount;
     // An empty image would end as a success with nothing written.
     if (count == 0 || !FitsAt(inputs.storedRegion, kPayloadOffset, PagesBytes(count))) {
-        return kFailed;
+        return TransferOutcome::Failed;
     }
     std::vector<uint8_t> page(kPageSize);
     for (uint32_t p = 1; p <= count; ++p) {
@@ -87,15 +81,15 @@ int PageTransfer::SignedPages(const TransferInputs& inputs) {
         const auto pageSum = static_cast<uint16_t>(ByteSum(page.data(), kPageSize));
         const auto cdb = SignedPageCdb(pageSum, inputs.linearSum, static_cast<uint8_t>(p), count);
         if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Ok()) {
-            return kFailed;
+            return TransferOutcome::Failed;
         }
     }
-    return kDone;
+    return TransferOutcome::Done;
 }
 
 // Pages numbered from 0, each carrying the sums of the whole image: from the work buffer
 // after a decompression, else straight from the stored range.
-int PageTransfer::SummedPages(const TransferInputs& inputs) {
+TransferOutcome PageTransfer::SummedPages(const TransferInputs& inputs) {
     const uint8_t count = inputs.expanded ? inputs.expandedPageCount : inputs.storedPageCount;
     const uint8_t* first = nullptr;
     if (inputs.expanded) {
@@ -106,9 +100,9 @@ int PageTransfer::SummedPages(const TransferInputs& inputs) {
         first = inputs.storedRegion.data() + inputs.stagingFirst;
     }
     if (count == 0 || first == nullptr) {
-        return kFailed;
+        return TransferOutcome::Failed;
     }
-    const bool pageSum = CarriesPageSum(inputs.buildFamily);
+    const bool pageSum = inputs.pageSums;
     std::vector<uint8_t> page(kPageSize);
     for (uint32_t p = 0; p < count; ++p) {
         std::copy_n(first + PagesBytes(p), kPageSize, page.begin());
@@ -117,19 +111,19 @@ int PageTransfer::SummedPages(const TransferInputs& inputs) {
         const auto cdb =
             SummedPageCdb(inputs.linearSum, x, inputs.rotatedSum, static_cast<uint8_t>(p), count);
         if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Ok()) {
-            return kFailed;
+            return TransferOutcome::Failed;
         }
     }
-    return kDone;
+    return TransferOutcome::Done;
 }
 
 // 4,096-byte blocks, each followed on the wire by its 16-bit sum, most significant byte
 // first. The block count is wide: the offset field carries four bytes.
-int PageTransfer::Blocks(const TransferInputs& inputs) {
+TransferOutcome PageTransfer::Blocks(const TransferInputs& inputs) {
     const uint32_t size = inputs.selectedSize;
     const uint64_t blocks = (uint64_t{size} + kBlockImageSize - 1) / kBlockImageSize;
     if (blocks == 0 || !FitsAt(inputs.storedRegion, kPayloadOffset, blocks * kBlockImageSize)) {
-        return kFailed;
+        return TransferOutcome::Failed;
     }
     diagnostics.Write("\nTransferring firmware...");
     // The start goes out twice and neither answer is looked at: a drive that missed the
@@ -150,14 +144,14 @@ int PageTransfer::Blocks(const TransferInputs& inputs) {
         const auto cdb = BlockWriteCdb(static_cast<uint32_t>(offset));
         if (!Send(cdb, DataDirection::Out, block.data(), kBlockWireSize, kShortCommandTimeout)
                  .Ok()) {
-            return kFailed;
+            return TransferOutcome::Failed;
         }
     }
     diagnostics.Write(FormatText("\nFirmware checksum = %04X\n", total));
-    const int verdict = FinalCommandVerdict(
+    const TransferOutcome verdict = FinalCommandVerdict(
         Send(BlockFinishCdb(size), DataDirection::None, nullptr, 0, kShortCommandTimeout));
-    if (verdict == kFailed) {
-        return kFailed;
+    if (verdict == TransferOutcome::Failed) {
+        return TransferOutcome::Failed;
     }
     clock.SleepMs(kBlockSettleMs);
     return verdict;

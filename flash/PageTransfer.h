@@ -17,41 +17,40 @@
 
 #include "core/Clock.h"
 #include "core/Diagnostics.h"
+#include "image/BuildConfig.h"
 #include "transport/CommandResult.h"
 #include "transport/ScsiDevice.h"
 
 namespace flashtool {
 
+// What the drive's answer to the end of a transfer leaves: failed; done; or done but the
+// drive did not confirm the final activate, segment commit or block finish (it timed out,
+// reported a unit attention or the transport failed: a drive that resets on activation
+// answers that way). A clear refusal there (CHECK CONDITION with ILLEGAL REQUEST, MEDIUM
+// ERROR or HARDWARE ERROR) is a failure.
+enum class TransferOutcome : uint8_t { Failed, Done, DoneUnconfirmed };
+
 // What the flash run hands over.
 struct TransferInputs {
-    std::span<const uint8_t> storedRegion;  // BuildConfig first, then the payload(s)
-    char methodDigit = '2';                 // fifth character of the build key
-    uint32_t selectedSize = 0;              // S
-    uint8_t storedPageCount = 0;            // S / 16,384, 8 bits
-    uint32_t stagingFirst = 64;             // the staging range's first byte in the region
-    uint16_t linearSum = 0;                 // of the staged range, or of the expanded image
+    std::span<const uint8_t> storedRegion;                // BuildConfig first, then the payload(s)
+    TransferMethod method = TransferMethod::SummedPages;  // named by the build key
+    uint32_t selectedSize = 0;                            // S
+    uint8_t storedPageCount = 0;                          // S / 16,384, 8 bits
+    uint32_t stagingFirst = 64;  // the staging range's first byte in the region
+    uint16_t linearSum = 0;      // of the staged range, or of the expanded image
     uint16_t rotatedSum = 0;
     bool expanded = false;  // a decompression ran: pages come from workBuffer
     uint8_t expandedPageCount = 0;
     std::span<const uint8_t> workBuffer;  // the expanded image when `expanded`
-    std::string_view buildFamily;         // BuildConfig's family code field
-    std::string_view currentFamily;       // the selected drive's family
+    bool pageSums = false;     // the build's family: each page command carries its page's sum
+    bool twoSegments = false;  // the drive's family: the segmented write sends two segments
 };
 
 class PageTransfer {
 public:
-    // TransferImage results: 0 failed; 1 done; 2 done but the drive did not confirm the
-    // final activate, segment commit or block finish (it timed out, reported a unit
-    // attention or the transport failed: a drive that resets on activation answers that
-    // way). A clear refusal there (CHECK CONDITION with ILLEGAL REQUEST, MEDIUM ERROR or
-    // HARDWARE ERROR) is a failure.
-    static constexpr int kFailed = 0;
-    static constexpr int kDone = 1;
-    static constexpr int kDoneUnconfirmed = 2;
-
     PageTransfer(ScsiDevice device, Clock& clock, DiagnosticSink& diagnostics);
 
-    int TransferImage(const TransferInputs& inputs);
+    TransferOutcome TransferImage(const TransferInputs& inputs);
 
     // Asks the drive for its device code and flash size; on success sets FlashSize(),
     // which keeps the last value found for the life of this object (0 until then).
@@ -65,11 +64,11 @@ private:
         int pageNumber = 1;     // of the progress lines, across segments
     };
 
-    int BufferWriteWithReadBack(const TransferInputs& inputs);
-    int SignedPages(const TransferInputs& inputs);
-    int SummedPages(const TransferInputs& inputs);
-    int Blocks(const TransferInputs& inputs);
-    int SegmentedWrite(const TransferInputs& inputs);
+    TransferOutcome BufferWriteWithReadBack(const TransferInputs& inputs);
+    TransferOutcome SignedPages(const TransferInputs& inputs);
+    TransferOutcome SummedPages(const TransferInputs& inputs);
+    TransferOutcome Blocks(const TransferInputs& inputs);
+    TransferOutcome SegmentedWrite(const TransferInputs& inputs);
 
     // Sends the pages of image[0, length) with read-back and compare, retrying a page
     // until it verifies or five attempts in a row have failed. `write` and `read` give the
@@ -84,7 +83,7 @@ private:
     CommandResult Send(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
                        uint32_t length, uint32_t timeoutSeconds);
     // What the drive's answer to the command that ends a transfer means for the run.
-    static int FinalCommandVerdict(const CommandResult& command);
+    static TransferOutcome FinalCommandVerdict(const CommandResult& command);
 
     ScsiDevice device;
     Clock& clock;

@@ -94,22 +94,22 @@ bool PageTransfer::SendPagesWithReadBack(std::span<uint8_t> image, std::span<uin
     return true;
 }
 
-int PageTransfer::BufferWriteWithReadBack(const TransferInputs& inputs) {
+TransferOutcome PageTransfer::BufferWriteWithReadBack(const TransferInputs& inputs) {
     const uint32_t size = inputs.selectedSize;
     if (!FitsAt(inputs.storedRegion, kPayloadOffset, size)) {
-        return kFailed;
+        return TransferOutcome::Failed;
     }
     PageBuffer image;
     PageBuffer readBack;
     if (!image.Obtain(size) || !readBack.Obtain(size)) {
-        return kFailed;
+        return TransferOutcome::Failed;
     }
     if (!QueryFlashSize()) {
-        return kFailed;
+        return TransferOutcome::Failed;
     }
     if (size != flashSize) {
         diagnostics.Write("This file is not the correct bin file");
-        return kFailed;
+        return TransferOutcome::Failed;
     }
     diagnostics.Write("\nFirmware will be upgraded!\n");
     diagnostics.Write("\n\nTransferring firmware...");
@@ -118,20 +118,20 @@ int PageTransfer::BufferWriteWithReadBack(const TransferInputs& inputs) {
     ReadBackCounters counters;
     if (!SendPagesWithReadBack(image.Span(), readBack.Span(), flashSize, BufferPageWriteCdb,
                                BufferPageReadCdb, counters)) {
-        return kFailed;
+        return TransferOutcome::Failed;
     }
     const auto activate = ActivateCdb();
     return FinalCommandVerdict(
         Send(activate, DataDirection::None, nullptr, 0, kShortCommandTimeout));
 }
 
-int PageTransfer::SegmentedWrite(const TransferInputs& inputs) {
+TransferOutcome PageTransfer::SegmentedWrite(const TransferInputs& inputs) {
     struct Segment {
         uint8_t number;
         uint32_t length;
     };
     const uint32_t size = inputs.selectedSize;
-    const bool twoSegments = SameBytes(inputs.currentFamily, "317R", 4);
+    const bool twoSegments = inputs.twoSegments;
     std::array<Segment, 2> segments{};
     size_t segmentCount = 1;
     if (twoSegments) {
@@ -139,21 +139,21 @@ int PageTransfer::SegmentedWrite(const TransferInputs& inputs) {
         // segments must lie inside the stored region.
         if (size < kSegmentLength ||
             !FitsAt(inputs.storedRegion, kPayloadOffset, 2 * kSegmentLength)) {
-            return kFailed;
+            return TransferOutcome::Failed;
         }
         segments = {{{1, kSegmentLength}, {0, kSegmentLength}}};
         segmentCount = 2;
     } else {
         // An empty image would end as a success with nothing written.
         if (size == 0 || !FitsAt(inputs.storedRegion, kPayloadOffset, size)) {
-            return kFailed;
+            return TransferOutcome::Failed;
         }
         segments[0] = {0, size};
     }
     PageBuffer image;
     PageBuffer readBack;
     if (!image.Obtain(size) || !readBack.Obtain(size)) {
-        return kFailed;
+        return TransferOutcome::Failed;
     }
     diagnostics.Write("\nFirmware will be upgraded!\n");
     diagnostics.Write("\n\nTransferring firmware...");
@@ -175,18 +175,18 @@ int PageTransfer::SegmentedWrite(const TransferInputs& inputs) {
         };
         if (!SendPagesWithReadBack(image.Span(), readBack.Span(), segment.length, write, read,
                                    counters)) {
-            return kFailed;
+            return TransferOutcome::Failed;
         }
         const auto commit = SegmentCommitCdb(segment.number);
-        const int verdict =
+        const TransferOutcome verdict =
             FinalCommandVerdict(Send(commit, DataDirection::None, nullptr, 0, kLongCommandTimeout));
-        if (verdict != kDone) {
+        if (verdict != TransferOutcome::Done) {
             // Only the last segment's commit may go unconfirmed: after an earlier one the
             // remaining segments were never sent, so the image in the drive is incomplete.
-            return i + 1 == segmentCount ? verdict : kFailed;
+            return i + 1 == segmentCount ? verdict : TransferOutcome::Failed;
         }
     }
-    return kDone;
+    return TransferOutcome::Done;
 }
 
 }  // namespace flashtool

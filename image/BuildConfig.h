@@ -104,4 +104,21 @@ constexpr bool IsTransferMethodDigit(char digit) {
     return digit >= kFirstMethodDigit && digit <= kLastMethodDigit;
 }
 
+// How the image travels to the drive; the build key's digit names one (its value).
+enum class TransferMethod : uint8_t {
+    BufferWriteReadBack = 0,  // buffer writes, each page read back and compared
+    SignedPages = 1,          // page commands signed with the page's and the image's sums
+    SummedPages = 2,          // page commands carrying the image's sums, after the pre-steps
+    Blocks = 3,               // 4,096-byte blocks, each followed by its sum
+    SegmentedWrite = 4,       // buffer writes in 64 KiB segments, read back and compared
+};
+
+// The method a key digit names; nothing for a digit that names none.
+constexpr std::optional<TransferMethod> TransferMethodOf(char digit) {
+    if (!IsTransferMethodDigit(digit)) {
+        return std::nullopt;
+    }
+    return static_cast<TransferMethod>(digit - kFirstMethodDigit);
+}
+
 }  // namespace flashtool

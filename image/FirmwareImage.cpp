@@ -4,17 +4,11 @@
 
 #include "core/FixedText.h"
 #include "image/ImageLayout.h"
+#include "image/FamilyTraits.h"
 
 namespace flashtool {
 
 namespace {
-
-// The two families whose builds stage from a fixed offset, compared over the length of
-// their codes.
-bool StagesFromFixedOffset(const BuildConfig& config) {
-    const std::string_view family = config.FamilyCode();
-    return SameBytes(family, "TJ44", 4) || SameBytes(family, "KM7300", 6);
-}
 
 // The rotated sum is a serial chain of two steps a byte; copying 16 bytes at a time to
 // both buffers and adding them to the linear sum fit in beside it, so staging costs about
@@ -54,7 +48,7 @@ PayloadSelection SelectPayload(std::string_view variantTag, const BuildConfig& c
         selection.expectedRotated = config.ExpectedRotated();
     }
     selection.storedPageCount = static_cast<uint8_t>(selection.size / kPageSize);
-    if (StagesFromFixedOffset(config)) {
+    if (TraitsOf(config.FamilyCode()).fixedOffset) {
         selection.first = kSinglePayloadOffset;
         selection.length =
             selection.size < kFixedOffsetTrim ? 0 : selection.size - kFixedOffsetTrim;

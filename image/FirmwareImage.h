@@ -33,8 +33,8 @@ struct PayloadSelection {
 // Picks the payload for the variant tag ("ORIN_7250" takes payload B and its sums from
 // `header`, anything else payload A or the only payload from `config`) and its staging
 // range, by the first rule that holds:
-//   1. the build's family (in `config`) is TJ44 or KM7300: from 64, S - 12 bytes (none
-//      when S is below 12), whatever the tag;
+//   1. the build's family (in `config`) stages from a fixed offset (FamilyTraits): from 64,
+//      S - 12 bytes (none when S is below 12), whatever the tag;
 //   2. tag "ORIN_7250": from 118 + A, S bytes;
 //   3. tag "ORIN_7240": from 78, S bytes;
 //   4. otherwise: from 64, S bytes.

@@ -20,7 +20,7 @@ struct FactoryRevisionRule {
     std::string_view identification1;  // 24 bytes
     std::string_view identification2;  // 24 bytes, or empty when the entry names one drive
     // The build's family must be one of these (the non-empty ones); compared over 6
-    // characters, or 4 for the 4-character code "TJ44".
+    // characters, or over the code's own length for a family with the factory-prefix trait.
     std::array<std::string_view, 3> families;
     FactoryCondition condition = FactoryCondition::BrandExact;
     std::string_view value;  // 2 characters

@@ -75,7 +75,7 @@ public:
 
     RevisionVerdict CompareRevision(bool downgradesBarred, bool wildcard) const;
     OemRevisionVerdict CheckOemRevision(std::string_view boundary, std::string_view family) const;
-    // True when a "KM3105" drive is to be treated as "KM3100".
+    // True when a drive of a family with an OEM base is to be treated as of that base.
     bool IsBaseOemModel();
     // Both model records become 0x30 with the mark clear; outcomes are not looked at.
     void AdjustOemParameters();

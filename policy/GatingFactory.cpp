@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/FixedText.h"
+#include "image/FamilyTraits.h"
 
 namespace flashtool {
 
@@ -19,13 +20,14 @@ bool NamesDrive(const FactoryRevisionRule& rule, std::string_view identification
 }
 
 // Family codes compare over 6 characters (a shorter code with its terminating zero), except
-// the 4-character "TJ44", which compares over its 4.
+// a code whose family takes every build family beginning with it (factory-prefix).
 bool FamilyFits(std::string_view family, std::string_view buildFamily) {
     if (family.empty()) {
         return false;
     }
-    if (family == "TJ44") {
-        return SameBytes(family, buildFamily, 4);
+    const FamilyTraits& traits = TraitsOf(family);
+    if (traits.factoryPrefix && traits.code == family) {
+        return SameBytes(family, buildFamily, family.size());
     }
     const auto family6 = MakeFixedText<6>(family);
     return SameBytes(WholeField(family6), buildFamily, 6);

@@ -1,8 +1,11 @@
 // The model identity check: which variant of the three known drive models this drive is,
 // read from the OEM tag of its long INQUIRY answer.
 
+#include <optional>
+
 #include "core/FixedText.h"
 #include "image/ImageLayout.h"
+#include "image/FamilyTraits.h"
 #include "policy/Gating.h"
 #include "transport/Inquiry.h"
 #include "transport/InquiryReply.h"
@@ -13,8 +16,27 @@ namespace {
 
 constexpr uint8_t kVariantInquiryLength = 125;
 
+constexpr size_t kOemBuildFamilyWidth = 10;  // the family field and the two bytes after it
+
 bool IsTag(std::string_view tag, std::string_view expected) {
     return SameBytes(tag, expected, kOemTagCompared);
+}
+
+// The build is for `drive`'s OEM variant that carries `oemTag`: nothing when the tag names
+// no such variant, else whether the build's family field holds exactly that variant's code.
+std::optional<bool> OemBuildMatches(const BuildConfig& config, std::string_view drive,
+                                    std::string_view oemTag) {
+    const FamilyTraits* oem = OemBuildFamily(drive, oemTag);
+    if (oem == nullptr) {
+        return std::nullopt;
+    }
+    return FieldHoldsExactly(config.FamilyCode10(), oem->code, kOemBuildFamilyWidth);
+}
+
+// The build's family is the plain (no OEM tag) family of builds for `drive`.
+bool IsPlainBuildFor(const BuildConfig& config, std::string_view drive) {
+    const FamilyTraits& family = TraitsOf(config.FamilyCode());
+    return family.drive == drive && family.oemTag.empty();
 }
 
 }  // namespace
@@ -60,11 +82,8 @@ bool Gating::CheckQv5500a(std::string_view oemTag) {
     if (!TargetsVariantModel(config)) {
         return false;
     }
-    if (IsTag(oemTag, "QX-5500UL QZ")) {
-        return SameBytes(config.FamilyCode10(), "QX-5500UL ", 10);
-    }
-    if (IsTag(oemTag, "QX-5500ULTQZ")) {
-        return SameBytes(config.FamilyCode10(), "QX-5500ULT", 10);
+    if (const auto oemBuild = OemBuildMatches(config, kModelQv5500a, oemTag)) {
+        return *oemBuild;
     }
     if (!IsVariantFamily(config)) {
         return false;
@@ -77,7 +96,7 @@ bool Gating::CheckQv5505a(std::string_view oemTag) const {
     if (!SameBytes(config.TargetId(), kModelQv5505a, 24) && !config.IsWildcard()) {
         return false;
     }
-    return IsTag(oemTag, "ORIN      QZ") && SameBytes(config.FamilyCode(), "KM7255", 6);
+    return IsTag(oemTag, "ORIN      QZ") && IsPlainBuildFor(config, kModelQv5505a);
 }
 
 bool Gating::CheckQv5520a(std::string_view oemTag) const {
@@ -86,10 +105,10 @@ bool Gating::CheckQv5520a(std::string_view oemTag) const {
     if (!SameBytes(config.TargetId(), kModelQv5520a, 24) && config.IsWildcard()) {
         return false;
     }
-    if (IsTag(oemTag, "QX-5520UL QZ")) {
-        return SameBytes(config.FamilyCode10(), std::string_view("QX-5520UL\0", 10), 10);
+    if (const auto oemBuild = OemBuildMatches(config, kModelQv5520a, oemTag)) {
+        return *oemBuild;
     }
-    return SameBytes(config.FamilyCode(), "KM7300", 6);
+    return IsPlainBuildFor(config, kModelQv5520a);
 }
 
 }  // namespace flashtool

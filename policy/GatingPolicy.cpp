@@ -1,8 +1,11 @@
 // The brand and version rules: is the drive's family right for this build, and is the new
 // firmware actually newer than the drive's.
 
+#include <algorithm>
+
 #include "core/FixedText.h"
 #include "drive/ModelRecord.h"
+#include "image/FamilyTraits.h"
 #include "policy/Gating.h"
 #include "policy/GatingFactory.h"
 
@@ -10,18 +13,22 @@ namespace flashtool {
 
 namespace {
 
-constexpr std::string_view kFamilyBase = "KM3100";
-constexpr std::string_view kFamilyOem05 = "KM3105";
-constexpr std::string_view kFamilyOem30 = "KM3130";
-
-bool Family6Is(std::string_view family, std::string_view code) {
-    return SameBytes(family, code, 6);
+// True when the drives of some other family become drives of this one when their model
+// records say base (FamilyTraits::oemBase).
+bool IsOemBase(const FamilyTraits& family) {
+    const auto rows = FamilyTraitsTable();
+    return !family.code.empty() &&
+           std::any_of(rows.begin(), rows.end(),
+                       [&](const FamilyTraits& row) { return row.oemBase == family.code; });
 }
 
-// A "KM3100" drive takes the image of either base family; any other family must match.
+// A drive of an OEM base family takes the image of its own family's builds and of every
+// family based on it; any other family must match over 6 characters.
 bool BuildTakesFamily(std::string_view buildFamily, std::string_view family6) {
-    if (Family6Is(family6, kFamilyBase)) {
-        return Family6Is(buildFamily, kFamilyBase) || Family6Is(buildFamily, kFamilyOem05);
+    const FamilyTraits& drive = TraitsOf(family6);
+    if (IsOemBase(drive)) {
+        const FamilyTraits& build = TraitsOf(buildFamily);
+        return build.code == drive.code || build.oemBase == drive.code;
     }
     return SameBytes(buildFamily, family6, 6);
 }
@@ -75,26 +82,22 @@ bool Gating::FactoryRevisionAccepted() {
 bool Gating::WildcardFamilyAccepted() {
     GatingState& state = context.state;
     const std::string_view buildFamily = context.config.FamilyCode();
-    if (Family6Is(WholeField(state.currentFamily), kFamilyOem05) && IsBaseOemModel()) {
-        state.currentFamily = MakeFixedText<10>(kFamilyBase);
+    // The drive is asked about its records only when its family has a base to become.
+    const std::string_view base = TraitsOf(WholeField(state.currentFamily)).oemBase;
+    if (!base.empty() && IsBaseOemModel()) {
+        state.currentFamily = MakeFixedText<10>(base);
     }
     const std::string_view current = WholeField(state.currentFamily);
-    const bool accepted = Family6Is(current, kFamilyBase)
-                              ? BuildTakesFamily(buildFamily, current)
-                              : SameBytes(current, context.config.FamilyCode10(), 10);
+    const FamilyTraits& family = TraitsOf(current);
+    const bool accepted = IsOemBase(family) ? BuildTakesFamily(buildFamily, current)
+                                            : SameBytes(current, context.config.FamilyCode10(), 10);
     if (!accepted) {
         return false;
     }
     // Only ever set: a value from an earlier press stays in force.
-    if (Family6Is(current, kFamilyBase)) {
+    if (family.hasOemCode) {
         state.oemFamily = true;
-        state.oemCode = kModelCodeBase;
-    } else if (Family6Is(current, kFamilyOem05)) {
-        state.oemFamily = true;
-        state.oemCode = kModelCode05;
-    } else if (Family6Is(current, kFamilyOem30)) {
-        state.oemFamily = true;
-        state.oemCode = kModelCode30;
+        state.oemCode = family.oemCode;
     }
     return true;
 }
@@ -108,8 +111,9 @@ bool Gating::ApplyOemRevisionRow(bool& downgradesBarred, bool& prepare) {
         return true;
     }
     FixedText<6> family = MakeFixedText<6>(row->family);
-    if (Family6Is(WholeField(family), kFamilyOem05) && IsBaseOemModel()) {
-        family = MakeFixedText<6>(kFamilyBase);
+    const std::string_view base = TraitsOf(WholeField(family)).oemBase;
+    if (!base.empty() && IsBaseOemModel()) {
+        family = MakeFixedText<6>(base);
     }
     if (!BuildTakesFamily(context.config.FamilyCode(), WholeField(family))) {
         return false;

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "core/FixedText.h"
+#include "image/FamilyTraits.h"
 
 namespace flashtool {
 
@@ -99,12 +100,13 @@ OemRevisionVerdict CheckOemRevision(std::string_view driveRevision, std::string_
         }
     }
     const auto family6 = MakeFixedText<6>(family);
-    const std::string_view text = WholeField(family6);
-    if (text == "KM3100" || text == "KM3105") {
-        return OemRevisionVerdict::BarDowngrade;
-    }
-    if (text == "KM3130") {
-        return OemRevisionVerdict::PrepareRecords;
+    switch (TraitsOf(WholeField(family6)).belowBoundary) {
+        case BelowBoundary::BarDowngrade:
+            return OemRevisionVerdict::BarDowngrade;
+        case BelowBoundary::PrepareRecords:
+            return OemRevisionVerdict::PrepareRecords;
+        case BelowBoundary::Nothing:
+            break;
     }
     return OemRevisionVerdict::None;
 }

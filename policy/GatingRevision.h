@@ -20,8 +20,8 @@ enum class RevisionVerdict : uint8_t {
 enum class OemRevisionVerdict : uint8_t {
     None = 0,            // no special handling
     Ahead = 7,           // drive revision ahead of the boundary
-    BarDowngrade = 8,    // not ahead, family "KM3100" or "KM3105"
-    PrepareRecords = 9,  // not ahead, family "KM3130"
+    BarDowngrade = 8,    // not ahead, and the family bars downgrades below its boundary
+    PrepareRecords = 9,  // not ahead, and the family prepares the model records
 };
 
 // `pattern` is the 4 pattern characters of the build's revision pattern (after the brand

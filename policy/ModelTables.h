@@ -21,7 +21,7 @@ struct ModelRow {
 struct OemRevisionRow {
     std::string_view identification;  // exactly 24 bytes
     std::string_view revision;        // exactly 4 characters: the boundary revision
-    std::string_view family;          // "KM3105" or "KM3130"
+    std::string_view family;          // a family with an OEM code (FamilyTraits)
 };
 
 std::span<const ModelRow> ModelFamilyTable();

@@ -1,29 +1,30 @@
 #pragma once
 
 // Which builds the model check gives a variant tag, and so the dual layout. Only a
-// QV-5500A drive's check can set a tag, and only for a build of family KM7240 that targets
-// that model or any drive; the stored-region check then reads the region in the dual
-// layout. Every other drive and build is checked in the single layout. The gating and the
-// packer (which refuses a layout no drive could pass with) both ask here.
+// QV-5500A drive's check can set a tag, and only for a build of the family with variant
+// tags (data/families.txt) that targets that model or any drive; the stored-region check
+// then reads the region in the dual layout. Every other drive and build is checked in the
+// single layout. The gating and the packer (which refuses a layout no drive could pass
+// with) both ask here.
 
 #include <string_view>
 
 #include "core/FixedText.h"
 #include "image/BuildConfig.h"
+#include "image/FamilyTraits.h"
 
 namespace flashtool {
 
 constexpr std::string_view kModelQv5500a = "ORIN    DVD RW QV-5500A ";
-constexpr std::string_view kVariantFamily = "KM7240";
 
 // The build may update a QV-5500A drive: it targets it by name or is a wildcard build.
 inline bool TargetsVariantModel(const BuildConfig& config) {
     return SameBytes(config.TargetId(), kModelQv5500a, kModelQv5500a.size()) || config.IsWildcard();
 }
 
-// Compared over the 6 characters of the code, as the model check does.
+// The build's family field begins with the code of a family with variant tags.
 inline bool IsVariantFamily(const BuildConfig& config) {
-    return SameBytes(config.FamilyCode(), kVariantFamily, kVariantFamily.size());
+    return TraitsOf(config.FamilyCode()).variantTags;
 }
 
 // Some drive's model check can give this build a variant tag.

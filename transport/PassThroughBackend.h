@@ -94,12 +94,11 @@ class PassThroughBackend {
 public:
     virtual ~PassThroughBackend() = default;
 
-    // Chooses among the platform's pass-through layers (Windows: SPTI on NT, else ASPI).
-    virtual void DetectPlatform() {}
-
-    // Loads what the chosen layer needs. A failure may first tell the user why; the
-    // transport then shows LoadFailureMessage().
-    virtual bool LoadLibraries(UserNotifier& /*notifier*/) { return true; }
+    // The one start-up call: the back-end chooses among the platform's pass-through layers
+    // where it has several (Windows: SPTI on NT, else ASPI) and loads what the chosen one
+    // needs; a back-end that needs nothing says yes. A failure may first tell the user why;
+    // the transport then shows LoadFailureMessage().
+    virtual bool Start(UserNotifier& /*notifier*/) { return true; }
     virtual std::string LoadFailureMessage() const {
         return "The drive interface could not be loaded.";
     }
@@ -134,7 +133,7 @@ public:
     }
     virtual void ReleaseExclusive(const DeviceAddress& /*device*/) {}
 
-    // Frees whatever LoadLibraries loaded. Called once, after every device was closed.
+    // Frees whatever Start loaded. Called once, after every device was closed.
     virtual void Unload() {}
 };
 

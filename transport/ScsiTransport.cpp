@@ -35,21 +35,9 @@ ScsiTransport::~ScsiTransport() {
     Release();
 }
 
-void ScsiTransport::DetectPlatform() {
-    backend->DetectPlatform();
-}
-
-bool ScsiTransport::LoadAspi() {
-    const bool loaded = backend->LoadLibraries(notifier);
-    if (!loaded) {
-        deviceCount = 0;
-    }
-    return loaded;
-}
-
 bool ScsiTransport::LoadBackend() {
-    DetectPlatform();
-    if (!LoadAspi()) {
+    if (!backend->Start(notifier)) {
+        deviceCount = 0;
         notifier.ShowMessage(backend->LoadFailureMessage());
         return false;
     }

@@ -39,11 +39,9 @@ public:
     ScsiTransport(const ScsiTransport&) = delete;
     ScsiTransport& operator=(const ScsiTransport&) = delete;
 
-    // Start-up entry: DetectPlatform, then LoadAspi; on failure shows the back-end's
-    // message and returns false.
+    // Start-up entry: starts the back-end; on failure shows the back-end's message and
+    // returns false.
     bool LoadBackend();
-    void DetectPlatform();
-    bool LoadAspi();
     // Closes every open device handle and unloads the back-end; always true. Run by the
     // destructor as well; a second call does nothing more.
     bool Release();

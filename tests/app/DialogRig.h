@@ -59,9 +59,9 @@ public:
     ObservedBackend(std::unique_ptr<PassThroughBackend> inner, Counts& counts, bool loadFails)
         : inner(std::move(inner)), counts(counts), loadFails(loadFails) {}
 
-    bool LoadLibraries(UserNotifier& notifier) override {
+    bool Start(UserNotifier& notifier) override {
         ++counts.loads;
-        return !loadFails && inner->LoadLibraries(notifier);
+        return !loadFails && inner->Start(notifier);
     }
     std::string LoadFailureMessage() const override { return "The drive interface is missing."; }
     void BeginDiscovery() override {

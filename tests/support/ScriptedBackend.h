@@ -34,7 +34,7 @@ public:
     bool loadResult = true;
     bool unloaded = false;
 
-    bool LoadLibraries(UserNotifier&) override { return loadResult; }
+    bool Start(UserNotifier&) override { return loadResult; }
     std::string LoadFailureMessage() const override { return "load failed"; }
     void BeginDiscovery() override { next = 0; }
     std::optional<DeviceAddress> NextCandidate() override {

@@ -25,7 +25,7 @@ TEST_P(BlockTransferTest, SendsEveryBlockWithItsSumMostSignificantByteFirst) {
     const auto region = StoredRegion(image, '3');
     TransferRig rig;
 
-    EXPECT_EQ(rig.Transfer(InputsFor(region)), 1);
+    EXPECT_EQ(rig.Transfer(InputsFor(region)), TransferOutcome::Done);
 
     const std::vector<uint8_t> start{0xF2, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     std::vector<std::string> expected{NoData(start, 15), NoData(start, 15)};
@@ -88,7 +88,7 @@ TEST(BlockTransferFailureTest, AFailedBlockEndsItWithNoFinishAndNoPause) {
     TransferRig rig;
     rig.drive.AddFault(Fault{0xF2, 0x03, 3, FaultKind::TransportFailure, {}});
 
-    EXPECT_EQ(rig.Transfer(InputsFor(region)), 0);
+    EXPECT_EQ(rig.Transfer(InputsFor(region)), TransferOutcome::Failed);
     ASSERT_EQ(rig.Wire().size(), 5u);
     EXPECT_TRUE(rig.Wire().back().starts_with("F2 03 00 00 20 00 "));
     EXPECT_EQ(rig.diagnostics.Text(), "\nTransferring firmware...");
@@ -101,7 +101,7 @@ TEST(BlockTransferFailureTest, TheStartsAreNotLookedAtAndAnUnansweredFinishIsUnc
     rig.drive.AddFault(Fault{0xF2, 0x01, 1, FaultKind::TimeOut, {}});
     rig.drive.AddFault(Fault{0xF2, 0x04, 1, FaultKind::TransportFailure, {}});
 
-    EXPECT_EQ(rig.Transfer(InputsFor(region)), PageTransfer::kDoneUnconfirmed);
+    EXPECT_EQ(rig.Transfer(InputsFor(region)), TransferOutcome::DoneUnconfirmed);
     EXPECT_EQ(rig.Wire().size(), 7u);
     EXPECT_EQ(rig.drive.Revision(), "1.0d");  // the drive never got its finish
 }

@@ -16,7 +16,8 @@ struct MethodCase {
     uint32_t payloadPages;
     std::string currentFamily;
     bool expanded;
-    int resultWhenCorrupted;  // what the host makes of the drive's refusal: always a failure
+    TransferOutcome
+        resultWhenCorrupted;  // what the host makes of the drive's refusal: always a failure
 };
 
 class DriveInstallTest : public ::testing::TestWithParam<MethodCase> {
@@ -41,14 +42,14 @@ protected:
         TransferRig rig;
         rig.drive.SetFlashSizeReply({0x20, 0x31, static_cast<uint8_t>(c.payloadPages * 16), 0});
 
-        const int result = rig.Transfer(inputs);
+        const TransferOutcome result = rig.Transfer(inputs);
         if (corrupt) {
             EXPECT_EQ(result, c.resultWhenCorrupted);
             EXPECT_EQ(rig.drive.Revision(), "1.0d");
             EXPECT_THAT(rig.drive.Transfer().installedImage, ::testing::IsEmpty());
             EXPECT_EQ(rig.drive.Trace().back().sense.asc, 0x26);  // the last command refused it
         } else {
-            EXPECT_EQ(result, 1);
+            EXPECT_EQ(result, TransferOutcome::Done);
             EXPECT_EQ(rig.drive.Revision(), "1.0e");
             EXPECT_EQ(rig.drive.Transfer().installedImage, image);
             EXPECT_EQ(rig.drive.Transfer().installs, 1u);
@@ -63,15 +64,16 @@ TEST_P(DriveInstallTest, RefusesACorruptedImage) {
     Run(true);
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, DriveInstallTest,
-                         ::testing::Values(MethodCase{"BufferWrite", '0', 4, "", false, 0},
-                                           MethodCase{"SignedPages", '1', 4, "", false, 0},
-                                           MethodCase{"SummedStoredPages", '2', 4, "", false, 0},
-                                           MethodCase{"SummedExpandedPages", '2', 4, "", true, 0},
-                                           MethodCase{"Blocks", '3', 4, "", false, 0},
-                                           MethodCase{"OneSegment", '4', 4, "", false, 0},
-                                           MethodCase{"TwoSegments", '4', 8, "317R", false, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Methods, DriveInstallTest,
+    ::testing::Values(MethodCase{"BufferWrite", '0', 4, "", false, TransferOutcome::Failed},
+                      MethodCase{"SignedPages", '1', 4, "", false, TransferOutcome::Failed},
+                      MethodCase{"SummedStoredPages", '2', 4, "", false, TransferOutcome::Failed},
+                      MethodCase{"SummedExpandedPages", '2', 4, "", true, TransferOutcome::Failed},
+                      MethodCase{"Blocks", '3', 4, "", false, TransferOutcome::Failed},
+                      MethodCase{"OneSegment", '4', 4, "", false, TransferOutcome::Failed},
+                      MethodCase{"TwoSegments", '4', 8, "317R", false, TransferOutcome::Failed}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Commands sent straight to the drive, out of the order or with sums a host would send.
 struct RefusalCase {

@@ -21,7 +21,7 @@ struct AnswerCase {
     const char* answer;
     FaultKind kind;
     SenseInfo sense;
-    int result;
+    TransferOutcome result;
 };
 
 TEST(FinalCommandTest, ARefusalFailsAndAnUnansweredEndIsUnconfirmed) {
@@ -31,16 +31,16 @@ TEST(FinalCommandTest, ARefusalFailsAndAnUnansweredEndIsUnconfirmed) {
         {"block finish", '3', 4, 0xF2, 0x04},
     };
     const AnswerCase answers[] = {
-        {"illegal request", FaultKind::CheckCondition, {0x05, 0x26, 0x00}, PageTransfer::kFailed},
-        {"medium error", FaultKind::CheckCondition, {0x03, 0x0C, 0x00}, PageTransfer::kFailed},
-        {"hardware error", FaultKind::CheckCondition, {0x04, 0x44, 0x00}, PageTransfer::kFailed},
-        {"timed out", FaultKind::TimeOut, {}, PageTransfer::kDoneUnconfirmed},
+        {"illegal request", FaultKind::CheckCondition, {0x05, 0x26, 0x00}, TransferOutcome::Failed},
+        {"medium error", FaultKind::CheckCondition, {0x03, 0x0C, 0x00}, TransferOutcome::Failed},
+        {"hardware error", FaultKind::CheckCondition, {0x04, 0x44, 0x00}, TransferOutcome::Failed},
+        {"timed out", FaultKind::TimeOut, {}, TransferOutcome::DoneUnconfirmed},
         {"unit attention",
          FaultKind::CheckCondition,
          {0x06, 0x29, 0x00},
-         PageTransfer::kDoneUnconfirmed},
-        {"transport failure", FaultKind::TransportFailure, {}, PageTransfer::kDoneUnconfirmed},
-        {"busy", FaultKind::Busy, {}, PageTransfer::kDoneUnconfirmed},
+         TransferOutcome::DoneUnconfirmed},
+        {"transport failure", FaultKind::TransportFailure, {}, TransferOutcome::DoneUnconfirmed},
+        {"busy", FaultKind::Busy, {}, TransferOutcome::DoneUnconfirmed},
     };
     for (const FinalCase& m : methods) {
         const auto image = SyntheticFirmware(m.pages * kPage, "1.0e");

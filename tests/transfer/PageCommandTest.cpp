@@ -55,7 +55,7 @@ TEST_P(SummedPagesTest, SendsEveryPageFromZeroWithTheImageSums) {
     TransferRig rig;
     rig.drive.SetChecksPageSums(c.pageSumInX);
 
-    EXPECT_EQ(rig.Transfer(inputs), 1);
+    EXPECT_EQ(rig.Transfer(inputs), TransferOutcome::Done);
 
     const auto count = static_cast<uint8_t>(source.size() / kPage);
     const uint16_t l = inputs.linearSum;
@@ -89,7 +89,7 @@ TEST(SignedPagesTest, SendsPagesFromOneWithPageSumLinearSumAndStoredCount) {
     const TransferInputs inputs = InputsFor(region);
     TransferRig rig;
 
-    EXPECT_EQ(rig.Transfer(inputs), 1);
+    EXPECT_EQ(rig.Transfer(inputs), TransferOutcome::Done);
 
     const uint16_t l = inputs.linearSum;
     std::vector<std::string> expected;
@@ -114,7 +114,7 @@ TEST(PageCommandFailureTest, TheFirstPageThatFailsEndsTheTransferWithoutRetry) {
                                  2,
                                  FaultKind::TimeOut,
                                  {}});
-        EXPECT_EQ(rig.Transfer(InputsFor(region)), 0) << digit;
+        EXPECT_EQ(rig.Transfer(InputsFor(region)), TransferOutcome::Failed) << digit;
         ASSERT_EQ(rig.Wire().size(), 2u) << digit;
         EXPECT_THAT(rig.Wire()[1], ::testing::EndsWith("| timedout")) << digit;
         EXPECT_EQ(rig.drive.Revision(), "1.0d") << digit;
@@ -149,7 +149,7 @@ TEST_P(RefusedBeforeSendingTest, NothingIsSent) {
     TransferRig rig;
     rig.drive.SetFlashSizeReply({0x20, 0x31, 0x00, 0x00});
 
-    EXPECT_EQ(rig.Transfer(inputs), 0);
+    EXPECT_EQ(rig.Transfer(inputs), TransferOutcome::Failed);
     EXPECT_THAT(rig.Wire(), IsEmpty());
     EXPECT_THAT(rig.diagnostics.Text(), IsEmpty());
     EXPECT_THAT(rig.clock.Sleeps(), IsEmpty());

@@ -44,7 +44,7 @@ TEST(BufferWriteTest, A256KImageGoesOutAsIds0To3WithFourOffsetsEachThenActivates
     TransferRig rig;
     rig.drive.SetFlashSizeReply({0x80, 0x31, 0x00, 0x00});  // 262,144 by the device code
 
-    EXPECT_EQ(rig.Transfer(InputsFor(region)), 1);
+    EXPECT_EQ(rig.Transfer(InputsFor(region)), TransferOutcome::Done);
 
     std::vector<uint8_t> reply(100);
     reply[0] = 0x06;
@@ -76,9 +76,9 @@ TEST(BufferWriteTest, AnImageEndingInsideAPageSendsThatPageZeroFilled) {
         TransferRig rig;
         rig.drive.SetFlashSizeReply({0x20, 0x31, 17, 0x00});
         TransferInputs inputs = InputsFor(region);
-        inputs.methodDigit = digit;
+        inputs.method = *TransferMethodOf(digit);
 
-        EXPECT_EQ(rig.Transfer(inputs), 1) << digit;
+        EXPECT_EQ(rig.Transfer(inputs), TransferOutcome::Done) << digit;
 
         std::vector<uint8_t> lastPage(image.begin() + kPage, image.end());
         lastPage.resize(kPage, 0);
@@ -131,7 +131,7 @@ TEST(FlashSizeQueryTest, AFailedCommandFails) {
 struct ReadBackCase {
     const char* name;
     std::function<void(VirtualDrive&)> scenario;
-    int result;
+    TransferOutcome result;
     size_t pageWrites;
     bool activated;
     std::string diagnosticsTail;
@@ -150,58 +150,59 @@ TEST_P(BufferWriteFaultTest, RetriesAPageUntilFiveFailuresInARow) {
     EXPECT_EQ(CountCommands(rig, 0x3B, 0x07), c.pageWrites);
     EXPECT_EQ(rig.Wire().back().starts_with("3B 04"), c.activated);
     EXPECT_THAT(rig.diagnostics.Text(), EndsWith(c.diagnosticsTail));
-    EXPECT_EQ(rig.drive.Revision(), c.result == 1 ? "1.0e" : "1.0d");
+    EXPECT_EQ(rig.drive.Revision(), c.result == TransferOutcome::Done ? "1.0e" : "1.0d");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, BufferWriteFaultTest,
     ::testing::Values(
-        ReadBackCase{"ReadBackDiffersOnce", [](VirtualDrive& d) { d.CorruptReadBacks(2, 1); }, 1, 5,
-                     true, ProgressLines(4)},
+        ReadBackCase{"ReadBackDiffersOnce", [](VirtualDrive& d) { d.CorruptReadBacks(2, 1); },
+                     TransferOutcome::Done, 5, true, ProgressLines(4)},
         ReadBackCase{"PageFailsTwiceThenVerifies",
-                     [](VirtualDrive& d) { d.CorruptReadBacks(2, 2); }, 1, 6, true,
-                     ProgressLines(4)},
+                     [](VirtualDrive& d) { d.CorruptReadBacks(2, 2); }, TransferOutcome::Done, 6,
+                     true, ProgressLines(4)},
         ReadBackCase{"FourFailuresInARowStillVerify",
-                     [](VirtualDrive& d) { d.CorruptReadBacks(3, 4); }, 1, 8, true,
-                     ProgressLines(4)},
+                     [](VirtualDrive& d) { d.CorruptReadBacks(3, 4); }, TransferOutcome::Done, 8,
+                     true, ProgressLines(4)},
         // Two failures on page 2, three on page 3: five in all, but never five in a row.
         ReadBackCase{"AVerifiedPageResetsTheCount",
                      [](VirtualDrive& d) {
                          d.CorruptReadBacks(2, 2);
                          d.CorruptReadBacks(5, 3);
                      },
-                     1, 9, true, ProgressLines(4)},
+                     TransferOutcome::Done, 9, true, ProgressLines(4)},
         ReadBackCase{"FiveFailuresInARowEndIt", [](VirtualDrive& d) { d.CorruptReadBacks(2, 5); },
-                     0, 6, false,
+                     TransferOutcome::Failed, 6, false,
                      "Transfer of 1 page 16k bytes\nError Happen in ID 0 OFFSET 0x4000"},
         ReadBackCase{"ReadBacksThatAlwaysDiffer", [](VirtualDrive& d) { d.CorruptReadBacks(1, 0); },
-                     0, 5, false, kStartLines + "Error Happen in ID 0 OFFSET 0x0000"},
+                     TransferOutcome::Failed, 5, false,
+                     kStartLines + "Error Happen in ID 0 OFFSET 0x0000"},
         ReadBackCase{"FailedWriteIsRetried",
                      [](VirtualDrive& d) {
                          d.AddFault(Fault{0x3B, 0x07, 2, FaultKind::TransportFailure, {}});
                      },
-                     1, 5, true, ProgressLines(4)},
+                     TransferOutcome::Done, 5, true, ProgressLines(4)},
         ReadBackCase{"TimedOutReadBackIsRetried",
                      [](VirtualDrive& d) {
                          d.AddFault(Fault{0x3C, 0x02, 4, FaultKind::TimeOut, {}});
                      },
-                     1, 5, true, ProgressLines(4)},
+                     TransferOutcome::Done, 5, true, ProgressLines(4)},
         ReadBackCase{
             "ActivateRefusedFails",
             [](VirtualDrive& d) {
                 d.AddFault(Fault{0x3B, 0x04, 1, FaultKind::CheckCondition, sense::kInvalidField});
             },
-            0, 4, true, ProgressLines(4)},
+            TransferOutcome::Failed, 4, true, ProgressLines(4)},
         ReadBackCase{"SizeOtherThanTheFlashSize",
                      [](VirtualDrive& d) {
                          d.SetFlashSizeReply({0x20, 0x31, 0x00, 0x00});
                      },
-                     0, 0, false, "This file is not the correct bin file"},
+                     TransferOutcome::Failed, 0, false, "This file is not the correct bin file"},
         ReadBackCase{"FlashSizeQueryFails",
                      [](VirtualDrive& d) {
                          d.AddFault(Fault{0x3C, 0x01, 1, FaultKind::TransportFailure, {}});
                      },
-                     0, 0, false, ""}),
+                     TransferOutcome::Failed, 0, false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SegmentedWriteTest, Family317RSendsSegment1ThenSegment0WithACommitEach) {
@@ -209,7 +210,7 @@ TEST(SegmentedWriteTest, Family317RSendsSegment1ThenSegment0WithACommitEach) {
     const auto region = StoredRegion(StoredForm(image, 8 * kPage), '4');
     TransferRig rig;
 
-    EXPECT_EQ(rig.Transfer(InputsFor(region, "317R")), 1);
+    EXPECT_EQ(rig.Transfer(InputsFor(region, "317R")), TransferOutcome::Done);
 
     std::vector<std::string> expected;
     for (const uint8_t segment : {1, 0}) {
@@ -231,7 +232,7 @@ TEST(SegmentedWriteTest, OtherFamiliesSendOneSegmentWithTheIdFromTheOffset) {
     const auto region = StoredRegion(StoredForm(image, 5 * kPage), '4');
     TransferRig rig;
 
-    EXPECT_EQ(rig.Transfer(InputsFor(region, "KM7250")), 1);
+    EXPECT_EQ(rig.Transfer(InputsFor(region, "KM7250")), TransferOutcome::Done);
 
     std::vector<std::string> expected;
     for (uint32_t o = 0; o < 5 * kPage; o += kPage) {
@@ -251,7 +252,7 @@ TEST(SegmentedWriteTest, AnUnconfirmedFirstCommitFailsAndSendsNoFurtherSegment) 
     TransferRig rig;
     rig.drive.AddFault(Fault{0x3B, 0x07, 1, FaultKind::TimeOut, {}});
 
-    EXPECT_EQ(rig.Transfer(InputsFor(region, "317R")), 0);
+    EXPECT_EQ(rig.Transfer(InputsFor(region, "317R")), TransferOutcome::Failed);
     ASSERT_EQ(rig.Wire().size(), 9u);
     EXPECT_EQ(rig.Wire().back(),
               NoData({{0x3B, 0x07, 0, 1, 0, 0, 0, 0, 0, 0}}, 200, ExecResult::TimedOut));
@@ -262,7 +263,7 @@ TEST(SegmentedWriteTest, FiveFailuresEndItAndTheErrorLineGivesTheOffsetInTheSegm
     TransferRig rig;
     rig.drive.CorruptReadBacks(4, 5);  // the last page of segment 1
 
-    EXPECT_EQ(rig.Transfer(InputsFor(region, "317R")), 0);
+    EXPECT_EQ(rig.Transfer(InputsFor(region, "317R")), TransferOutcome::Failed);
     EXPECT_EQ(CountCommands(rig, 0x3B, 0x06), 8u);
     EXPECT_TRUE(rig.Wire().back().starts_with("3C 02 00 01 C0 00"));
     EXPECT_THAT(rig.diagnostics.Text(),

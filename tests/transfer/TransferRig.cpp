@@ -11,6 +11,7 @@
 #include "image/Checksums.h"
 #include "image/FirmwareHeader.h"
 #include "image/ImageLayout.h"
+#include "image/FamilyTraits.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/SyntheticFirmware.h"
 
@@ -43,14 +44,18 @@ std::vector<uint8_t> StoredRegion(std::span<const uint8_t> payload, char methodD
 TransferInputs InputsFor(std::span<const uint8_t> region, std::string_view currentFamily) {
     TransferInputs inputs;
     inputs.storedRegion = region;
-    inputs.methodDigit = static_cast<char>(region[4]);
+    // The key's digit as the method's value: a digit that names no method gives a value
+    // outside the enumeration, which TransferImage must refuse without sending anything.
+    inputs.method = static_cast<TransferMethod>(region[4] - '0');
     inputs.selectedSize = *LittleEndian32At(region, 60);
     inputs.storedPageCount = static_cast<uint8_t>(inputs.selectedSize / kPage);
     inputs.stagingFirst = 64;
     inputs.linearSum = *LittleEndian16At(region, 56);
     inputs.rotatedSum = *LittleEndian16At(region, 58);
-    inputs.buildFamily = std::string_view(reinterpret_cast<const char*>(region.data()) + 38, 8);
-    inputs.currentFamily = currentFamily;
+    // The flash run hands over what the families' traits say, as it does here.
+    const std::string_view buildFamily(reinterpret_cast<const char*>(region.data()) + 38, 8);
+    inputs.pageSums = TraitsOf(buildFamily).pageSums;
+    inputs.twoSegments = TraitsOf(currentFamily).twoSegments;
     return inputs;
 }
 

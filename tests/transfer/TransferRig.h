@@ -74,7 +74,9 @@ struct TransferRig {
     std::unique_ptr<PageTransfer> transfer;
 
     TransferRig();
-    int Transfer(const TransferInputs& inputs) { return transfer->TransferImage(inputs); }
+    TransferOutcome Transfer(const TransferInputs& inputs) {
+        return transfer->TransferImage(inputs);
+    }
     // Every command the drive received since the rig was made, as WireLine lines.
     std::vector<std::string> Wire() const;
 };

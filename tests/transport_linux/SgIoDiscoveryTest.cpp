@@ -29,7 +29,7 @@ struct Rig {
         auto owned = std::make_unique<FakeLinuxSystem>();
         system = owned.get();
         backend = std::make_unique<SgIoBackend>(std::move(owned), sysfs.root, "/dev");
-        backend->LoadLibraries(notifier);
+        backend->Start(notifier);
     }
 
     std::vector<std::intptr_t> Scan() {

@@ -32,7 +32,7 @@ struct SendFixture : ::testing::Test {
         system = owned.get();
         system->openResults["/dev/sg1"] = kFd;
         backend = std::make_unique<SgIoBackend>(std::move(owned), sysfs.root, "/dev");
-        backend->LoadLibraries(notifier);
+        backend->Start(notifier);
         backend->BeginDiscovery();
         drive = backend->NextCandidate().value();
         ASSERT_FALSE(backend->NextCandidate());

@@ -41,9 +41,8 @@ TEST(SystemWin32ApiTest, BackEndChoosesSptiOnThisSystem) {
     FakeClock clock;
     testing::RecordingNotifier notifier;
     WindowsBackend backend(MakeSystemWin32Api(), clock);
-    backend.DetectPlatform();
+    EXPECT_TRUE(backend.Start(notifier));
     EXPECT_TRUE(backend.UsesSpti());
-    EXPECT_TRUE(backend.LoadLibraries(notifier));
     EXPECT_EQ(backend.InquiryLength(), 56);
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "core/Bytes.h"
+#include "image/FamilyTraits.h"
 #include "policy/VariantBuilds.h"
 #include "tools/fwpack/TextRecords.h"
 
@@ -82,7 +83,7 @@ std::string ValidateBuildDescription(const BuildDescription& d) {
     }
     // These families always stage from offset 64, which in the dual layout would cover the
     // payload header itself: no payload there could ever pass its check.
-    if (d.family.starts_with("TJ44") || d.family.starts_with("KM7300")) {
+    if (TraitsOf(d.family).fixedOffset) {
         return "family " + Quoted(d.family) + " cannot use the dual layout";
     }
     return CheckPayloadSize("payload-b-size", d.payloadSizeB);
@@ -123,7 +124,7 @@ std::string CheckLayout(const BuildDescription& d, const BuildConfig& config) {
         return "layout single" + build + "the drive's model check always chooses the dual layout";
     }
     if (d.layout == RegionLayout::Dual && !CanSetVariantTag(config)) {
-        return "layout dual" + build + "only family " + std::string(kVariantFamily) +
+        return "layout dual" + build + "only family " + std::string(VariantFamilyCode()) +
                " with target " + Quoted(kModelQv5500a) + " or \"*\" is checked in the dual layout";
     }
     return {};

@@ -44,6 +44,18 @@ bool SplitColumns(std::string_view line, std::vector<std::string>& columns) {
 
 }  // namespace
 
+namespace {
+
+TextRecords Refused(std::string_view fileName, size_t line, std::string_view message) {
+    TextRecords result;
+    result.error = RecordError(fileName, line, message);
+    result.errorLine = line;
+    result.errorText = message;
+    return result;
+}
+
+}  // namespace
+
 TextRecords ParseTextRecords(std::string_view text, std::string_view fileName) {
     TextRecords result;
     size_t lineNumber = 0;
@@ -61,18 +73,15 @@ TextRecords ParseTextRecords(std::string_view text, std::string_view fileName) {
         }
         for (const char c : line) {
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
-                result.error = RecordError(fileName, lineNumber, "control character in the line");
-                return result;
+                return Refused(fileName, lineNumber, "control character in the line");
             }
             if (static_cast<unsigned char>(c) > 0x7E) {
-                result.error = RecordError(fileName, lineNumber, "byte outside printable ASCII");
-                return result;
+                return Refused(fileName, lineNumber, "byte outside printable ASCII");
             }
         }
         TextRecord record{lineNumber, {}};
         if (!SplitColumns(line, record.columns)) {
-            result.error = RecordError(fileName, lineNumber, "unbalanced double quote");
-            return result;
+            return Refused(fileName, lineNumber, "unbalanced double quote");
         }
         result.records.push_back(std::move(record));
     }

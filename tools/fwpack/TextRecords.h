@@ -20,7 +20,9 @@ struct TextRecord {
 
 struct TextRecords {
     std::vector<TextRecord> records;
-    std::string error;  // "file:line: what is wrong"; empty when the text is well formed
+    std::string error;      // "file:line: what is wrong"; empty when the text is well formed
+    size_t errorLine = 0;   // the line of `error`
+    std::string errorText;  // `error` without the file and line
 };
 
 TextRecords ParseTextRecords(std::string_view text, std::string_view fileName);

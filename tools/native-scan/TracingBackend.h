@@ -20,8 +20,7 @@ class TracingBackend final : public PassThroughBackend {
 public:
     TracingBackend(std::unique_ptr<PassThroughBackend> inner, DiagnosticSink& trace);
 
-    void DetectPlatform() override { inner->DetectPlatform(); }
-    bool LoadLibraries(UserNotifier& notifier) override { return inner->LoadLibraries(notifier); }
+    bool Start(UserNotifier& notifier) override { return inner->Start(notifier); }
     std::string LoadFailureMessage() const override { return inner->LoadFailureMessage(); }
     uint8_t InquiryLength() const override { return inner->InquiryLength(); }
     void BeginDiscovery() override;

@@ -13,12 +13,9 @@ WindowsBackend::~WindowsBackend() {
     }
 }
 
-void WindowsBackend::DetectPlatform() {
+bool WindowsBackend::Start(UserNotifier& notifier) {
     Win32Version version;
     useSpti = api->GetVersionExA(version) && version.platformId == kPlatformWin32Nt;
-}
-
-bool WindowsBackend::LoadLibraries(UserNotifier& notifier) {
     // SPTI needs nothing loaded.
     return useSpti || LoadAspi(notifier);
 }

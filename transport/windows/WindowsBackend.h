@@ -1,6 +1,6 @@
 #pragma once
 
-// The pass-through back-end of the Windows build. DetectPlatform chooses between the
+// The pass-through back-end of the Windows build. Start chooses between the
 // system's SCSI pass-through on drive-letter volumes (SPTI, on every NT system) and the
 // ASPI library (on the others); the back-end then behaves as the chosen layer: it loads
 // what that layer needs, offers candidate drives and sends commands. It reports the SCSI
@@ -52,8 +52,7 @@ public:
     WindowsBackend(const WindowsBackend&) = delete;
     WindowsBackend& operator=(const WindowsBackend&) = delete;
 
-    void DetectPlatform() override;
-    bool LoadLibraries(UserNotifier& notifier) override;
+    bool Start(UserNotifier& notifier) override;
     std::string LoadFailureMessage() const override { return kAspiLoadFailure; }
     uint8_t InquiryLength() const override;
 
