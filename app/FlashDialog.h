@@ -27,6 +27,7 @@
 #include "core/SleepInhibitor.h"
 #include "core/SystemRestart.h"
 #include "flash/FlashHost.h"
+#include "flash/FlashRun.h"
 #include "flash/PageTransfer.h"
 #include "drive/VendorCommands.h"
 #include "image/FirmwareImage.h"
@@ -125,9 +126,12 @@ public:
     void WaitForRun();
 
     // How the last press ended, for the command line's exit status: the result code last
-    // reported (0 when none was), and RunFlash's result (-1 while no run has ended).
+    // reported (0 when none was), and how the last run ended (none while no run has ended).
     int32_t LastReportedCode() const { return lastReportedCode.load(); }
-    int LastRunResult() const { return lastRunResult.load(); }
+    std::optional<FlashRunEnd> LastRunEnd() const {
+        const int end = lastRunEnd.load();
+        return end < 0 ? std::nullopt : std::optional(static_cast<FlashRunEnd>(end));
+    }
 
     ScsiTransport& Transport() { return transport; }
     const BuildConfig& Config() const { return config; }
@@ -188,7 +192,7 @@ private:
     std::atomic<bool> runInProgress{false};
     std::atomic<bool> closeEnabled{true};
     std::atomic<int32_t> lastReportedCode{0};
-    std::atomic<int> lastRunResult{-1};
+    std::atomic<int> lastRunEnd{-1};  // a FlashRunEnd, or -1
 };
 
 }  // namespace flashtool

@@ -100,7 +100,7 @@ void FlashDialog::FlashWorker() {
                                   *this,         clock,         inhibitor,       config,
                                   gating,        storedRegion};
     FlashRun run(context);
-    lastRunResult.store(run.RunFlash());
+    lastRunEnd.store(static_cast<int>(run.RunFlash()));
     // However the run ended, the drive may now report another revision: the tree and the
     // next press see what it says, not what the scan at start-up found.
     RefreshDrive(press->device.Row());

@@ -101,7 +101,7 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
 }  // namespace
 
 int ExitStatusOf(const FlashDialog& dialog) {
-    if (dialog.LastRunResult() == 1) {
+    if (dialog.LastRunEnd() == FlashRunEnd::ReachedRestartQuestion) {
         return kExitUpdated;
     }
     if (dialog.LastReportedCode() != 0) {
@@ -109,7 +109,7 @@ int ExitStatusOf(const FlashDialog& dialog) {
     }
     // A run that ended with neither success nor a result (the image could not be unpacked,
     // the records were not written back) did not update the drive.
-    if (dialog.LastRunResult() == 0) {
+    if (dialog.LastRunEnd() == FlashRunEnd::Stopped) {
         return kExitResultBase + static_cast<int>(ResultCode::UpdateFailed);
     }
     return kExitUsage;  // nothing ran: the drive interface failed, or the drive was busy

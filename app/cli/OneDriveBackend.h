@@ -28,8 +28,7 @@ public:
                     std::function<void()> onPage = {})
         : inner(std::move(inner)), wanted(std::move(wanted)), onPage(std::move(onPage)) {}
 
-    void DetectPlatform() override { inner->DetectPlatform(); }
-    bool LoadLibraries(UserNotifier& notifier) override { return inner->LoadLibraries(notifier); }
+    bool Start(UserNotifier& notifier) override { return inner->Start(notifier); }
     std::string LoadFailureMessage() const override { return inner->LoadFailureMessage(); }
     uint8_t InquiryLength() const override { return inner->InquiryLength(); }
     void BeginDiscovery() override;
