@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "app/cli/CommandLine.h"
-#include "e2e/UpgradeRig.h"
+#include "support/DialogHarness.h"
 
 namespace flashtool {
 namespace {

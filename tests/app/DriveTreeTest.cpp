@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DialogRig.h"
+#include "support/DialogHarness.h"
 
 namespace flashtool::testing {
 namespace {
@@ -16,7 +16,7 @@ VirtualDriveSetup Drive(const std::string& identification, const std::string& re
     return {identification, revision, "ORIN      QZ", false};
 }
 
-std::vector<bool> GreyFlags(const DialogRig& rig) {
+std::vector<bool> GreyFlags(const DialogHarness& rig) {
     std::vector<bool> grey;
     for (const TreeItem item : rig.window.Children(rig.window.RootTreeItem())) {
         const auto& color = rig.window.Node(item).color;
@@ -27,7 +27,7 @@ std::vector<bool> GreyFlags(const DialogRig& rig) {
 }
 
 TEST(DriveTree, ListsEveryDriveUnderTheRootInDiscoveryOrder) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.Started();
 
     const auto& nodes = rig.window.nodes;
@@ -50,7 +50,7 @@ TEST(DriveTree, ListsEveryDriveUnderTheRootInDiscoveryOrder) {
 
 TEST(DriveTree, NeverHoldsMoreDrivesThanTheDeviceTable) {
     std::vector<VirtualDriveSetup> many(10, Drive(kTarget));
-    DialogRig rig({}, many);
+    DialogHarness rig(ConfigFields{}, many);
     rig.Started();
     EXPECT_EQ(rig.window.Children(rig.window.RootTreeItem()).size(), ScsiTransport::kMaxDevices);
 }
@@ -70,7 +70,7 @@ TEST_P(GreyRules, GreysTheDrivesThisBuildCannotUpdate) {
     for (const std::string& identification : c.drives) {
         setups.push_back(Drive(identification));
     }
-    DialogRig rig(c.config, setups);
+    DialogHarness rig(c.config, setups);
     rig.Started();
     EXPECT_EQ(GreyFlags(rig), c.grey);
 }
@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Selection, ADriveShowsItsIdentificationAndRevisionAndEnablesUpgrade) {
-    DialogRig rig({.pattern = "XJ*.**"});
+    DialogHarness rig({.pattern = "XJ*.**"});
     rig.Started();
     rig.Select(2);
 
@@ -112,7 +112,7 @@ TEST(Selection, ADriveShowsItsIdentificationAndRevisionAndEnablesUpgrade) {
 }
 
 TEST(Selection, BrandQzShowsTheIdentificationAloneBlanksIncluded) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.Started();
     rig.dialog->AppendLog("earlier line");
     rig.Select(0);
@@ -125,7 +125,7 @@ TEST(Selection, BrandQzShowsTheIdentificationAloneBlanksIncluded) {
 }
 
 TEST(Selection, TheRootAfterADriveShowsNoDriveSelectedAndLeavesUpgradeAsItWas) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.Started();
     rig.Select(1);
     ASSERT_TRUE(rig.window.enabled[ControlId::Upgrade]);
@@ -138,7 +138,7 @@ TEST(Selection, TheRootAfterADriveShowsNoDriveSelectedAndLeavesUpgradeAsItWas) {
 }
 
 TEST(Selection, DuringARunReplacesTheTextButNeverEnablesUpgrade) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.Started();
     ASSERT_TRUE(rig.dialog->BeginRun());
     rig.dialog->EnableButtons(false);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DialogRig.h"
+#include "support/DialogHarness.h"
 #include "emulator/EmulatedRestart.h"
 
 namespace flashtool::testing {
@@ -19,7 +19,7 @@ class AppendLogRule : public ::testing::TestWithParam<LogCase> {};
 
 TEST_P(AppendLogRule, PrecedesEachLineWithCrLfAndStartsAgainPastTheLimit) {
     const LogCase& c = GetParam();
-    DialogRig rig;
+    DialogHarness rig;
     const std::string existing(c.existing, 'a');
     const std::string line(c.added, 'b');
     rig.window.texts[ControlId::Log] = existing;
@@ -40,13 +40,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AppendLog, ALineLongerThanTheLimitIsCutToIt) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.dialog->AppendLog(std::string(2500, 'x'));
     EXPECT_EQ(rig.window.Log(), "\r\n" + std::string(2000, 'x'));
 }
 
 TEST(EnableButtons, SetsUpgradeAndExitTogether) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.window.enabled[ControlId::Upgrade] = true;
     rig.window.enabled[ControlId::Exit] = false;
     rig.dialog->EnableButtons(false);
@@ -58,7 +58,7 @@ TEST(EnableButtons, SetsUpgradeAndExitTogether) {
 }
 
 TEST(OnTimer, StepsTheBarAndStartsAgainPastTheEnd) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.dialog->PrepareProgress();
     rig.dialog->SetProgressPos(98);
     std::vector<int> positions;
@@ -75,7 +75,7 @@ TEST(OnTimer, StepsTheBarAndStartsAgainPastTheEnd) {
 }
 
 TEST(Reboot, ARefusedRestartShowsRebootFailWithTheStopIcon) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.restart.accept = false;
     rig.dialog->Reboot();
     ASSERT_EQ(rig.window.boxes.size(), 1u);
@@ -101,7 +101,7 @@ TEST(EmulatedRestart, OnlyReportsTheRequestOnStandardOutputAndInTheLog) {
 }
 
 TEST(UserNotifier, TheTransportsMessagesAreOkBoxesWithoutIconUnderTheApplicationTitle) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.dialog->ShowMessage("Drive /dev/sr1 cannot be used.");
     ASSERT_EQ(rig.window.boxes.size(), 1u);
     EXPECT_EQ(rig.window.boxes[0].request,

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DialogRig.h"
+#include "support/DialogHarness.h"
 
 namespace flashtool::testing {
 namespace {
@@ -40,7 +40,7 @@ class ReportResultCodes : public ::testing::TestWithParam<ReportCase> {};
 
 TEST_P(ReportResultCodes, LogsShowsTheBoxAndResetsTheWindow) {
     const ReportCase& c = GetParam();
-    DialogRig rig;
+    DialogHarness rig;
     rig.dialog->PrepareProgress();
     rig.dialog->SetProgressPos(57);
     rig.dialog->StartProgressTimer();

@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include "DialogRig.h"
+#include "support/DialogHarness.h"
 
 namespace flashtool::testing {
 namespace {
 
 TEST(RunState, OnlyOneRunAtATime) {
-    DialogRig rig;
+    DialogHarness rig;
     EXPECT_TRUE(rig.dialog->BeginRun());
     EXPECT_FALSE(rig.dialog->BeginRun());
     rig.dialog->EndRun();
@@ -17,7 +17,7 @@ TEST(RunState, OnlyOneRunAtATime) {
 }
 
 TEST(RunState, ReportsFromInsideARunLeaveTheButtonsDisabledUntilTheWorkerEnds) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.Started();
     rig.Select(0);
     ASSERT_TRUE(rig.dialog->BeginRun());
@@ -37,7 +37,7 @@ TEST(RunState, ReportsFromInsideARunLeaveTheButtonsDisabledUntilTheWorkerEnds) {
 }
 
 TEST(RunState, TheDialogRefusesToEndWhileARunIsInProgressOrCloseIsGreyed) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.Started();
 
     ASSERT_TRUE(rig.dialog->BeginRun());
@@ -59,7 +59,7 @@ TEST(RunState, TheDialogRefusesToEndWhileARunIsInProgressOrCloseIsGreyed) {
 }
 
 TEST(RunState, UpgradePressedDuringARunSendsNothing) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.Started();
     rig.Select(0);
     const int commands = rig.counts.commands;

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DialogRig.h"
+#include "support/DialogHarness.h"
 
 namespace flashtool::testing {
 namespace {
@@ -42,7 +42,7 @@ class StartupByBrand : public ::testing::TestWithParam<BrandCase> {};
 
 TEST_P(StartupByBrand, ShowsTheBrandsNoticeThenSetsItsTexts) {
     const BrandCase& c = GetParam();
-    DialogRig rig({.family = c.family, .pattern = c.pattern});
+    DialogHarness rig({.family = c.family, .pattern = c.pattern});
     ASSERT_TRUE(rig.Started().started);
 
     ASSERT_FALSE(rig.window.boxes.empty());
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Startup, DecliningTheNoticeReportsCancelAndNeverLoadsTheTransport) {
-    DialogRig rig;
+    DialogHarness rig;
     rig.window.answers = {BoxAnswer::Cancel};
     EXPECT_FALSE(rig.Started().started);
 
@@ -100,7 +100,7 @@ TEST(Startup, DecliningTheNoticeReportsCancelAndNeverLoadsTheTransport) {
 }
 
 TEST(Startup, AFailedLoadShowsItsMessageThenInitialFailAndEnds) {
-    DialogRig rig({}, DemoSetups(), /*loadFails=*/true);
+    DialogHarness rig(ConfigFields{}, MakeDemoDrives(), /*loadFails=*/true);
     EXPECT_FALSE(rig.Started().started);
 
     ASSERT_EQ(rig.window.boxes.size(), 3u);
@@ -116,7 +116,7 @@ TEST(Startup, AFailedLoadShowsItsMessageThenInitialFailAndEnds) {
 }
 
 TEST(Startup, NoDriveShowsNoDeviceFoundAndLeavesOnlyTheRoot) {
-    DialogRig rig({}, {});
+    DialogHarness rig(ConfigFields{}, Drives{});
     EXPECT_TRUE(rig.Started().started);
 
     ASSERT_EQ(rig.window.boxes.size(), 2u);

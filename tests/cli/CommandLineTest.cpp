@@ -8,7 +8,7 @@
 #include <deque>
 
 #include "app/cli/CommandLine.h"
-#include "e2e/UpgradeRig.h"
+#include "support/DialogHarness.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/Scenario.h"
 
@@ -128,7 +128,7 @@ TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {
 TEST(CommandLineUpdate, UpdateZeroYesSendsExactlyTheWindowsTrace) {
     // The window's path: start-up, the notice accepted, the target selected, Upgrade,
     // every box OK but the restart question.
-    UpgradeRig window(ThisBuildRegion(), MakeDemoDrives());
+    DialogHarness window(ThisBuildRegion(), MakeDemoDrives());
     window.window.answers = {BoxAnswer::Ok};
     ASSERT_TRUE(window.dialog->OnInitDialog());
     window.dialog->WaitForRun();  // the scan runs on the dialog's worker
@@ -217,7 +217,7 @@ TEST(CommandLineUpdate, EachEndGivesItsExitStatusAndLog) {
          false},
     };
     for (const ExitCase& c : cases) {
-        CliRig rig(UpgradeRig::MakeDrives(c.setups));
+        CliRig rig(MakeDrives(c.setups));
         EXPECT_EQ(rig.Run(c.words), c.status) << c.name;
         if (!c.logLine.empty()) {
             EXPECT_THAT(rig.out.Text(), HasSubstr("\n" + c.logLine + "\n")) << c.name;
@@ -277,11 +277,11 @@ TEST(CommandLineUpdate, JsonReportsTheDriveAtTheEnd) {
 }
 
 TEST(CommandLineAll, EightDrivesAreEachUpdatedWithASingleUpdatesTrace) {
-    CliRig single(UpgradeRig::MakeDrives({TargetAt("1.0d")}));
+    CliRig single(MakeDrives({TargetAt("1.0d")}));
     ASSERT_EQ(single.Run({"--update", "0", "--yes"}), 0);
     const std::vector<std::string> one = Lines(single.drives[0]->Trace(), 0);
 
-    CliRig rig(UpgradeRig::MakeDrives(std::vector<VirtualDriveSetup>(8, TargetAt("1.0d"))));
+    CliRig rig(MakeDrives(std::vector<VirtualDriveSetup>(8, TargetAt("1.0d"))));
     EXPECT_EQ(rig.Run({"--all", "--yes", "--restart"}), 0);
     for (size_t n = 0; n < 8; ++n) {
         EXPECT_EQ(rig.drives[n]->Revision(), "1.0e") << n;
@@ -304,7 +304,7 @@ TEST(CommandLineAll, EightDrivesAreEachUpdatedWithASingleUpdatesTrace) {
 TEST(CommandLineAll, TheWorstStatusWinsAndGreyDrivesAreLeftAlone) {
     VirtualDriveSetup disc = TargetAt("1.0d");
     disc.discPresent = true;
-    CliRig rig(UpgradeRig::MakeDrives(
+    CliRig rig(MakeDrives(
         {TargetAt("1.0d"), {"KESTREL DVD-ROM KD-1650 ", "0113", "", false}, disc}));
     EXPECT_EQ(rig.Run({"--all", "--yes", "--json"}), 19);
     EXPECT_EQ(rig.drives[1]->Trace().size(), 1u);  // the survey's INQUIRY only
@@ -317,7 +317,7 @@ TEST(CommandLineAll, TheWorstStatusWinsAndGreyDrivesAreLeftAlone) {
 }
 
 TEST(CommandLineAll, NoTerminalAndNoYesSendsNothing) {
-    CliRig rig(UpgradeRig::MakeDrives({TargetAt("1.0d"), TargetAt("1.0d")}));
+    CliRig rig(MakeDrives({TargetAt("1.0d"), TargetAt("1.0d")}));
     EXPECT_EQ(rig.Run({"--all"}), 12);
     EXPECT_TRUE(rig.drives[0]->Trace().empty());
     EXPECT_TRUE(rig.drives[1]->Trace().empty());

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "UpgradeRig.h"
+#include "support/DialogHarness.h"
 #include "support/GateClock.h"
 
 namespace flashtool::testing {
@@ -20,12 +20,12 @@ struct GatedRig {
         rig.Drive(0).SetLatencyMs(1);
     }
     GateClock gate;
-    UpgradeRig rig;
+    DialogHarness rig;
 };
 
 TEST(BusyPhases, ACloseDuringTheScanEndsItBeforeTheNextDriveWithNothingFilledIn) {
     GatedRig gated;
-    UpgradeRig& rig = gated.rig;
+    DialogHarness& rig = gated.rig;
     gated.gate.Close();
     rig.window.answers.push_back(BoxAnswer::Ok);
     ASSERT_TRUE(rig.dialog->OnInitDialog());  // returns while the target's INQUIRY waits
@@ -51,7 +51,7 @@ TEST(BusyPhases, ACloseDuringTheScanEndsItBeforeTheNextDriveWithNothingFilledIn)
 
 TEST(BusyPhases, ACloseDuringTheChecksStartsNoRunAndASecondPressStartsNothing) {
     GatedRig gated;
-    UpgradeRig& rig = gated.rig;
+    DialogHarness& rig = gated.rig;
     rig.StartAndSelect(0);
     gated.gate.Close();
     rig.window.answers = {BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel};

@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "UpgradeRig.h"
+#include "support/DialogHarness.h"
 #include "flash/FlashRun.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/SyntheticFirmware.h"
@@ -47,7 +47,7 @@ size_t Count(const VirtualDrive& drive, uint8_t op, std::optional<uint8_t> sub =
 struct OemUpgrade : ::testing::Test {
     // A drive of family KM3130 below its OEM boundary revision (1.12): the checks set the
     // records to 0x30 first, the run marks them, and they are written back at the end.
-    UpgradeRig rig{WildcardRegion("KM3130"), {{"KESTREL CDRW/DVD KC3130 ", "1.10", "", false}}};
+    DialogHarness rig{WildcardRegion("KM3130"), {{"KESTREL CDRW/DVD KC3130 ", "1.10", "", false}}};
 };
 
 TEST_F(OemUpgrade, TheRecordsAreMarkedForTheTransferAndWrittenBackClearAfterIt) {
@@ -91,7 +91,7 @@ TEST_F(OemUpgrade, ARecordReadThatDidNotCompleteWritesNothingAndEndsWithCheckFai
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        UpgradeRig fresh{WildcardRegion("KM3130"),
+        DialogHarness fresh{WildcardRegion("KM3130"),
                          {{"KESTREL CDRW/DVD KC3130 ", "1.10", "", false}}};
         fresh.Drive().AddFault(c.fault);
         fresh.StartAndSelect(0);
@@ -121,7 +121,7 @@ TEST_F(OemUpgrade, AFailedWriteBackStillReportsSuccessButAsksNothingMore) {
 TEST(OemUpgradeAhead, ADriveAheadOfItsBoundaryWithTheLargeBufferIsNotAllowed) {
     // Revision 1.13 is past the boundary 1.12: the run checks the hardware, and a drive with
     // the large buffer does not take the 0x30 variant's image.
-    UpgradeRig rig{WildcardRegion("KM3130"), {{"KESTREL CDRW/DVD KC3130 ", "1.13", "", false}}};
+    DialogHarness rig{WildcardRegion("KM3130"), {{"KESTREL CDRW/DVD KC3130 ", "1.13", "", false}}};
     rig.StartAndSelect(0);
     rig.Upgrade();
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?",
@@ -134,7 +134,7 @@ TEST(OemUpgradeAhead, ADriveAheadOfItsBoundaryWithTheLargeBufferIsNotAllowed) {
 }
 
 TEST(OemUpgradeEject, TheOldestFamilyIsEjectedInsteadOfTheHandshakeAndWaitsLonger) {
-    UpgradeRig rig{WildcardRegion("KM2100"), {{"KESTREL CD-RW KC-2100   ", "1.10", "", false}}};
+    DialogHarness rig{WildcardRegion("KM2100"), {{"KESTREL CD-RW KC-2100   ", "1.10", "", false}}};
     rig.StartAndSelect(0);
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
     EXPECT_EQ(Count(rig.Drive(), 0x1B), 1u);
@@ -147,7 +147,7 @@ TEST(OemUpgradeEject, TheOldestFamilyIsEjectedInsteadOfTheHandshakeAndWaitsLonge
 
 TEST(FamilyUpgrade, AKm3180DriveIsNeverAskedForItsBufferAndGetsTheStoredPages) {
     constexpr std::string_view kDrive = "PALLAS  CD-RW PC-2100   ";
-    UpgradeRig rig{RegionFor(kDrive, "KM3180"), {{std::string(kDrive), "1.10", "", false}}};
+    DialogHarness rig{RegionFor(kDrive, "KM3180"), {{std::string(kDrive), "1.10", "", false}}};
     rig.StartAndSelect(0);
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
     EXPECT_EQ(Count(rig.Drive(), 0x5A), 0u);

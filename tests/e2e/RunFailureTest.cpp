@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "UpgradeRig.h"
+#include "support/DialogHarness.h"
 #include "core/Format.h"
 #include "flash/FlashRun.h"
 
@@ -39,7 +39,7 @@ std::vector<std::string> Then(std::vector<std::string> first,
 }
 
 struct RunFailure : ::testing::Test {
-    UpgradeRig rig{ThisBuildRegion(), {TargetAt("1.0d")}};
+    DialogHarness rig{ThisBuildRegion(), {TargetAt("1.0d")}};
     PayloadHeader header = *PayloadHeader::FromBytes(std::span(rig.region).subspan(64));
 
     std::vector<std::string> SumLines() const {
@@ -148,7 +148,7 @@ TEST_F(RunFailure, ABuildKeyWithoutATransferMethodEndsRightAfterThePayloadCheck)
     std::vector<uint8_t> region = ThisBuildRegion();
     region[4] = '5';
     ResealRegion(region, kVariantOrin7250);
-    UpgradeRig rig{region, {TargetAt("1.0d")}};
+    DialogHarness rig{region, {TargetAt("1.0d")}};
     rig.StartAndSelect(0);
     rig.Upgrade();
     EXPECT_THAT(rig.LogLines(), ElementsAreArray(Log({"Check Sum match !!"})));
@@ -183,7 +183,7 @@ TEST(RunEnd, ARefusedFinishFailsAndAnUnansweredOneSucceedsUnconfirmed) {
         std::vector<uint8_t> region = ThisBuildRegion();
         region[4] = '3';
         ResealRegion(region, kVariantOrin7250);
-        UpgradeRig rig{region, {TargetAt("1.0d")}};
+        DialogHarness rig{region, {TargetAt("1.0d")}};
         if (c.fault) {
             rig.Drive().AddFault(*c.fault);
         }

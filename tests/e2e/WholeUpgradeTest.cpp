@@ -7,7 +7,7 @@
 
 #include <map>
 
-#include "UpgradeRig.h"
+#include "support/DialogHarness.h"
 #include "core/Format.h"
 #include "policy/Gating.h"
 
@@ -54,7 +54,7 @@ std::vector<std::string> SuccessLog(const PayloadHeader& header) {
 }
 
 struct WholeUpgrade : ::testing::Test {
-    UpgradeRig rig{ThisBuildRegion(), {TargetAt("1.0d")}};
+    DialogHarness rig{ThisBuildRegion(), {TargetAt("1.0d")}};
     PayloadHeader header = *PayloadHeader::FromBytes(std::span(rig.region).subspan(64));
 };
 

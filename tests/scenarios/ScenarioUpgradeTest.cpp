@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Format.h"
-#include "e2e/UpgradeRig.h"
+#include "support/DialogHarness.h"
 #include "emulator/Scenario.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/SyntheticFirmware.h"
@@ -42,7 +42,7 @@ std::vector<std::string> TraceLines(const CapturedDiagnostics& diagnostics) {
 
 TEST(ShippedScenarioUpgrade, EightDrivesAreListedWithOnlyTheTargetInBlack) {
     FakeClock driveClock;
-    UpgradeRig rig(ThisBuildRegion(), Shipped("eight-drives.json", driveClock));
+    DialogHarness rig(ThisBuildRegion(), Shipped("eight-drives.json", driveClock));
     rig.window.answers.push_back(BoxAnswer::Ok);
     ASSERT_TRUE(rig.dialog->OnInitDialog());
     rig.dialog->WaitForRun();  // the scan
@@ -62,7 +62,7 @@ TEST(ShippedScenarioUpgrade, EightDrivesAreListedWithOnlyTheTargetInBlack) {
 
 TEST(ShippedScenarioUpgrade, ADiscInTheTrayIsRefusedWithCodeNineBeforeAnyChange) {
     FakeClock driveClock;
-    UpgradeRig rig(ThisBuildRegion(), Shipped("disc-in-tray.json", driveClock));
+    DialogHarness rig(ThisBuildRegion(), Shipped("disc-in-tray.json", driveClock));
     rig.StartAndSelect(0);
     rig.diagnostics.Clear();
     rig.Upgrade();
@@ -81,7 +81,7 @@ TEST(ShippedScenarioUpgrade, ADiscInTheTrayIsRefusedWithCodeNineBeforeAnyChange)
 
 TEST(ShippedScenarioUpgrade, ADriveThatHangsOnTestUnitReadyIsGivenUpAfterAMinute) {
     FakeClock driveClock;
-    UpgradeRig rig(ThisBuildRegion(), Shipped("hangs-on-test-unit-ready.json", driveClock));
+    DialogHarness rig(ThisBuildRegion(), Shipped("hangs-on-test-unit-ready.json", driveClock));
     rig.StartAndSelect(0);
     rig.diagnostics.Clear();
     rig.Upgrade();
@@ -154,7 +154,7 @@ TEST(ShippedScenarioUpgrade, ARecordReadThatTimesOutRefusesTheDriveWithCodeSeven
     // KM3105 and is refused by the checks; no run starts, so the identification is not
     // asked again and the timed-out read is the last command.
     FakeClock driveClock;
-    UpgradeRig rig(WildcardKm3100Region(), Shipped("record-read-times-out.json", driveClock));
+    DialogHarness rig(WildcardKm3100Region(), Shipped("record-read-times-out.json", driveClock));
     rig.StartAndSelect(0);
     EXPECT_TRUE(rig.window.Node(rig.window.Children(rig.window.RootTreeItem()).at(0))
                     .color.has_value());                     // listed in grey
@@ -187,7 +187,7 @@ TEST(ShippedScenarioUpgrade, ARecordReadThatTimesOutRefusesTheDriveWithCodeSeven
 
 TEST(ShippedScenarioUpgrade, ADriveThatRefusesItsImageAtTheEndFailsWithCodeFive) {
     FakeClock driveClock;
-    UpgradeRig rig(ThisBuildRegion(), Shipped("refuses-image-at-end.json", driveClock));
+    DialogHarness rig(ThisBuildRegion(), Shipped("refuses-image-at-end.json", driveClock));
     rig.StartAndSelect(0);
     rig.diagnostics.Clear();
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok});
@@ -216,7 +216,7 @@ TEST(ShippedScenarioUpgrade, ADriveThatRefusesItsImageAtTheEndFailsWithCodeFive)
 
 TEST(ShippedScenarioUpgrade, ADriveThatVanishesMidTransferFailsWithCodeFive) {
     FakeClock driveClock;
-    UpgradeRig rig(ThisBuildRegion(), Shipped("vanishes-mid-transfer.json", driveClock));
+    DialogHarness rig(ThisBuildRegion(), Shipped("vanishes-mid-transfer.json", driveClock));
     rig.StartAndSelect(0);
     rig.diagnostics.Clear();
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok});

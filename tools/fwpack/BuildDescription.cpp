@@ -97,7 +97,9 @@ BuildConfig ConfigFor(const BuildDescription& d, uint32_t sizeA) {
     put(0, d.key, 8);
     put(8, d.target, 24);
     put(32, d.revision, 4);
-    put(38, d.family, 8);
+    // The field and the two bytes the program reads after it: a description that passed its
+    // check has at most 7 characters, and tests describe longer codes.
+    put(38, d.family, 10);
     put(48, d.pattern, 8);
     StoreLittleEndian32(bytes, 60, sizeA);
     return BuildConfig(bytes);
