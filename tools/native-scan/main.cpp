@@ -14,7 +14,7 @@
 
 #include "core/Diagnostics.h"
 #include "drive/VendorCdbs.h"
-#include "tools/native-scan/TracingBackend.h"
+#include "transport/TracingBackend.h"
 #include "transport/Inquiry.h"
 #include "transport/ScsiTransport.h"
 #include "transport/UserNotifier.h"

@@ -1,12 +1,13 @@
 #pragma once
 
-// A pass-through back-end that forwards to another and writes one trace line per command
-// in the emulated program's format, so that what a program sent through the real system
-// can be compared line by line with what a virtual drive received:
-//   vdrive N: CDB-HEX | DIR LEN crc32=XXXXXXXX | RESULT
-// N counts the devices in the order discovery opened them. The digest is over the whole
-// buffer after the command, with what the drive did not send zero-filled, as the virtual
-// drive records it.
+// A pass-through back-end that forwards everything to another and writes one trace line
+// per command sent (TraceLine.h), so that what the program sent through the real system
+// can go with a bug report, or be compared line by line with what a virtual drive received.
+// N counts the devices in the order discovery opened them, as the emulated program numbers
+// its drives. The digest is over the whole buffer after the command, with what the drive
+// did not send zero-filled, as a virtual drive records it.
+//
+// The sink may be shared by back-ends on several threads (--all): each line is one Write.
 
 #include <map>
 #include <memory>
@@ -28,7 +29,14 @@ public:
     std::optional<DeviceAddress> NextCandidate() override;
     void EndDiscovery(UserNotifier& notifier) override { inner->EndDiscovery(notifier); }
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
-    void CloseDevice(const DeviceAddress& device) override;
+    void CloseDevice(const DeviceAddress& device) override { inner->CloseDevice(device); }
+    std::vector<std::string> NodeNames(const DeviceAddress& device) const override {
+        return inner->NodeNames(device);
+    }
+    ExclusiveClaim ClaimExclusive(const DeviceAddress& device) override {
+        return inner->ClaimExclusive(device);
+    }
+    void ReleaseExclusive(const DeviceAddress& device) override { inner->ReleaseExclusive(device); }
     void Unload() override { inner->Unload(); }
 
 private:
