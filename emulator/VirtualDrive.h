@@ -16,8 +16,8 @@
 #include "emulator/TransferState.h"
 #include "emulator/VendorState.h"
 #include "transport/PassThroughBackend.h"
-#include "transport/TraceLine.h"
 #include "transport/ScsiTypes.h"
+#include "transport/TraceLine.h"
 
 namespace flashtool {
 

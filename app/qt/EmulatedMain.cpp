@@ -70,10 +70,9 @@ int main(int argc, char* argv[]) {
     // Qt takes no option of ours: the window gets the program's name only.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
+    DiagnosticSink& traceLines = trace.sink ? *trace.sink : diagnostics;
     return RunFlashTool(
-        qtArgc, qtArgv,
-        std::make_unique<EmulatedBackend>(drives, trace.sink ? *trace.sink : diagnostics), restart,
-        inhibitor,
+        qtArgc, qtArgv, std::make_unique<EmulatedBackend>(drives, traceLines), restart, inhibitor,
         diagnostics, [&restart](FlashDialog& dialog) {
             restart.SetLog([&dialog](std::string_view line) { dialog.AppendLog(line); });
         });

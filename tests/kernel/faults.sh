@@ -10,6 +10,8 @@
 #     and answers it as aborted; the program must still see a time-out, and send nothing
 #     the emulated program would not;
 #   vanish (LUN 3): the drive is gone from the 64th page on.
+# While the handshake is held, another program tries the same drive: the program's
+# exclusive open (O_EXCL on the generic node) keeps it out.
 # rig-drives: faults.json
 # rig-cd: ORIN,DVD RW QV-5500A,1.0d
 . "$(dirname "$0")/lib.sh"
@@ -21,7 +23,11 @@ fault() {
     row=$(row_of "$node")
     before=$(wc -l < "$backend_trace")
     started=$(date +%s)
-    "$flashtool" --update "$node" --yes --trace="$out/$fault_name-trace.txt" > "$out/$fault_name.txt" 2>&1
+    "$flashtool" --update "$node" --yes --trace="$out/$fault_name-trace.txt" \
+        > "$out/$fault_name.txt" 2>&1 &
+    program=$!
+    [ "$fault_name" = time-out ] && while_held "$node" "$out/$fault_name-trace.txt"
+    wait "$program"
     status=$?
     echo "== $fault_name: $node (row $row), exit $status after $(($(date +%s) - started)) s"
     cat "$out/$fault_name.txt"
@@ -46,6 +52,27 @@ fault() {
     check "$fault_name: trace as the emulated program's" \
         cmp -s "$out/$fault_name-compared.txt" "$out/$fault_name-emulated-compared.txt"
     cat "$out/$fault_name-sent.txt"
+}
+
+# while_held NODE TRACE: while the program waits on the held handshake (its trace has both
+# TEST UNIT READYs, the handshake is out), the generic node is the program's alone:
+# another program's open of it fails, busy.
+while_held() {
+    waited=0
+    while [ "$(cat "$2" 2>/dev/null | grep -c ': 00 00 00 00 00 00 ')" -lt 2 ] &&
+        [ $waited -lt 100 ]; do
+        sleep 0.2
+        waited=$((waited + 1))
+    done
+    # Its other drives answer once the held command is over: one drive at a time.
+    "$native_scan" > "$out/while-held.txt" 2>&1
+    cat "$out/while-held.txt"
+    check "while held: another program cannot open the node" grep -Fq \
+        "($1): the drive could not be opened (Device or resource busy)." "$out/while-held.txt"
+    # That the drive received nothing from it shows in the time-out's own check below: the
+    # drive received what the program sent, and nothing else.
+    check "while held: it lists the four other drives" \
+        [ "$(grep -Ec '^  \[[0-9]\] ' "$out/while-held.txt")" -eq 4 ]
 }
 
 cat > "$out/handshake-refused.json" <<'JSON'
