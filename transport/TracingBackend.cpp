@@ -10,9 +10,14 @@ namespace flashtool {
 TracingBackend::TracingBackend(std::unique_ptr<PassThroughBackend> innerIn, DiagnosticSink& traceIn)
     : inner(std::move(innerIn)), trace(traceIn) {}
 
+void TracingBackend::LimitDiscoveryTo(const std::string& node, size_t row) {
+    firstIndex = row;
+    inner->LimitDiscoveryTo(node, row);
+}
+
 void TracingBackend::BeginDiscovery() {
     indexOf.clear();
-    nextIndex = 0;
+    nextIndex = firstIndex;
     inner->BeginDiscovery();
 }
 

@@ -4,8 +4,9 @@
 // per command sent (TraceLine.h), so that what the program sent through the real system
 // can go with a bug report, or be compared line by line with what a virtual drive received.
 // N counts the devices in the order discovery opened them, as the emulated program numbers
-// its drives. The digest is over the whole buffer after the command, with what the drive
-// did not send zero-filled, as a virtual drive records it.
+// its drives; a discovery limited to one device numbers it by the row it was given. The digest is
+// over the whole buffer after the command, with what the drive did not send zero-filled, as a
+// virtual drive records it.
 //
 // The sink may be shared by back-ends on several threads (--all): each line is one Write.
 
@@ -33,6 +34,7 @@ public:
     std::vector<std::string> NodeNames(const DeviceAddress& device) const override {
         return inner->NodeNames(device);
     }
+    void LimitDiscoveryTo(const std::string& node, size_t row) override;
     ExclusiveClaim ClaimExclusive(const DeviceAddress& device) override {
         return inner->ClaimExclusive(device);
     }
@@ -44,6 +46,7 @@ private:
     DiagnosticSink& trace;
     std::map<std::intptr_t, size_t> indexOf;  // by handle
     size_t nextIndex = 0;
+    size_t firstIndex = 0;  // where numbering starts: 0, or a limited discovery's row
 };
 
 }  // namespace flashtool

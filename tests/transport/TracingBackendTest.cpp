@@ -47,6 +47,8 @@ public:
         return ExclusiveClaim::Busy;
     }
     void ReleaseExclusive(const DeviceAddress&) override { ++releases; }
+    void LimitDiscoveryTo(const std::string& node, size_t) override { limitedTo = node; }
+    std::string limitedTo;
 
 private:
     size_t next = 0;
@@ -100,6 +102,18 @@ TEST_F(TracingFixture, EachCommandIsOneLineNumberedByItsPlaceInTheScan) {
                                        "failed 5/24\n",
                                        TraceDigest(std::array<uint8_t, 4>{'A', 'B', 'C', 'D'}),
                                        TraceDigest(std::array<uint8_t, 4>{'A', 'B', 'C', 'D'})));
+}
+
+TEST_F(TracingFixture, ADiscoveryLimitedToOneDriveNumbersItByItsRow) {
+    // --all: each drive's worker opens its own drive only; the lines of all of them go to
+    // one trace, where each drive keeps its row.
+    tracing->LimitDiscoveryTo("/dev/sg12", 5);
+    tracing->BeginDiscovery();
+    const DeviceAddress drive = tracing->NextCandidate().value();
+    std::array<uint8_t, 4> buffer{};
+    Read(drive, buffer);
+    EXPECT_EQ(trace.Text().substr(0, 10), "vdrive 5: ");
+    EXPECT_EQ(inner->limitedTo, "/dev/sg12");
 }
 
 TEST_F(TracingFixture, WhatTheDriveDidNotSendIsDigestedAsZeros) {
