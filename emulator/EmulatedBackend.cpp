@@ -2,47 +2,13 @@
 
 #include <algorithm>
 
-#include "core/Format.h"
-
 namespace flashtool {
 
 namespace {
 
 constexpr int kNoSuchDevice = 19;  // ENODEV
 
-const char* DirectionName(DataDirection direction) {
-    switch (direction) {
-        case DataDirection::Out:
-            return "out";
-        case DataDirection::In:
-            return "in";
-        default:
-            return "none";
-    }
-}
-
 }  // namespace
-
-std::string FormatTraceLine(size_t driveIndex, const TraceEntry& entry) {
-    std::string line = FormatText("vdrive %zu:", driveIndex);
-    for (const uint8_t byte : entry.cdb) {
-        line += FormatText(" %02X", byte);
-    }
-    line += FormatText(" | %s %u crc32=%08X | ", DirectionName(entry.direction), entry.length,
-                       entry.crc32);
-    switch (entry.result) {
-        case ExecResult::Ok:
-            line += "ok";
-            break;
-        case ExecResult::TimedOut:
-            line += "timedout";
-            break;
-        default:
-            line += FormatText("failed %X/%02X", entry.sense.key, entry.sense.asc);
-            break;
-    }
-    return line + "\n";
-}
 
 EmulatedBackend::EmulatedBackend(std::vector<std::shared_ptr<VirtualDrive>> drivesIn,
                                  DiagnosticSink& diagnosticsIn)

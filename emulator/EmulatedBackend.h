@@ -11,6 +11,7 @@
 #include "core/Diagnostics.h"
 #include "emulator/VirtualDrive.h"
 #include "transport/PassThroughBackend.h"
+#include "transport/TraceLine.h"
 
 namespace flashtool {
 
@@ -32,7 +33,5 @@ private:
     DiagnosticSink& diagnostics;
     size_t next = 0;
 };
-
-std::string FormatTraceLine(size_t driveIndex, const TraceEntry& entry);
 
 }  // namespace flashtool

@@ -1,7 +1,5 @@
 #include "emulator/VirtualDrive.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -23,13 +21,6 @@ std::string Padded(const std::string& text, size_t width) {
     std::string out = text.substr(0, width);
     out.resize(width, ' ');
     return out;
-}
-
-uint32_t Crc32Of(const uint8_t* data, uint32_t length) {
-    if (data == nullptr || length == 0) {
-        return 0;
-    }
-    return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), data, length));
 }
 
 }  // namespace
@@ -182,8 +173,9 @@ void VirtualDrive::Record(const ScsiRequest& request, const PassThroughOutcome& 
         const uint32_t residual = std::min(outcome.residual, request.length);
         std::memset(request.data + (request.length - residual), 0, residual);
     }
-    entry.crc32 =
-        request.direction == DataDirection::None ? 0 : Crc32Of(request.data, request.length);
+    entry.crc32 = request.direction == DataDirection::None || request.data == nullptr
+                      ? 0
+                      : TraceDigest(std::span<const uint8_t>(request.data, request.length));
     if (entry.result != ExecResult::Ok && outcome.sense) {
         entry.sense = *outcome.sense;
     }

@@ -17,6 +17,7 @@
 #include "emulator/VendorState.h"
 #include "transport/PassThroughBackend.h"
 #include "transport/ScsiTypes.h"
+#include "transport/TraceLine.h"
 
 namespace flashtool {
 
@@ -58,15 +59,6 @@ struct Fault {
     uint32_t residual = 0;
     std::optional<uint32_t> delayMs{};
     friend bool operator==(const Fault&, const Fault&) = default;
-};
-
-struct TraceEntry {
-    std::vector<uint8_t> cdb;  // the bytes actually sent
-    DataDirection direction = DataDirection::None;
-    uint32_t length = 0;
-    uint32_t crc32 = 0;  // of the bytes moved: sent for Out, returned for In
-    ExecResult result = ExecResult::Ok;
-    SenseInfo sense{};  // of a failed command
 };
 
 struct VirtualDriveSetup {

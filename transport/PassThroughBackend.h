@@ -121,9 +121,13 @@ public:
     // The names an operator may call an open device by on the command line, the node
     // commands go through first (Linux: "/dev/sg1", then "/dev/sr0"); none where the
     // platform has no such names.
-    virtual std::vector<std::string> NodeNames(const DeviceAddress& /*device*/) const {
-        return {};
-    }
+    virtual std::vector<std::string> NodeNames(const DeviceAddress& /*device*/) const { return {}; }
+
+    // Discovery offers only the device first named `node` (see NodeNames), and leaves every
+    // other one unopened: a worker that serves one drive must not open the drives that
+    // other workers hold for their runs. Nothing changes where the platform has no names.
+    // `row` is the device's row in a full scan, by which a trace keeps numbering it.
+    virtual void LimitDiscoveryTo(const std::string& /*node*/, size_t /*row*/) {}
 
     // While a run holds a drive, no other program may send it commands where the platform
     // can promise that. Busy: another program has it open now. The address stays valid

@@ -1,5 +1,8 @@
 #include "app/cli/CliMain.h"
 
+#include <unistd.h>
+
+#include "app/cli/TraceOutput.h"
 #include "core/InstanceLock.h"
 #include "data/EmbeddedRegion.h"
 
@@ -36,10 +39,22 @@ int RunCommandLineMain(
         err.Write(std::string(kAnotherCopyRunning) + "\n");
         return kExitUsage;
     }
+    // Opened only now, so that a second copy refused above leaves the first one's file alone.
+    const TraceOutput trace = OpenTraceOutput(options.trace, program);
+    if (!trace.error.empty()) {
+        err.Write(trace.error + "\n");
+        return kExitUsage;
+    }
+    // Every back-end's trace lines go to --trace's destination when one is given.
+    auto tracedBackend = [&](DiagnosticSink& lines) {
+        return makeBackend(trace.sink ? *trace.sink : lines);
+    };
     SystemClock clock;
-    ProcessTerminal terminal;
+    // Trace lines on standard error would tear a status line drawn in place on the same
+    // terminal: they show the progress instead.
+    ProcessTerminal terminal(!(trace.toStandardError && isatty(STDERR_FILENO) == 1));
     CliEnvironment environment{
-        makeBackend, EmbeddedStoredRegion(), restart, inhibitor, clock, out, err, terminal,
+        tracedBackend, EmbeddedStoredRegion(), restart, inhibitor, clock, out, err, terminal,
         program};
     return RunCommandLine(options, environment);
 }

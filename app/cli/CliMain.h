@@ -21,6 +21,8 @@ CliStart ReadCliOptions(int argc, char* argv[], const std::string& program, bool
 
 // Runs the action over the process's terminal, standard output and the real clock, with
 // the program's single-instance lock held (the window and the command line share it).
+// `makeBackend` is handed the sink its trace lines go to: --trace's destination when the
+// options give one, else the action's own output.
 int RunCommandLineMain(
     const CliOptions& options, const std::string& program,
     const std::function<std::unique_ptr<PassThroughBackend>(DiagnosticSink&)>& makeBackend,

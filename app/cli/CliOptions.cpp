@@ -1,5 +1,6 @@
 #include "app/cli/CliOptions.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace flashtool {
@@ -70,6 +71,13 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
                 error = "--drives is given more than once";
             }
             options.drivesFile = value;
+        } else if (argument == "--trace" || argument.starts_with("--trace=")) {
+            if (options.trace) {
+                error = "an option is given more than once";
+            } else if (argument == "--trace=") {
+                error = "--trace= needs a file";
+            }
+            options.trace = std::string(argument.substr(std::min(argument.size(), size_t{8})));
         } else if (argument == "--list") {
             SetAction(options, CliAction::List, error);
         } else if (argument == "--all") {
@@ -112,7 +120,9 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
                        "  --force         update a drive that already has this firmware or a\n"
                        "                  newer one too\n"
                        "  --restart       restart the computer when an update asks for it\n"
-                       "  --json          with --list, --update or --all: print JSON\n";
+                       "  --json          with --list, --update or --all: print JSON\n"
+                       "  --trace[=FILE]  print every command sent to a drive as one line, to\n"
+                       "                  standard error or to FILE (made empty first)\n";
     if (takesDrivesFile) {
         text += "  --drives FILE   the virtual drives of a scenario file\n";
     }

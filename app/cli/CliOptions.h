@@ -20,6 +20,8 @@ struct CliOptions {
     bool force = false;
     bool restart = false;
     std::optional<std::string> drivesFile;  // the emulated program's scenario file
+    // --trace: every command's trace line goes to standard error (empty) or to this file.
+    std::optional<std::string> trace;
 };
 
 struct CliParse {

@@ -6,6 +6,9 @@ namespace flashtool {
 
 void OneDriveBackend::BeginDiscovery() {
     found = false;
+    if (wanted && !wanted->node.empty()) {
+        inner->LimitDiscoveryTo(wanted->node, wanted->row);
+    }
     inner->BeginDiscovery();
 }
 

@@ -19,6 +19,7 @@ namespace flashtool {
 struct DriveIdentity {
     std::string node;  // empty: match by handle
     std::intptr_t handle = 0;
+    uint8_t row = 0;  // in the survey's list
 };
 
 class OneDriveBackend final : public PassThroughBackend {
@@ -32,14 +33,18 @@ public:
     std::string LoadFailureMessage() const override { return inner->LoadFailureMessage(); }
     uint8_t InquiryLength() const override { return inner->InquiryLength(); }
     void BeginDiscovery() override;
-    // The wanted drive only; every other candidate is closed again unasked (nothing is
-    // sent to it).
+    // The wanted drive only: where drives have names the inner back-end does not even open
+    // the others (LimitDiscoveryTo); elsewhere every other candidate is closed again
+    // unasked (nothing is sent to it).
     std::optional<DeviceAddress> NextCandidate() override;
     void EndDiscovery(UserNotifier& notifier) override { inner->EndDiscovery(notifier); }
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
     void CloseDevice(const DeviceAddress& device) override { inner->CloseDevice(device); }
     std::vector<std::string> NodeNames(const DeviceAddress& device) const override {
         return inner->NodeNames(device);
+    }
+    void LimitDiscoveryTo(const std::string& node, size_t row) override {
+        inner->LimitDiscoveryTo(node, row);
     }
     ExclusiveClaim ClaimExclusive(const DeviceAddress& device) override {
         return inner->ClaimExclusive(device);

@@ -12,7 +12,7 @@ bool ProcessTerminal::Interactive() const {
 }
 
 bool ProcessTerminal::DrawsProgress() const {
-    return isatty(STDOUT_FILENO) == 1;
+    return mayDraw && isatty(STDOUT_FILENO) == 1;
 }
 
 std::optional<std::string> ProcessTerminal::ReadLine() {

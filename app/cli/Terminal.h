@@ -27,9 +27,14 @@ public:
 // Standard input and output of the process.
 class ProcessTerminal final : public Terminal {
 public:
+    // `mayDraw` false: never draw in place, even on a terminal.
+    explicit ProcessTerminal(bool mayDraw = true) : mayDraw(mayDraw) {}
     bool Interactive() const override;
     bool DrawsProgress() const override;
     std::optional<std::string> ReadLine() override;
+
+private:
+    bool mayDraw;
 };
 
 // Standard error of the process (usage errors, and every message in --json mode, where

@@ -50,7 +50,7 @@ std::optional<std::vector<Target>> Survey(CliEnvironment& environment, Prompter&
         const std::vector<std::string> names = dialog.Transport().NodeNames(row);
         targets.push_back(Target{row,
                                  DriveIdentity{names.empty() ? "" : names.front(),
-                                               dialog.Transport().Device(row).handle},
+                                               dialog.Transport().Device(row).handle, row},
                                  IdentificationOf(dialog, row), RevisionOf(dialog, row)});
     }
     if (targets.empty()) {

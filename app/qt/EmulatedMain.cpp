@@ -12,6 +12,7 @@
 #include "emulator/EmulatedRestart.h"
 #include "app/cli/CliMain.h"
 #include "app/cli/Terminal.h"
+#include "app/cli/TraceOutput.h"
 #include "app/qt/FlashToolApplication.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/EmulatedBackend.h"
@@ -60,11 +61,18 @@ int main(int argc, char* argv[]) {
             },
             restart, inhibitor);
     }
+    // With --trace the window's trace lines go there instead of standard output.
+    const TraceOutput trace = OpenTraceOutput(start.options.trace, "flashtool-emulated");
+    if (!trace.error.empty()) {
+        std::fprintf(stderr, "%s\n", trace.error.c_str());
+        return kExitUsage;
+    }
     // Qt takes no option of ours: the window gets the program's name only.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
+    DiagnosticSink& traceLines = trace.sink ? *trace.sink : diagnostics;
     return RunFlashTool(
-        qtArgc, qtArgv, std::make_unique<EmulatedBackend>(drives, diagnostics), restart, inhibitor,
+        qtArgc, qtArgv, std::make_unique<EmulatedBackend>(drives, traceLines), restart, inhibitor,
         diagnostics, [&restart](FlashDialog& dialog) {
             restart.SetLog([&dialog](std::string_view line) { dialog.AppendLog(line); });
         });

@@ -1,11 +1,14 @@
 // flashtool: the product, over the system's own pass-through (SG_IO on Linux).
 
 #include <QCoreApplication>
+#include <cstdio>
 
 #include "app/cli/CliMain.h"
+#include "app/cli/TraceOutput.h"
 #include "app/qt/FlashToolApplication.h"
 #include "app/qt/LogindInhibitor.h"
 #include "app/qt/LogindRestart.h"
+#include "transport/TracingBackend.h"
 #include "transport/linux/SgIoBackend.h"
 
 int main(int argc, char* argv[]) {
@@ -16,17 +19,29 @@ int main(int argc, char* argv[]) {
     if (start.exitStatus) {
         return *start.exitStatus;
     }
+    const bool tracing = start.options.trace.has_value();
+    // The system's pass-through, with --trace's line for every command it carries.
+    auto makeBackend = [tracing](DiagnosticSink& trace) -> std::unique_ptr<PassThroughBackend> {
+        auto backend = std::make_unique<SgIoBackend>();
+        if (!tracing) {
+            return backend;
+        }
+        return std::make_unique<TracingBackend>(std::move(backend), trace);
+    };
     LogindRestart restart;
     LogindInhibitor inhibitor;
     if (start.options.action != CliAction::Window) {
         // The login manager is asked over D-Bus, which wants an application object; a core
         // one opens no display.
         QCoreApplication core(argc, argv);
-        return RunCommandLineMain(
-            start.options, "flashtool",
-            [](DiagnosticSink&) { return std::make_unique<SgIoBackend>(); }, restart, inhibitor);
+        return RunCommandLineMain(start.options, "flashtool", makeBackend, restart, inhibitor);
     }
     StdoutDiagnostics diagnostics;
-    return RunFlashTool(argc, argv, std::make_unique<SgIoBackend>(), restart, inhibitor,
-                        diagnostics);
+    const TraceOutput trace = OpenTraceOutput(start.options.trace, "flashtool");
+    if (!trace.error.empty()) {
+        std::fprintf(stderr, "%s\n", trace.error.c_str());
+        return kExitUsage;
+    }
+    return RunFlashTool(argc, argv, makeBackend(trace.sink ? *trace.sink : diagnostics), restart,
+                        inhibitor, diagnostics);
 }

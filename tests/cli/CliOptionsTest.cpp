@@ -57,9 +57,34 @@ TEST(CliOptions, MisuseIsRefusedWithItsReason) {
         {{"--list", "--force"}, "--force needs --update or --all"},
         {{"--restart"}, "--restart needs --update or --all"},
         {{"--drives", "x.json"}, "unknown option '--drives'"},
+        {{"--list", "--trace="}, "--trace= needs a file"},
+        {{"--list", "--trace", "--trace=t.txt"}, "an option is given more than once"},
     };
     for (const auto& [words, error] : cases) {
         EXPECT_EQ(Parse(words).error, error) << words.front();
+    }
+}
+
+TEST(CliOptions, TraceGoesToStandardErrorOrTheFileAfterTheEqualsSign) {
+    struct Case {
+        std::vector<std::string> words;
+        std::optional<std::string> trace;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {{"--list"}, std::nullopt, ""},
+        {{"--list", "--trace"}, "", ""},
+        {{"--trace=run.txt", "--update", "/dev/sg1", "--yes"}, "run.txt", ""},
+        {{"--trace"}, "", ""},  // the window, traced
+        // A file is only ever given after "=": the next word is never taken for one.
+        {{"--trace", "run.txt", "--list"}, "", "unknown option 'run.txt'"},
+    };
+    for (const Case& c : cases) {
+        const CliParse parse = Parse(c.words);
+        EXPECT_EQ(parse.error, c.error) << c.words.front();
+        if (c.error.empty()) {
+            EXPECT_EQ(parse.options.trace, c.trace) << c.words.front();
+        }
     }
 }
 

@@ -62,6 +62,24 @@ TEST(SgIoDiscoveryTest, OffersOpticalDrivesOnlyInNumericAddressOrder) {
     EXPECT_TRUE(rig.notifier.messages.empty());
 }
 
+TEST(SgIoDiscoveryTest, LimitedToOneNodeTheOthersAreNotEvenOpened) {
+    // Another worker may hold the other drives with O_EXCL: opening them would fail busy
+    // (and be reported), or make that worker's own claim fail.
+    Rig rig;
+    rig.sysfs.AddDevice("2:0:0:0", "5", "sg2", "sr0");
+    rig.sysfs.AddDevice("2:0:0:1", "5", "sg3", "sr1");
+    rig.sysfs.AddDevice("3:0:0:0", "5", "", "sr2");  // no generic node: known by its block node
+    rig.system->openResults = {{"/dev/sg2", 22}, {"/dev/sg3", 23}, {"/dev/sr2", 24}};
+
+    rig.backend->LimitDiscoveryTo("/dev/sg3", 0);
+    EXPECT_THAT(rig.Scan(), ElementsAre(24));
+    rig.backend->LimitDiscoveryTo("/dev/sr2", 0);
+    EXPECT_THAT(rig.Scan(), ElementsAre(25));
+    rig.backend->LimitDiscoveryTo("/dev/sr0", 0);  // a drive's other node names no candidate
+    EXPECT_THAT(rig.Scan(), ElementsAre());
+    EXPECT_THAT(rig.system->opened, ElementsAre("/dev/sg3", "/dev/sr2"));
+}
+
 TEST(SgIoDiscoveryTest, AMissingTreeFindsNothingAndSaysNothing) {
     Rig rig;
     EXPECT_TRUE(rig.Scan().empty());

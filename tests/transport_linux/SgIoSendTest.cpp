@@ -130,6 +130,7 @@ TEST_F(SendFixture, MapsTheCompletionToAnOutcome) {
     constexpr auto None = std::nullopt;
     // clang-format off
     const Case cases[] = {
+        // A command that ended without a status moved nothing usable, whatever resid says.
         // name                            status host  driver sense             resid kind    sense                        residual result
         {"good",                           0x00,  0,    0,     {},               0,    Done,   None,                        0,  ExecResult::Ok},
         {"fixed sense",                    0x02,  0,    0x08,  fixedNotReady,    0,    Done,   SenseInfo{0x02, 0x3A, 0x01}, 0,  ExecResult::Failed},
@@ -137,11 +138,11 @@ TEST_F(SendFixture, MapsTheCompletionToAnOutcome) {
         {"descriptor sense",               0x02,  0,    0x08,  descriptorIllegal,0,    Done,   SenseInfo{0x05, 0x24, 0x00}, 0,  ExecResult::Failed},
         {"check condition without sense",  0x02,  0,    0,     {},               0,    Done,   SenseInfo{},                 0,  ExecResult::Failed},
         {"busy",                           0x08,  0,    0,     {},               0,    Done,   None,                        0,  ExecResult::Failed},
-        {"host time-out",                  0x00,  0x03, 0,     {},               0,    Late,   None,                        0,  ExecResult::TimedOut},
-        {"old driver time-out",            0x00,  0,    0x06,  {},               0,    Late,   None,                        0,  ExecResult::TimedOut},
-        {"no connect",                     0x00,  0x01, 0,     {},               0,    Broken, None,                        0,  ExecResult::Failed},
-        {"host error with sense",          0x02,  0x07, 0x08,  fixedNotReady,    0,    Broken, None,                        0,  ExecResult::Failed},
-        {"driver error",                   0x00,  0,    0x04,  {},               0,    Broken, None,                        0,  ExecResult::Failed},
+        {"host time-out",                  0x00,  0x03, 0,     {},               0,    Late,   None,                        56,  ExecResult::TimedOut},
+        {"old driver time-out",            0x00,  0,    0x06,  {},               0,    Late,   None,                        56,  ExecResult::TimedOut},
+        {"no connect",                     0x00,  0x01, 0,     {},               0,    Broken, None,                        56,  ExecResult::Failed},
+        {"host error with sense",          0x02,  0x07, 0x08,  fixedNotReady,    0,    Broken, None,                        56,  ExecResult::Failed},
+        {"driver error",                   0x00,  0,    0x04,  {},               0,    Broken, None,                        56,  ExecResult::Failed},
         // Only the low nibble is the driver byte; retry suggestions above it are no error.
         {"sense with a suggestion",        0x00,  0,    0x18,  {},               0,    Done,   None,                        0,  ExecResult::Ok},
         {"short transfer",                 0x00,  0,    0,     {},               20,   Done,   None,                        20, ExecResult::Ok},
@@ -170,6 +171,45 @@ TEST_F(SendFixture, MapsTheCompletionToAnOutcome) {
         EXPECT_EQ(outcome.sense, c.expectedSense);
         EXPECT_EQ(outcome.residual, c.residual);
         EXPECT_EQ(ClassifyOutcome(outcome), c.result);
+    }
+}
+
+TEST_F(SendFixture, ACommandThatEndedWithoutAStatusAfterItsTimeOutTimedOut) {
+    // Behind virtio-scsi the guest's kernel never ends a command at its time-out; the host
+    // gives up on it later and it comes back aborted (DID_ABORT), resid 0, no data.
+    constexpr uint16_t kAborted = 0x05;
+    constexpr uint16_t kBadTarget = 0x04;
+    struct Case {
+        const char* name;
+        uint8_t status;
+        uint16_t host;
+        uint32_t durationMs;
+        ExecResult result;
+        uint32_t residual;
+    };
+    const Case cases[] = {
+        {"aborted after its 15 s", 0x00, kAborted, 17000, ExecResult::TimedOut, 56},
+        {"aborted on the last millisecond", 0x00, kAborted, 15000, ExecResult::TimedOut, 56},
+        {"aborted early", 0x00, kAborted, 14999, ExecResult::Failed, 56},
+        {"gone after its time", 0x00, kBadTarget, 20000, ExecResult::TimedOut, 56},
+        // A drive that answers late has still answered.
+        {"good but late", 0x00, 0, 17000, ExecResult::Ok, 0},
+        {"check condition late", 0x02, 0, 17000, ExecResult::Failed, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        system->ioctl = [&c](int, sg_io_hdr_t& h) {
+            h.status = c.status;
+            h.host_status = c.host;
+            h.duration = c.durationMs;
+            h.resid = 0;
+            return 0;
+        };
+        std::array<uint8_t, 56> buffer{};
+        const PassThroughOutcome outcome =
+            Send({0x12, 0, 0, 0, 56, 0}, DataDirection::In, buffer.data(), 56, 15);
+        EXPECT_EQ(ClassifyOutcome(outcome), c.result);
+        EXPECT_EQ(outcome.residual, c.residual);
     }
 }
 

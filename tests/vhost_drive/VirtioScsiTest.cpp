@@ -271,6 +271,21 @@ TEST_F(VirtioScsiTest, TimedOutCommandIsHeldUntilTheGuestAbortsIt) {
     EXPECT_EQ(query.writable[0][0], vs::kFunctionRejected);
 }
 
+TEST_F(VirtioScsiTest, ForALinuxGuestATimedOutCommandIsAnsweredAsAbortedAtOnce) {
+    // A Linux guest's virtio-scsi driver never gives up on a command: held, it would hang.
+    VirtualDriveTarget aborting(drives, trace, VirtualDriveTarget::TimeOuts::Abort);
+    VirtioScsiQueues served(aborting, 1);
+    drives[0]->AddFault(Fault{0xFD, std::nullopt, 1, FaultKind::TimeOut, {}});
+    const std::array<uint8_t, 12> handshake{0xFD, 0xF1, 0x54, 0x41, 0x52, 0x4E};
+    const auto chain = Command(handshake, {}, 0);
+    const auto used = served.Serve(kRequestQueue, chain);
+    ASSERT_EQ(used.size(), 1u);
+    EXPECT_EQ(used[0].head, chain.head);
+    EXPECT_EQ(served.HeldCommands(), 0u);
+    EXPECT_EQ(ReadResponse(chain.writable[0]).response, vs::kAborted);
+    EXPECT_NE(trace.Text().find("| none 0 crc32=00000000 | timedout"), std::string::npos);
+}
+
 TEST_F(VirtioScsiTest, EventBuffersAreKeptAndVanishedDrivesLookGone) {
     EXPECT_TRUE(queues.KeepsBuffers(VirtioScsiQueues::kEventQueue));
     EXPECT_FALSE(queues.KeepsBuffers(kRequestQueue));

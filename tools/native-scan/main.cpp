@@ -14,9 +14,9 @@
 
 #include "core/Diagnostics.h"
 #include "drive/VendorCdbs.h"
-#include "tools/native-scan/TracingBackend.h"
 #include "transport/Inquiry.h"
 #include "transport/ScsiTransport.h"
+#include "transport/TracingBackend.h"
 #include "transport/UserNotifier.h"
 #include "transport/linux/SgIoBackend.h"
 #include "transport/linux/SysfsDrives.h"

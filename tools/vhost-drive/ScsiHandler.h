@@ -23,6 +23,7 @@ enum class ScsiDelivery : uint8_t {
     NoSuchUnit,  // nothing is served at this target and logical unit
     Failed,      // the command could not be carried to the unit
     Held,        // the unit does not answer; the command stays until the guest aborts it
+    Aborted,     // the host gave up on the command: ended without a status
 };
 
 struct ScsiCompletion {

@@ -23,6 +23,9 @@ vs::CommandResponse ResponseOf(const ScsiCompletion& completion) {
         case ScsiDelivery::NoSuchUnit:
             response.response = vs::kBadTarget;
             return response;
+        case ScsiDelivery::Aborted:
+            response.response = vs::kAborted;
+            return response;
         default:
             response.response = vs::kFailure;
             return response;

@@ -11,11 +11,14 @@ namespace {
 constexpr uint8_t kFixedSenseCurrent = 0x70;
 constexpr uint8_t kFixedSenseAdditionalLength = kFixedSenseLength - 8;
 
-ScsiCompletion CompletionOf(const PassThroughOutcome& outcome, const ScsiRequest& request) {
+ScsiCompletion CompletionOf(const PassThroughOutcome& outcome, const ScsiRequest& request,
+                            VirtualDriveTarget::TimeOuts timeOuts) {
     ScsiCompletion completion;
     switch (outcome.kind) {
         case OutcomeKind::TimedOut:
-            completion.delivery = ScsiDelivery::Held;
+            completion.delivery = timeOuts == VirtualDriveTarget::TimeOuts::Hold
+                                      ? ScsiDelivery::Held
+                                      : ScsiDelivery::Aborted;
             return completion;
         case OutcomeKind::OsError:
             // The drive is gone: to the guest, the unit no longer answers at all.
@@ -56,8 +59,8 @@ std::vector<uint8_t> FixedFormatSense(const SenseInfo& sense) {
 }
 
 VirtualDriveTarget::VirtualDriveTarget(std::vector<std::shared_ptr<VirtualDrive>> drivesIn,
-                                       DiagnosticSink& traceIn)
-    : drives(std::move(drivesIn)), trace(traceIn) {}
+                                       DiagnosticSink& traceIn, TimeOuts timeOutsIn)
+    : drives(std::move(drivesIn)), trace(traceIn), timeOuts(timeOutsIn) {}
 
 ScsiCompletion VirtualDriveTarget::Execute(const ScsiCommand& command) {
     if (command.target != kTarget || command.lun >= drives.size() || command.cdb.empty()) {
@@ -82,7 +85,7 @@ ScsiCompletion VirtualDriveTarget::Execute(const ScsiCommand& command) {
     VirtualDrive& drive = *drives[command.lun];
     const PassThroughOutcome outcome = drive.Handle(request);
     trace.Write(FormatTraceLine(command.lun, drive.Trace().back()));
-    return CompletionOf(outcome, request);
+    return CompletionOf(outcome, request, timeOuts);
 }
 
 }  // namespace flashtool

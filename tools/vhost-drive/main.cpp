@@ -1,20 +1,27 @@
 // vhost-drive: serves virtual drives to a QEMU guest as one virtio-scsi target (LUN k is
 // drive k) through vhost-user-scsi, so that the guest's kernel reaches them through its own
-// sg and sr drivers. Every command received is written to the trace file as one line in the
-// emulated program's format:
+// sg and sr drivers. The drives are the demo's, or those of a scenario file; their
+// latencies and delays are real time. A command a drive lets time out is answered as
+// aborted once the drive has waited (VirtualDriveTarget.h says why), so a scenario's
+// time-out should wait longer than the program's own time-out for that command.
+// Every command received is written to the trace file as one line in the emulated
+// program's format:
 //   vdrive N: CDB-HEX | DIR LEN crc32=XXXXXXXX | RESULT
 //
-// usage: vhost-drive --socket PATH --trace FILE [--verbose]
+// usage: vhost-drive --socket PATH --trace FILE [--drives FILE] [--verbose]
 // QEMU:  -object memory-backend-memfd,id=mem,size=1G,share=on -machine memory-backend=mem
 //        -chardev socket,id=vd,path=PATH -device vhost-user-scsi-pci,chardev=vd
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/Clock.h"
 #include "emulator/DemoDrives.h"
+#include "emulator/Scenario.h"
 #include "tools/vhost-drive/TraceFile.h"
 #include "tools/vhost-drive/VhostUserDevice.h"
 #include "tools/vhost-drive/VirtioScsiQueues.h"
@@ -22,19 +29,23 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: vhost-drive --socket PATH --trace FILE [--verbose]\n";
+constexpr const char* kUsage =
+    "usage: vhost-drive --socket PATH --trace FILE [--drives FILE] [--verbose]\n";
 
 struct Options {
     std::string socket;
     std::string trace;
+    std::string drives;  // empty: the demo's
     bool verbose = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--socket" || arg == "--trace") && i + 1 < argc) {
-            (arg == "--socket" ? options.socket : options.trace) = argv[++i];
+        if ((arg == "--socket" || arg == "--trace" || arg == "--drives") && i + 1 < argc) {
+            (arg == "--socket"  ? options.socket
+             : arg == "--trace" ? options.trace
+                                : options.drives) = argv[++i];
         } else if (arg == "--verbose") {
             options.verbose = true;
         } else {
@@ -42,11 +53,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         }
     }
     return !options.socket.empty() && !options.trace.empty();
-}
-
-// The drives served. Scenario files will describe them; until then, the demo's drives.
-std::vector<std::shared_ptr<flashtool::VirtualDrive>> ServedDrives() {
-    return flashtool::MakeDemoDrives();
 }
 
 }  // namespace
@@ -58,13 +64,25 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    static SystemClock driveClock;
+    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    if (options.drives.empty()) {
+        drives = MakeDemoDrives(&driveClock);
+    } else {
+        const ScenarioReading reading = LoadScenarioFile(options.drives);
+        if (!reading.Ok()) {
+            std::fprintf(stderr, "vhost-drive: %s\n", reading.error.c_str());
+            return 1;
+        }
+        drives = BuildDrives(reading.drives, &driveClock);
+    }
     TraceFile trace;
     if (!trace.Open(options.trace)) {
         std::fprintf(stderr, "vhost-drive: cannot write the trace file %s: %s\n",
                      options.trace.c_str(), std::strerror(errno));
         return 1;
     }
-    VirtualDriveTarget target(ServedDrives(), trace);
+    VirtualDriveTarget target(std::move(drives), trace, VirtualDriveTarget::TimeOuts::Abort);
     // One request queue: the drives answer one command at a time anyway.
     VirtioScsiQueues queues(target, 1);
     VhostUserDevice device(queues, options.verbose);

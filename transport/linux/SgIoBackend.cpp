@@ -38,6 +38,14 @@ SgIoBackend::~SgIoBackend() {
 
 void SgIoBackend::BeginDiscovery() {
     pending = FindOpticalDrives(sysfsRoot);
+    if (onlyNode) {
+        // The node a drive is opened through, as NodeNames names it first.
+        std::erase_if(pending, [this](const OpticalDrive& drive) {
+            const std::string& node =
+                drive.genericNode.empty() ? drive.blockNode : drive.genericNode;
+            return node.empty() || (deviceRoot / node).string() != *onlyNode;
+        });
+    }
     next = 0;
     problems.clear();
     discovering = true;

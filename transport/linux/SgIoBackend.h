@@ -38,6 +38,10 @@ public:
     static constexpr uint8_t kInquiryLength = 36;
 
     void BeginDiscovery() override;
+    // The sg driver refuses every open of a node another descriptor holds with O_EXCL (and
+    // a plain open of one makes a later O_EXCL open fail): with --all, each worker's scan
+    // opened the nodes the other workers held, and was told they were busy.
+    void LimitDiscoveryTo(const std::string& node, size_t /*row*/) override { onlyNode = node; }
     std::optional<DeviceAddress> NextCandidate() override;
     void EndDiscovery(UserNotifier& notifier) override;
 
@@ -55,6 +59,7 @@ public:
     static constexpr int kOpenFlags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
 
 private:
+    std::optional<std::string> onlyNode;
     struct OpenNode {
         std::string drive;
         std::string path;

@@ -47,11 +47,21 @@ sg_io_hdr_t BuildSgIoHeader(const ScsiRequest& request, SgIoBuffers& buffers) {
 PassThroughOutcome MapSgIoResult(const sg_io_hdr_t& header, std::span<const uint8_t> sense,
                                  uint32_t length) {
     const uint16_t driverByte = header.driver_status & kDriverByteMask;
-    if (header.host_status == kHostTimedOut || driverByte == kDriverTimedOut) {
-        return PassThroughOutcome::TimedOut();
-    }
-    if (header.host_status != 0 || (driverByte != 0 && driverByte != kDriverSense)) {
-        return PassThroughOutcome::TransportFailure();
+    const bool timedOut = header.host_status == kHostTimedOut || driverByte == kDriverTimedOut;
+    const bool hostFailed =
+        header.host_status != 0 || (driverByte != 0 && driverByte != kDriverSense);
+    if (timedOut || hostFailed) {
+        // Behind some adapters the kernel never ends a command at its time-out: virtio-scsi
+        // leaves that to the host, which answers the command as aborted (or the like) once
+        // it gives up. A command that ended without a status after its whole time-out is a
+        // time-out, whatever the host byte says.
+        PassThroughOutcome outcome = timedOut || header.duration >= header.timeout
+                                         ? PassThroughOutcome::TimedOut()
+                                         : PassThroughOutcome::TransportFailure();
+        // Such a command moved nothing the caller may use, although the kernel reports a
+        // residual of 0 for it.
+        outcome.residual = length;
+        return outcome;
     }
     PassThroughOutcome outcome = PassThroughOutcome::Status(header.status);
     const size_t senseLength = std::min<size_t>(header.sb_len_wr, sense.size());

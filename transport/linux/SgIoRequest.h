@@ -36,8 +36,10 @@ int SgDirection(DataDirection direction);
 // Fills a zeroed header for `request`, whose CDB (1 to 16 bytes) is copied into `buffers`.
 sg_io_hdr_t BuildSgIoHeader(const ScsiRequest& request, SgIoBuffers& buffers);
 
-// Maps a completed SG_IO request: time-outs first, then host and driver failures, then
-// the SCSI status with the sense data that came with it.
+// Maps a completed SG_IO request: time-outs first (the kernel's own, and a host failure
+// that came back after the command's whole time-out), then host and driver failures, then
+// the SCSI status with the sense data that came with it. A command that ended without a
+// status reports the whole length as its residual.
 PassThroughOutcome MapSgIoResult(const sg_io_hdr_t& header, std::span<const uint8_t> sense,
                                  uint32_t length);
 

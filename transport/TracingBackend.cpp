@@ -1,20 +1,23 @@
-#include "tools/native-scan/TracingBackend.h"
-
-#include <zlib.h>
+#include "transport/TracingBackend.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "emulator/EmulatedBackend.h"
+#include "transport/TraceLine.h"
 
 namespace flashtool {
 
 TracingBackend::TracingBackend(std::unique_ptr<PassThroughBackend> innerIn, DiagnosticSink& traceIn)
     : inner(std::move(innerIn)), trace(traceIn) {}
 
+void TracingBackend::LimitDiscoveryTo(const std::string& node, size_t row) {
+    firstIndex = row;
+    inner->LimitDiscoveryTo(node, row);
+}
+
 void TracingBackend::BeginDiscovery() {
     indexOf.clear();
-    nextIndex = 0;
+    nextIndex = firstIndex;
     inner->BeginDiscovery();
 }
 
@@ -38,21 +41,15 @@ PassThroughOutcome TracingBackend::Send(const DeviceAddress& device, const ScsiR
     }
     if (request.direction != DataDirection::None && request.data != nullptr) {
         if (request.direction == DataDirection::In) {
+            // What the drive did not send reads as zero, whatever the system left there.
             const uint32_t residual = std::min(outcome.residual, request.length);
             std::memset(request.data + (request.length - residual), 0, residual);
         }
-        entry.crc32 =
-            request.length == 0
-                ? 0
-                : static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), request.data, request.length));
+        entry.crc32 = TraceDigest(std::span<const uint8_t>(request.data, request.length));
     }
     const auto index = indexOf.find(device.handle);
     trace.Write(FormatTraceLine(index != indexOf.end() ? index->second : 0, entry));
     return outcome;
-}
-
-void TracingBackend::CloseDevice(const DeviceAddress& device) {
-    inner->CloseDevice(device);
 }
 
 }  // namespace flashtool
