@@ -37,6 +37,12 @@ void UiThreadCalls::RunAndWait(const std::function<void()>& work) {
 }
 
 void UiThreadCalls::customEvent(QEvent* event) {
+    {
+        // The event was made on the worker before it queued its call under this mutex, and
+        // Qt's own hand-over of the event is invisible to ThreadSanitizer: taking the mutex
+        // first orders this read after the making for the sanitizer too.
+        const std::lock_guard lock(mutex);
+    }
     if (event->type() != ServeQueueEvent()) {
         return;
     }
