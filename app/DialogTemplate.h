@@ -49,6 +49,16 @@ inline constexpr std::array<ControlTemplate, 6> kMainControls{{
     {ControlId::Log, ControlKind::Edit, "", {8, 56, 292, 62}, true},
 }};
 
+// The text a control of the main dialog starts with.
+constexpr std::string_view TemplateText(ControlId id) {
+    for (const ControlTemplate& control : kMainControls) {
+        if (control.id == id) {
+            return control.text;
+        }
+    }
+    return {};
+}
+
 inline constexpr int kMainDialogWidth = 310;  // dialog units
 inline constexpr int kMainDialogHeight = 156;
 inline constexpr std::string_view kMainCaption = "Flash Tool (ver. A-7.6 beta5)";

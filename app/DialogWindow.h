@@ -1,7 +1,8 @@
 #pragma once
 
-// The window seam: everything the main dialog does to its window, free of any toolkit. The
-// Qt window implements it, and so does a recording fake in the tests.
+// The window seam: everything the main dialog does to its window, in the dialog's own terms
+// and free of any toolkit. The Qt window, the Win32 window, the terminal and a recording
+// fake in the tests implement it.
 //
 // Threading: the user-interface thread calls every operation; the dialog's worker thread
 // calls them too. Nothing the operator waits for runs on the user-interface thread: the
@@ -26,73 +27,119 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
-#include "app/ColorRef.h"
 #include "app/DialogTemplate.h"
 #include "core/MessageBox.h"
 
 namespace flashtool {
 
-// An item of the drive tree; 0 is no item.
-using TreeItem = std::uintptr_t;
-inline constexpr TreeItem kNoTreeItem = 0;
+// The dialog's two buttons.
+enum class DialogButton : uint8_t { Upgrade, Exit };
 
-enum class TreeImage : uint8_t { Computer = 0, Drive = 1 };
+constexpr ControlId ControlOf(DialogButton button) {
+    return button == DialogButton::Upgrade ? ControlId::Upgrade : ControlId::Exit;
+}
+
+// The texts a build may put in place of the template's: the title bar, the label above the
+// drive tree and the buttons' texts (with their access keys).
+struct DialogTexts {
+    std::string caption;
+    std::string devicesLabel;
+    std::string exitButton;
+    std::string upgradeButton;
+    friend bool operator==(const DialogTexts&, const DialogTexts&) = default;
+};
+
+// The texts the dialog template starts with.
+inline DialogTexts TemplateTexts() {
+    return {std::string(kMainCaption), std::string(TemplateText(ControlId::DevicesLabel)),
+            std::string(TemplateText(ControlId::Exit)),
+            std::string(TemplateText(ControlId::Upgrade))};
+}
+
+// A drive as the tree shows it, under the computer: its identification and revision, and
+// whether it is greyed (this build cannot update it: drawn in grey, and described so to a
+// screen reader). A greyed drive stays selectable; the Upgrade command's checks refuse it.
+struct DriveItem {
+    std::string text;
+    bool greyed = false;
+    friend bool operator==(const DriveItem&, const DriveItem&) = default;
+};
+
+// What the tree has selected: nothing, the computer, or a drive (by its position under the
+// computer).
+struct TreeSelection {
+    enum class Item : uint8_t { Nothing, Computer, Drive };
+    Item item = Item::Nothing;
+    size_t drive = 0;
+
+    static TreeSelection Computer() { return {Item::Computer, 0}; }
+    static TreeSelection Drive(size_t position) { return {Item::Drive, position}; }
+    std::optional<size_t> DrivePosition() const {
+        return item == Item::Drive ? std::optional(drive) : std::nullopt;
+    }
+    friend bool operator==(const TreeSelection&, const TreeSelection&) = default;
+};
+
+// The progress bar runs from 0 to 100; the timer moves it one step on, and past the end it
+// starts again from the beginning.
+inline constexpr int kProgressEnd = 100;
+constexpr int SteppedProgress(int position) {
+    return position >= kProgressEnd || position < 0 ? 0 : position + 1;
+}
 
 class DialogWindow {
 public:
     virtual ~DialogWindow() = default;
 
     // Runs `work` on the user-interface thread and returns when it is done, so that a
-    // read-modify-write of a control is whole.
+    // read-modify-write of the window is whole.
     virtual void RunOnWindowThread(const std::function<void()>& work) = 0;
 
-    // Controls by their template id. Texts are the program's own bytes; the log window's
-    // line breaks are CR LF.
-    virtual std::string ControlText(ControlId id) const = 0;
-    virtual void SetControlText(ControlId id, std::string_view text) = 0;
-    virtual void EnableControl(ControlId id, bool enabled) = 0;
-    virtual bool IsControlEnabled(ControlId id) const = 0;
-    virtual void SetCaption(std::string_view caption) = 0;
-    virtual std::string Caption() const = 0;
-    // Scrolls the log window so that its last line is in view.
+    // The title bar, the tree's label and the buttons' texts.
+    virtual void ShowTexts(const DialogTexts& texts) = 0;
+
+    // The information and log window. Texts are the program's own bytes; line breaks are
+    // CR LF.
+    virtual std::string LogText() const = 0;
+    virtual void SetLogText(std::string_view text) = 0;
+    // Scrolls the log so that its last line is in view.
     virtual void ScrollLogToEnd() = 0;
 
-    // The drive tree. `parent` kNoTreeItem inserts at the top level; items go last.
-    virtual void ClearTree() = 0;
-    virtual TreeItem InsertTreeItem(TreeItem parent, std::string_view text, TreeImage image) = 0;
-    virtual void SetTreeItemColor(TreeItem item, ColorRef color) = 0;
-    virtual void ExpandTreeItem(TreeItem item) = 0;
-    virtual TreeItem RootTreeItem() const = 0;
-    virtual TreeItem SelectedTreeItem() const = 0;
-    virtual TreeItem FirstChild(TreeItem item) const = 0;
-    virtual TreeItem NextSibling(TreeItem item) const = 0;
-    virtual std::string TreeItemText(TreeItem item) const = 0;
-    virtual void SetTreeItemText(TreeItem item, std::string_view text) = 0;
-    virtual size_t TreeItemCount() const = 0;
+    virtual void EnableButton(DialogButton button, bool enabled) = 0;
+    virtual bool IsButtonEnabled(DialogButton button) const = 0;
 
-    // The progress bar. A step past the maximum starts the bar again from the minimum.
-    virtual void SetProgressRange(int minimum, int maximum) = 0;
-    virtual void SetProgressPos(int position) = 0;
-    virtual void SetProgressStep(int step) = 0;
+    // The drive tree: the computer at the top, expanded, with the drives under it in the
+    // device table's order; nothing is selected afterwards.
+    virtual void ShowDrives(std::string_view computer, std::span<const DriveItem> drives) = 0;
+    virtual TreeSelection Selection() const = 0;
+    // A drive's new text (it reported another identification); its greying stays.
+    virtual void SetDriveText(size_t position, std::string_view text) = 0;
+
+    // The progress bar, from 0 to kProgressEnd.
+    virtual void SetProgress(int position) = 0;
+    // One step on (SteppedProgress).
     virtual void StepProgress() = 0;
-    virtual int ProgressPos() const = 0;
+    virtual int Progress() const = 0;
 
-    // Timers of the dialog; each tick calls DialogHandlers::OnTimer. Stopping a timer that
-    // does not run is harmless.
-    virtual void StartTimer(int id, uint32_t periodMs) = 0;
-    virtual void StopTimer(int id) = 0;
+    // The progress timer: DialogHandlers::OnProgressTimer every kProgressTimerPeriodMs until
+    // it is stopped. Starting it again restarts it; stopping it when it does not run is
+    // harmless.
+    virtual void StartProgressTimer() = 0;
+    virtual void StopProgressTimer() = 0;
 
     // A modal message box owned by the dialog; blocks until it is answered.
     virtual BoxAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
 
     // Shows that the dialog is busy off its thread (see above): a wait cursor over the
     // dialog, the progress bar in its busy mode, the buttons and the drive tree greyed. What
-    // EnableControl, SetProgressRange and SetProgressPos give meanwhile is kept, answered by
-    // IsControlEnabled and ProgressPos, and shown once busy ends; then the keyboard focus
-    // goes back where it was. The default shows nothing (a window that has no such means).
+    // EnableButton and SetProgress give meanwhile is kept, answered by IsButtonEnabled and
+    // Progress, and shown once busy ends; then the keyboard focus goes back where it was.
+    // The default shows nothing (a window that has no such means).
     virtual void ShowBusy(bool busy) { static_cast<void>(busy); }
 
     // The Close item of the window's system menu (and with it the title bar's close).
@@ -101,19 +148,6 @@ public:
     // Ends the modal dialog with the given result.
     virtual void EndDialog(int result) = 0;
 };
-
-// Where one step of the progress bar leads: past the maximum the bar starts again from the
-// minimum (and below the minimum, from the maximum).
-constexpr int SteppedProgress(int position, int step, int minimum, int maximum) {
-    const long long next = static_cast<long long>(position) + step;
-    if (next > maximum) {
-        return minimum;
-    }
-    if (next < minimum) {
-        return maximum;
-    }
-    return static_cast<int>(next);
-}
 
 // What the window reports back to the dialog, always on the user-interface thread.
 class DialogHandlers {
@@ -124,7 +158,7 @@ public:
     virtual bool OnInitDialog() = 0;
     virtual void OnSelectionChanged() = 0;
     virtual void OnUpgrade() = 0;
-    virtual void OnTimer(int id) = 0;
+    virtual void OnProgressTimer() = 0;
     // The cancel command: the Exit button, Escape, the title bar's close. Ends the dialog
     // and returns true, or returns false: refused, or (while the dialog is busy) kept until
     // the worker has no command outstanding, when the dialog ends by itself.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "app/FlashDialog.h"
 #include "app/GreyRules.h"
@@ -27,75 +28,60 @@ void FlashDialog::FillDriveTree() {
 }
 
 void FlashDialog::ShowScannedDrives(uint8_t found) {
-    window.ClearTree();
-    const TreeItem root = window.InsertTreeItem(kNoTreeItem, kRootItemText, TreeImage::Computer);
     const uint8_t count = std::min(found, ScsiTransport::kMaxDevices);
-    if (count == 0) {
-        ShowMessage(kNoDeviceFound);
-    }
+    std::vector<DriveItem> drives;
+    drives.reserve(count);
     for (uint8_t row = 0; row < count; ++row) {
         transport.SelectDevice(row);
         std::array<char, 50> description{};
         transport.DescribeSelected(description);
         std::copy_n(description.begin(), driveText.size(), driveText.begin());
-        const std::string_view text(description.data());
-        const TreeItem item = window.InsertTreeItem(root, text, TreeImage::Drive);
         const std::string_view identification = WholeField(driveText).substr(0, 24);
-        if (IsGreyedDrive(config, identification, gating.currentFamily)) {
-            window.SetTreeItemColor(item, kGreyedItemColor);
-        }
+        drives.push_back(DriveItem{std::string(description.data()),
+                                   IsGreyedDrive(config, identification, gating.currentFamily)});
     }
-    window.ExpandTreeItem(root);
+    shownDrives.clear();
+    for (const DriveItem& drive : drives) {
+        shownDrives.push_back(drive.text);
+    }
+    window.ShowDrives(kRootItemText, drives);
+    if (count == 0) {
+        ShowMessage(kNoDeviceFound);
+    }
     transport.SelectDevice(0);
 }
 
 void FlashDialog::ShowSelection() {
     selectedIndex = 0;
-    const TreeItem root = window.RootTreeItem();
-    const TreeItem selected = window.SelectedTreeItem();
-    driveText = MakeFixedText<kDriveTextSize>(
-        selected == kNoTreeItem ? std::string() : window.TreeItemText(selected));
-    driveText.back() = '\0';
-    if (selected == kNoTreeItem || selected == root) {
-        // An empty selection (Ctrl+click on the selected item clears it) is shown as the
-        // root is: nothing is chosen, and the Upgrade command refuses on this text. The log
-        // no longer names the drive that was selected before. Upgrade keeps its state.
-        window.SetControlText(ControlId::Log, kNoDriveSelected);
+    const TreeSelection selection = window.Selection();
+    const std::optional<size_t> selected = selection.DrivePosition();
+    if (!selected || *selected >= shownDrives.size()) {
+        // Nothing chosen (the computer, or an empty selection: Ctrl+click on the selected
+        // item clears it): the Upgrade command refuses on this text. The log no longer names
+        // the drive that was selected before. Upgrade keeps its state.
+        const bool computer = selection.item == TreeSelection::Item::Computer;
+        driveText = MakeFixedText<kDriveTextSize>(computer ? kRootItemText : std::string_view());
+        window.SetLogText(kNoDriveSelected);
         return;
     }
-    const std::optional<uint32_t> position = ChildPosition(root, selected);
-    selectedIndex = position.value_or(0);
+    driveText = MakeFixedText<kDriveTextSize>(shownDrives[*selected]);
+    driveText.back() = '\0';
+    selectedIndex = static_cast<uint32_t>(*selected);
     if (!RunInProgress()) {
-        window.EnableControl(ControlId::Upgrade, true);
+        window.EnableButton(DialogButton::Upgrade, true);
     }
-    window.SetControlText(ControlId::Log, SelectionDisplay());
-}
-
-std::optional<uint32_t> FlashDialog::ChildPosition(TreeItem root, TreeItem item) const {
-    const size_t limit = window.TreeItemCount();
-    TreeItem child = window.FirstChild(root);
-    for (uint32_t position = 0; position <= limit && child != kNoTreeItem; ++position) {
-        if (child == item) {
-            return position;
-        }
-        child = window.NextSibling(child);
-    }
-    return std::nullopt;
+    window.SetLogText(SelectionDisplay());
 }
 
 std::optional<uint8_t> FlashDialog::ChosenRow() const {
-    const TreeItem root = window.RootTreeItem();
-    const TreeItem selected = window.SelectedTreeItem();
-    if (selected == kNoTreeItem || selected == root) {
-        return std::nullopt;
-    }
-    const std::optional<uint32_t> position = ChildPosition(root, selected);
+    const std::optional<size_t> selected = window.Selection().DrivePosition();
     // The selection display must describe the same drive: a tree that changed under it
     // without telling us is not a choice the operator saw.
-    if (!position || *position != selectedIndex || *position >= ScsiTransport::kMaxDevices) {
+    if (!selected || *selected != selectedIndex || *selected >= shownDrives.size() ||
+        *selected >= ScsiTransport::kMaxDevices) {
         return std::nullopt;
     }
-    return static_cast<uint8_t>(*position);
+    return static_cast<uint8_t>(*selected);
 }
 
 void FlashDialog::RefreshDrive(uint8_t row) {
@@ -106,16 +92,12 @@ void FlashDialog::RefreshDrive(uint8_t row) {
     transport.DescribeRow(row, description);
     const std::string text(description.data());
     window.RunOnWindowThread([&] {
-        const TreeItem root = window.RootTreeItem();
-        TreeItem child = window.FirstChild(root);
-        for (uint8_t position = 0; position < row && child != kNoTreeItem; ++position) {
-            child = window.NextSibling(child);
-        }
-        if (child == kNoTreeItem) {
+        if (row >= shownDrives.size()) {
             return;
         }
-        window.SetTreeItemText(child, text);
-        if (window.SelectedTreeItem() == child) {
+        shownDrives[row] = text;
+        window.SetDriveText(row, text);
+        if (window.Selection() == TreeSelection::Drive(row)) {
             driveText = MakeFixedText<kDriveTextSize>(text);
             driveText.back() = '\0';
         }

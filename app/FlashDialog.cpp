@@ -59,7 +59,7 @@ bool FlashDialog::OnInitDialog() {
         return false;
     }
     ApplyBrandTexts(brand);
-    window.EnableControl(ControlId::Upgrade, false);
+    window.EnableButton(DialogButton::Upgrade, false);
     // The window appears at once; a drive that is slow to answer the scan's INQUIRY keeps
     // only the worker waiting.
     WaitForRun();
@@ -79,14 +79,13 @@ void FlashDialog::ApplyBrandTexts(BrandCode brand) {
     if (brand != BrandCode::QZ) {
         return;
     }
-    window.SetCaption(std::string(kBrandCaptionPrefix) +
-                      std::string(ModelNameForFamily(config.FamilyCode10())));
-    window.SetControlText(ControlId::DevicesLabel, kStringSelectDrive);
-    window.SetControlText(ControlId::Exit, kStringClose);
-    window.SetControlText(ControlId::Upgrade, kStringUpdate);
+    window.ShowTexts({std::string(kBrandCaptionPrefix) +
+                          std::string(ModelNameForFamily(config.FamilyCode10())),
+                      std::string(kStringSelectDrive), std::string(kStringClose),
+                      std::string(kStringUpdate)});
 }
 
-void FlashDialog::OnTimer(int /*id*/) {
+void FlashDialog::OnProgressTimer() {
     window.StepProgress();
 }
 
@@ -98,7 +97,7 @@ bool FlashDialog::OnCancel() {
         closeRequested.store(true);
         return false;
     }
-    if (RunInProgress() || !closeEnabled.load() || !window.IsControlEnabled(ControlId::Exit)) {
+    if (RunInProgress() || !closeEnabled.load() || !window.IsButtonEnabled(DialogButton::Exit)) {
         return false;
     }
     window.EndDialog(kDialogCancel);
@@ -126,8 +125,7 @@ void FlashDialog::AppendLog(std::string_view line) {
     // Read, compose and write on the window's thread in one go, so that a line from the
     // worker never overwrites a text the user-interface thread put there meanwhile.
     window.RunOnWindowThread([&] {
-        window.SetControlText(ControlId::Log,
-                              ComposeLogText(window.ControlText(ControlId::Log), line));
+        window.SetLogText(ComposeLogText(window.LogText(), line));
         window.ScrollLogToEnd();
     });
 }
@@ -135,8 +133,8 @@ void FlashDialog::AppendLog(std::string_view line) {
 void FlashDialog::EnableButtons(bool enabled) {
     // During a run the buttons come back only when the worker ends (EndRun).
     const bool usable = enabled && !RunInProgress();
-    window.EnableControl(ControlId::Upgrade, usable);
-    window.EnableControl(ControlId::Exit, usable);
+    window.EnableButton(DialogButton::Upgrade, usable);
+    window.EnableButton(DialogButton::Exit, usable);
 }
 
 void FlashDialog::Reboot() {
@@ -147,8 +145,8 @@ void FlashDialog::Reboot() {
 
 void FlashDialog::ReportResult(ResultCode code) {
     lastReportedCode.store(static_cast<int32_t>(code));
-    window.SetProgressPos(0);
-    window.StopTimer(kProgressTimerId);
+    window.SetProgress(0);
+    window.StopProgressTimer();
     EnableButtons(true);
     const auto message = MessageForResult(code);
     if (!message) {
@@ -168,7 +166,7 @@ BoxAnswer FlashDialog::ShowMessageBox(const MessageBoxRequest& request) {
 }
 
 void FlashDialog::SetUpgradeEnabled(bool enabled) {
-    window.EnableControl(ControlId::Upgrade, enabled && !RunInProgress());
+    window.EnableButton(DialogButton::Upgrade, enabled && !RunInProgress());
 }
 
 void FlashDialog::ShowMessage(std::string_view text) {
@@ -183,27 +181,25 @@ bool FlashDialog::BeginRun() {
 void FlashDialog::EndRun() {
     // The buttons first, the flag last: once the flag is clear the worker touches the window
     // no more, so the user-interface thread may wait for it to end without a deadlock.
-    window.EnableControl(ControlId::Upgrade, true);
-    window.EnableControl(ControlId::Exit, true);
+    window.EnableButton(DialogButton::Upgrade, true);
+    window.EnableButton(DialogButton::Exit, true);
     runInProgress.store(false);
 }
 
 void FlashDialog::PrepareProgress() {
-    window.SetProgressRange(0, 100);
-    window.SetProgressPos(0);
-    window.SetProgressStep(1);
+    window.SetProgress(0);
 }
 
 void FlashDialog::SetProgressPos(int position) {
-    window.SetProgressPos(position);
+    window.SetProgress(position);
 }
 
 void FlashDialog::StartProgressTimer() {
-    window.StartTimer(kProgressTimerId, kProgressTimerPeriodMs);
+    window.StartProgressTimer();
 }
 
 void FlashDialog::StopProgressTimer() {
-    window.StopTimer(kProgressTimerId);
+    window.StopProgressTimer();
 }
 
 void FlashDialog::SetCloseEnabled(bool enabled) {

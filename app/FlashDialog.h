@@ -18,7 +18,9 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/DialogWindow.h"
 #include "core/Clock.h"
@@ -74,7 +76,7 @@ public:
     bool OnInitDialog() override;
     void OnSelectionChanged() override { ShowSelection(); }
     void OnUpgrade() override;
-    void OnTimer(int id) override;
+    void OnProgressTimer() override;
     bool OnCancel() override;
 
     // Start-up.
@@ -109,7 +111,7 @@ public:
     bool Busy() const { return busy.load(); }
 
     // Window operations of a run; either thread.
-    void PrepareProgress();  // range 0 to 100, position 0, step 1
+    void PrepareProgress();  // the bar back at its start
     void SetProgressPos(int position) override;
     void StartProgressTimer() override;
     void StopProgressTimer() override;
@@ -152,7 +154,6 @@ private:
         PageTransfer transfer;
     };
 
-    std::optional<uint32_t> ChildPosition(TreeItem root, TreeItem item) const;
     // The device-table row of the drive item selected in the tree right now; none when the
     // selection is empty, the root, or not a drive.
     std::optional<uint8_t> ChosenRow() const;
@@ -187,6 +188,8 @@ private:
     bool upgradeHandlerActive = false;  // the Upgrade handler runs (user-interface thread)
     std::atomic<bool> busy{false};
     std::atomic<bool> closeRequested{false};
+    // The drives' texts as the tree shows them, in its order (user-interface thread).
+    std::vector<std::string> shownDrives;
     FixedText<kDriveTextSize> driveText{};
     uint32_t selectedIndex = 0;
     std::atomic<bool> runInProgress{false};

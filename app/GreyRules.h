@@ -5,14 +5,10 @@
 
 #include <string_view>
 
-#include "app/ColorRef.h"
 #include "core/FixedText.h"
 #include "image/BuildConfig.h"
 
 namespace flashtool {
-
-// The colour of a greyed item: red, green and blue each 125.
-inline constexpr ColorRef kGreyedItemColor = MakeColorRef(125, 125, 125);
 
 // `identification` is the drive's 24 identification bytes. For a wildcard build this
 // resolves the drive's family into `currentFamily`, as the later checks expect it there.

@@ -34,7 +34,7 @@ void FlashDialog::OnUpgrade() {
 
     // The drive is taken from the tree as it is now, once: every command of this press goes
     // to it. With no drive item selected (the root, or nothing at all) nothing is sent.
-    const std::string shown = window.ControlText(ControlId::Log).substr(0, kShownTextLimit);
+    const std::string shown = window.LogText().substr(0, kShownTextLimit);
     const std::optional<uint8_t> chosen = ChosenRow();
     if (SameBytes(shown, kNoDriveSelected, kNoDriveSelected.size()) || !chosen) {
         window.ShowMessageBox(

@@ -45,7 +45,7 @@ struct UpgradeBench {
     UpgradeBench() {
         window.answers.push_back(BoxAnswer::Ok);
         dialog.OnInitDialog();
-        window.selected = window.Children(window.RootTreeItem()).at(0);
+        window.SelectDrive(0);
         dialog.OnSelectionChanged();
     }
     // One press of Upgrade: the confirmation, the success box, no restart.
@@ -55,7 +55,7 @@ struct UpgradeBench {
         drive->ClearTrace();
         dialog.OnUpgrade();
         dialog.WaitForRun();
-        return window.progressPos == 100 && drive->Trace().size() == 2 + 3 + 128;
+        return window.progress == 100 && drive->Trace().size() == 2 + 3 + 128;
     }
 };
 

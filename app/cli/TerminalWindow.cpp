@@ -8,12 +8,7 @@ constexpr std::string_view kLineBreak = "\r\n";
 
 TerminalWindow::TerminalWindow(Prompter& prompterIn, DiagnosticSink* outIn,
                                DiagnosticSink& questionsIn)
-    : prompter(prompterIn), out(outIn), questions(questionsIn), caption(kMainCaption) {
-    for (const ControlTemplate& control : kMainControls) {
-        texts[control.id] = std::string(control.text);
-        enabled[control.id] = true;
-    }
-}
+    : prompter(prompterIn), out(outIn), questions(questionsIn) {}
 
 void TerminalWindow::Print(std::string_view line) {
     logLines.emplace_back(line);
@@ -27,141 +22,73 @@ void TerminalWindow::RunOnWindowThread(const std::function<void()>& work) {
     work();
 }
 
-std::string TerminalWindow::ControlText(ControlId id) const {
+std::string TerminalWindow::LogText() const {
     std::lock_guard lock(mutex);
-    return texts.at(id);
+    return log;
 }
 
-void TerminalWindow::SetControlText(ControlId id, std::string_view text) {
+void TerminalWindow::SetLogText(std::string_view text) {
     std::lock_guard lock(mutex);
-    std::string& old = texts[id];
-    if (id == ControlId::Log) {
-        // The dialog appends a line as CR LF and the line; anything else replaces the text
-        // (the selection's display), which is printed whole.
-        std::string_view added = text;
-        if (text.starts_with(old) && text.substr(old.size()).starts_with(kLineBreak)) {
-            added = text.substr(old.size() + kLineBreak.size());
-        }
-        for (size_t start = 0;;) {
-            const size_t end = added.find(kLineBreak, start);
-            Print(added.substr(start, end == std::string_view::npos ? end : end - start));
-            if (end == std::string_view::npos) {
-                break;
-            }
-            start = end + kLineBreak.size();
-        }
+    // The dialog appends a line as CR LF and the line; anything else replaces the text (the
+    // selection's display), which is printed whole.
+    std::string_view added = text;
+    if (text.starts_with(log) && text.substr(log.size()).starts_with(kLineBreak)) {
+        added = text.substr(log.size() + kLineBreak.size());
     }
-    old = std::string(text);
-}
-
-void TerminalWindow::EnableControl(ControlId id, bool on) {
-    std::lock_guard lock(mutex);
-    enabled[id] = on;
-}
-
-bool TerminalWindow::IsControlEnabled(ControlId id) const {
-    std::lock_guard lock(mutex);
-    return enabled.at(id);
-}
-
-void TerminalWindow::SetCaption(std::string_view text) {
-    std::lock_guard lock(mutex);
-    caption = text;
-}
-
-std::string TerminalWindow::Caption() const {
-    std::lock_guard lock(mutex);
-    return caption;
-}
-
-void TerminalWindow::ClearTree() {
-    std::lock_guard lock(mutex);
-    nodes.clear();
-    selected = kNoTreeItem;
-}
-
-TreeItem TerminalWindow::InsertTreeItem(TreeItem parent, std::string_view text, TreeImage) {
-    std::lock_guard lock(mutex);
-    nodes.push_back(Node{parent, std::string(text), false});
-    return nodes.size();
-}
-
-void TerminalWindow::SetTreeItemColor(TreeItem item, ColorRef) {
-    std::lock_guard lock(mutex);
-    // The dialog colours only the drives this build cannot update.
-    nodes.at(item - 1).greyed = true;
-}
-
-std::vector<TreeItem> TerminalWindow::Children(TreeItem parent) const {
-    std::vector<TreeItem> children;
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        if (nodes[i].parent == parent) {
-            children.push_back(i + 1);
+    for (size_t start = 0;;) {
+        const size_t end = added.find(kLineBreak, start);
+        Print(added.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) {
+            break;
         }
+        start = end + kLineBreak.size();
     }
-    return children;
+    log = text;
 }
 
-TreeItem TerminalWindow::RootTreeItem() const {
+void TerminalWindow::EnableButton(DialogButton button, bool on) {
     std::lock_guard lock(mutex);
-    return nodes.empty() ? kNoTreeItem : 1;
+    enabled[button] = on;
 }
 
-TreeItem TerminalWindow::SelectedTreeItem() const {
+bool TerminalWindow::IsButtonEnabled(DialogButton button) const {
     std::lock_guard lock(mutex);
-    return selected;
+    return enabled.at(button);
 }
 
-TreeItem TerminalWindow::FirstChild(TreeItem item) const {
+void TerminalWindow::ShowDrives(std::string_view /*computer*/, std::span<const DriveItem> shown) {
     std::lock_guard lock(mutex);
-    const auto children = Children(item);
-    return children.empty() ? kNoTreeItem : children.front();
+    drives.assign(shown.begin(), shown.end());
+    selection = {};
 }
 
-TreeItem TerminalWindow::NextSibling(TreeItem item) const {
+TreeSelection TerminalWindow::Selection() const {
     std::lock_guard lock(mutex);
-    const auto siblings = Children(nodes.at(item - 1).parent);
-    for (size_t i = 0; i + 1 < siblings.size(); ++i) {
-        if (siblings[i] == item) {
-            return siblings[i + 1];
-        }
-    }
-    return kNoTreeItem;
+    return selection;
 }
 
-std::string TerminalWindow::TreeItemText(TreeItem item) const {
+void TerminalWindow::SetDriveText(size_t position, std::string_view text) {
     std::lock_guard lock(mutex);
-    return nodes.at(item - 1).text;
-}
-
-void TerminalWindow::SetTreeItemText(TreeItem item, std::string_view text) {
-    std::lock_guard lock(mutex);
-    nodes.at(item - 1).text = std::string(text);
-}
-
-size_t TerminalWindow::TreeItemCount() const {
-    std::lock_guard lock(mutex);
-    return nodes.size();
+    drives.at(position).text = text;
 }
 
 bool TerminalWindow::SelectDrive(size_t n) {
     std::lock_guard lock(mutex);
-    const auto drives = Children(nodes.empty() ? kNoTreeItem : 1);
-    if (nodes.empty() || n >= drives.size()) {
+    if (n >= drives.size()) {
         return false;
     }
-    selected = drives[n];
+    selection = TreeSelection::Drive(n);
     return true;
 }
 
 bool TerminalWindow::DriveGreyed(size_t n) const {
     std::lock_guard lock(mutex);
-    return nodes.at(Children(1).at(n) - 1).greyed;
+    return drives.at(n).greyed;
 }
 
 size_t TerminalWindow::DriveCount() const {
     std::lock_guard lock(mutex);
-    return nodes.empty() ? 0 : Children(1).size();
+    return drives.size();
 }
 
 std::vector<std::string> TerminalWindow::LogLines() const {
@@ -169,30 +96,19 @@ std::vector<std::string> TerminalWindow::LogLines() const {
     return logLines;
 }
 
-void TerminalWindow::SetProgressRange(int minimum, int maximum) {
+void TerminalWindow::SetProgress(int position) {
     std::lock_guard lock(mutex);
-    progressMin = minimum;
-    progressMax = maximum;
-}
-
-void TerminalWindow::SetProgressPos(int position) {
-    std::lock_guard lock(mutex);
-    progressPos = position;
-}
-
-void TerminalWindow::SetProgressStep(int step) {
-    std::lock_guard lock(mutex);
-    progressStep = step;
+    progress = position;
 }
 
 void TerminalWindow::StepProgress() {
     std::lock_guard lock(mutex);
-    progressPos = SteppedProgress(progressPos, progressStep, progressMin, progressMax);
+    progress = SteppedProgress(progress);
 }
 
-int TerminalWindow::ProgressPos() const {
+int TerminalWindow::Progress() const {
     std::lock_guard lock(mutex);
-    return progressPos;
+    return progress;
 }
 
 BoxAnswer TerminalWindow::ShowMessageBox(const MessageBoxRequest& request) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// The window seam in a terminal: the controls, the tree and the progress bar live in
-// memory; each line added to the log is printed as it comes; message boxes are printed
+// The window seam in a terminal: the texts, the buttons, the drives and the progress bar
+// live in memory; each line added to the log is printed as it comes; message boxes are printed
 // and their questions answered by the Prompter. Any thread may call it: a lock keeps each
 // operation (and each RunOnWindowThread) whole, which is all the dialog needs of its
 // window's thread here.
@@ -33,46 +33,30 @@ public:
     std::vector<std::string> LogLines() const;
 
     void RunOnWindowThread(const std::function<void()>& work) override;
-    std::string ControlText(ControlId id) const override;
-    void SetControlText(ControlId id, std::string_view text) override;
-    void EnableControl(ControlId id, bool enabled) override;
-    bool IsControlEnabled(ControlId id) const override;
-    void SetCaption(std::string_view text) override;
-    std::string Caption() const override;
+    // A terminal has no title bar or buttons to label.
+    void ShowTexts(const DialogTexts& /*shown*/) override {}
+    std::string LogText() const override;
+    void SetLogText(std::string_view text) override;
     void ScrollLogToEnd() override {}
+    void EnableButton(DialogButton button, bool enabled) override;
+    bool IsButtonEnabled(DialogButton button) const override;
 
-    void ClearTree() override;
-    TreeItem InsertTreeItem(TreeItem parent, std::string_view text, TreeImage image) override;
-    void SetTreeItemColor(TreeItem item, ColorRef color) override;
-    void ExpandTreeItem(TreeItem /*item*/) override {}
-    TreeItem RootTreeItem() const override;
-    TreeItem SelectedTreeItem() const override;
-    TreeItem FirstChild(TreeItem item) const override;
-    TreeItem NextSibling(TreeItem item) const override;
-    std::string TreeItemText(TreeItem item) const override;
-    void SetTreeItemText(TreeItem item, std::string_view text) override;
-    size_t TreeItemCount() const override;
+    void ShowDrives(std::string_view computer, std::span<const DriveItem> shown) override;
+    TreeSelection Selection() const override;
+    void SetDriveText(size_t position, std::string_view text) override;
 
-    void SetProgressRange(int minimum, int maximum) override;
-    void SetProgressPos(int position) override;
-    void SetProgressStep(int step) override;
+    void SetProgress(int position) override;
     void StepProgress() override;
-    int ProgressPos() const override;
-    // The heartbeat timer drives a bar no one sees here; progress is drawn from the pages.
-    void StartTimer(int /*id*/, uint32_t /*periodMs*/) override {}
-    void StopTimer(int /*id*/) override {}
+    int Progress() const override;
+    // The timer drives a bar no one sees here; progress is drawn from the pages.
+    void StartProgressTimer() override {}
+    void StopProgressTimer() override {}
 
     BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
     void EnableCloseCommand(bool /*enabled*/) override {}
     void EndDialog(int result) override;
 
 private:
-    struct Node {
-        TreeItem parent = kNoTreeItem;
-        std::string text;
-        bool greyed = false;
-    };
-    std::vector<TreeItem> Children(TreeItem parent) const;
     void Print(std::string_view line);
 
     Prompter& prompter;
@@ -80,12 +64,12 @@ private:
     DiagnosticSink& questions;
     mutable std::recursive_mutex mutex;
     bool startingUp = false;
-    std::map<ControlId, std::string> texts;
-    std::map<ControlId, bool> enabled;
-    std::string caption;
-    std::vector<Node> nodes;  // item = position + 1
-    TreeItem selected = kNoTreeItem;
-    int progressMin = 0, progressMax = 100, progressPos = 0, progressStep = 10;
+    std::string log;
+    std::map<DialogButton, bool> enabled{{DialogButton::Upgrade, true},
+                                         {DialogButton::Exit, true}};
+    std::vector<DriveItem> drives;
+    TreeSelection selection;
+    int progress = 0;
     std::vector<std::string> logLines;
 };
 

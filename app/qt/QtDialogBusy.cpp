@@ -27,22 +27,26 @@ bool GreyedWhileBusy(ControlId id) {
 }  // namespace
 
 void QtDialogWindow::EnableControl(ControlId id, bool enabled) {
-    OnOwnerThread(calls, [&] {
-        if (busy && GreyedWhileBusy(id)) {
-            enabledAfterBusy[id] = enabled;
-            return;
-        }
-        Control(id)->setEnabled(enabled);
-    });
+    if (busy && GreyedWhileBusy(id)) {
+        enabledAfterBusy[id] = enabled;
+        return;
+    }
+    Control(id)->setEnabled(enabled);
 }
 
-bool QtDialogWindow::IsControlEnabled(ControlId id) const {
-    return OnOwnerThread(calls, [&] {
-        if (busy && GreyedWhileBusy(id)) {
-            return enabledAfterBusy.at(id);
-        }
-        return Control(id)->isEnabled();
-    });
+bool QtDialogWindow::ControlEnabled(ControlId id) const {
+    if (busy && GreyedWhileBusy(id)) {
+        return enabledAfterBusy.at(id);
+    }
+    return Control(id)->isEnabled();
+}
+
+void QtDialogWindow::EnableButton(DialogButton button, bool enabled) {
+    OnOwnerThread(calls, [&] { EnableControl(ControlOf(button), enabled); });
+}
+
+bool QtDialogWindow::IsButtonEnabled(DialogButton button) const {
+    return OnOwnerThread(calls, [&] { return ControlEnabled(ControlOf(button)); });
 }
 
 void QtDialogWindow::GiveFocus(QWidget* widget) {

@@ -132,7 +132,7 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& control) {
         case ControlId::Progress:
             progress = new QProgressBar(this);
             progress->setTextVisible(false);
-            progress->setRange(0, 100);
+            progress->setRange(0, kProgressEnd);
             progress->setValue(0);
             // The buttons are named by their texts and the tree by its label; the progress
             // bar and the log have no label of their own.
@@ -199,7 +199,7 @@ int QtDialogWindow::RunModal() {
     // The first control in tab order that can take the focus gets it (once the scan has
     // ended, when it runs still).
     for (const ControlTemplate& control : kMainControls) {
-        if (control.tabStop && IsControlEnabled(control.id)) {
+        if (control.tabStop && ControlEnabled(control.id)) {
             GiveFocus(Control(control.id));
             break;
         }
@@ -247,52 +247,25 @@ void QtDialogWindow::RunOnWindowThread(const std::function<void()>& work) {
     OnOwnerThread(calls, work);
 }
 
-std::string QtDialogWindow::ControlText(ControlId id) const {
-    return OnOwnerThread(calls, [&]() -> std::string {
-        switch (id) {
-            case ControlId::Exit:
-            case ControlId::Upgrade:
-                return ToBytes(static_cast<QPushButton*>(Control(id))->text());
-            case ControlId::DevicesLabel:
-                return ToBytes(devicesLabel->text());
-            case ControlId::Log:
-                return logText;
-            case ControlId::DriveTree:
-            case ControlId::Progress:
-                break;
-        }
-        return {};
-    });
-}
-
-void QtDialogWindow::SetControlText(ControlId id, std::string_view text) {
+void QtDialogWindow::ShowTexts(const DialogTexts& texts) {
     OnOwnerThread(calls, [&] {
-        switch (id) {
-            case ControlId::Exit:
-            case ControlId::Upgrade:
-                static_cast<QPushButton*>(Control(id))->setText(ToQString(text));
-                break;
-            case ControlId::DevicesLabel:
-                devicesLabel->setText(ToQString(text));
-                tree->setAccessibleName(WithoutAccessKey(devicesLabel->text()));
-                break;
-            case ControlId::Log:
-                logText.assign(text);
-                log->setPlainText(DisplayedLog(text));
-                break;
-            case ControlId::DriveTree:
-            case ControlId::Progress:
-                break;
-        }
+        setWindowTitle(ToQString(texts.caption));
+        devicesLabel->setText(ToQString(texts.devicesLabel));
+        tree->setAccessibleName(WithoutAccessKey(devicesLabel->text()));
+        exitButton->setText(ToQString(texts.exitButton));
+        upgradeButton->setText(ToQString(texts.upgradeButton));
     });
 }
 
-void QtDialogWindow::SetCaption(std::string_view caption) {
-    OnOwnerThread(calls, [&] { setWindowTitle(ToQString(caption)); });
+std::string QtDialogWindow::LogText() const {
+    return OnOwnerThread(calls, [&] { return logText; });
 }
 
-std::string QtDialogWindow::Caption() const {
-    return OnOwnerThread(calls, [&] { return ToBytes(windowTitle()); });
+void QtDialogWindow::SetLogText(std::string_view text) {
+    OnOwnerThread(calls, [&] {
+        logText.assign(text);
+        log->setPlainText(DisplayedLog(text));
+    });
 }
 
 void QtDialogWindow::ScrollLogToEnd() {

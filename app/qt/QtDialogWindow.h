@@ -24,7 +24,6 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class QTreeWidgetItem;
 
 namespace flashtool {
 
@@ -58,36 +57,25 @@ public:
     const QIcon& AppIcon() const { return appIcon; }
     DialogBaseUnits BaseUnits() const { return units; }
     bool IsCloseCommandEnabled() const { return closeCommandEnabled; }
-    // The running timer of that id, or none.
-    const QTimer* ActiveTimer(int id) const;
+    // The progress timer while it runs, or none.
+    const QTimer* ActiveProgressTimer() const;
 
     // DialogWindow.
     void RunOnWindowThread(const std::function<void()>& work) override;
-    std::string ControlText(ControlId id) const override;
-    void SetControlText(ControlId id, std::string_view text) override;
-    void EnableControl(ControlId id, bool enabled) override;
-    bool IsControlEnabled(ControlId id) const override;
-    void SetCaption(std::string_view caption) override;
-    std::string Caption() const override;
+    void ShowTexts(const DialogTexts& texts) override;
+    std::string LogText() const override;
+    void SetLogText(std::string_view text) override;
     void ScrollLogToEnd() override;
-    void ClearTree() override;
-    TreeItem InsertTreeItem(TreeItem parent, std::string_view text, TreeImage image) override;
-    void SetTreeItemColor(TreeItem item, ColorRef color) override;
-    void ExpandTreeItem(TreeItem item) override;
-    TreeItem RootTreeItem() const override;
-    TreeItem SelectedTreeItem() const override;
-    TreeItem FirstChild(TreeItem item) const override;
-    TreeItem NextSibling(TreeItem item) const override;
-    std::string TreeItemText(TreeItem item) const override;
-    void SetTreeItemText(TreeItem item, std::string_view text) override;
-    size_t TreeItemCount() const override;
-    void SetProgressRange(int minimum, int maximum) override;
-    void SetProgressPos(int position) override;
-    void SetProgressStep(int step) override;
+    void EnableButton(DialogButton button, bool enabled) override;
+    bool IsButtonEnabled(DialogButton button) const override;
+    void ShowDrives(std::string_view computer, std::span<const DriveItem> drives) override;
+    TreeSelection Selection() const override;
+    void SetDriveText(size_t position, std::string_view text) override;
+    void SetProgress(int position) override;
     void StepProgress() override;
-    int ProgressPos() const override;
-    void StartTimer(int id, uint32_t periodMs) override;
-    void StopTimer(int id) override;
+    int Progress() const override;
+    void StartProgressTimer() override;
+    void StopProgressTimer() override;
     BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
     void ShowBusy(bool busy) override;
     void EnableCloseCommand(bool enabled) override;
@@ -107,6 +95,9 @@ private:
     void Place(QWidget* widget, const DluRect& rect) const;
     // Focuses the widget now, or once the busy phase ends when it is greyed for it.
     void GiveFocus(QWidget* widget);
+    // Whether the control is enabled as the dialog left it (while busy: once busy ends).
+    bool ControlEnabled(ControlId id) const;
+    void EnableControl(ControlId id, bool enabled);
 
     // The worker's way to the user-interface thread.
     mutable UiThreadCalls calls;
@@ -123,8 +114,7 @@ private:
     QPushButton* upgradeButton = nullptr;
     QPlainTextEdit* log = nullptr;
     std::string logText;  // exactly as set, CR LF line breaks included
-    int progressStep = 10;
-    std::map<int, QTimer*> timers;
+    QTimer* progressTimer = nullptr;
     DialogHandlers* handlers = nullptr;
     MessageBoxProvider boxProvider;
     bool closeCommandEnabled = true;

@@ -31,14 +31,6 @@ static_assert(kAboutCommand < 0xF000);  // below the system's own commands
 
 namespace {
 
-std::u16string WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::u16string text(static_cast<size_t>(length) + 1, u'\0');
-    const int copied = GetWindowTextW(window, reinterpret_cast<LPWSTR>(text.data()), length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
 void SetWindowBytes(HWND window, std::string_view text) {
     const std::u16string wide = WidenBytes(text);
     SetWindowTextW(window, reinterpret_cast<LPCWSTR>(wide.c_str()));
@@ -82,7 +74,7 @@ void Win32DialogWindow::OnInitDialog() {
     tree.Attach(Control(ControlId::DriveTree));
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    SendMessageW(Control(ControlId::Progress), PBM_SETRANGE32, progressMinimum, progressMaximum);
+    SendMessageW(Control(ControlId::Progress), PBM_SETRANGE32, 0, kProgressEnd);
     accessibility.SetName(Control(ControlId::Log), kLogAccessibleName);
     accessibility.SetName(Control(ControlId::Progress), kProgressAccessibleName);
     CreateBusyBar();
@@ -136,8 +128,8 @@ INT_PTR Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
             }
             return FALSE;
         case WM_TIMER:
-            if (handlers != nullptr) {
-                handlers->OnTimer(static_cast<int>(wParam));
+            if (wParam == static_cast<WPARAM>(kProgressTimerId) && handlers != nullptr) {
+                handlers->OnProgressTimer();
             }
             return TRUE;
         default:
@@ -197,44 +189,29 @@ void Win32DialogWindow::RunOnWindowThread(const std::function<void()>& work) {
     OnThread(work);
 }
 
-std::string Win32DialogWindow::ControlText(ControlId id) const {
-    return OnThread([&]() -> std::string {
-        switch (id) {
-            case ControlId::Log:
-                return logText;
-            case ControlId::Exit:
-            case ControlId::Upgrade:
-            case ControlId::DevicesLabel:
-                return NarrowToBytes(WindowText(Control(id)));
-            case ControlId::DriveTree:
-            case ControlId::Progress:
-                break;
-        }
-        return {};
+void Win32DialogWindow::ShowTexts(const DialogTexts& texts) {
+    OnThread([&] {
+        SetWindowBytes(dialog, texts.caption);
+        SetWindowBytes(Control(ControlId::DevicesLabel), texts.devicesLabel);
+        SetWindowBytes(Control(ControlId::Exit), texts.exitButton);
+        SetWindowBytes(Control(ControlId::Upgrade), texts.upgradeButton);
     });
 }
 
-void Win32DialogWindow::SetControlText(ControlId id, std::string_view text) {
+std::string Win32DialogWindow::LogText() const {
+    return OnThread([&] { return logText; });
+}
+
+void Win32DialogWindow::SetLogText(std::string_view text) {
     OnThread([&] {
-        switch (id) {
-            case ControlId::Log:
-                logText.assign(text);
-                SetWindowBytes(Control(id), text);
-                break;
-            case ControlId::Exit:
-            case ControlId::Upgrade:
-            case ControlId::DevicesLabel:
-                SetWindowBytes(Control(id), text);
-                break;
-            case ControlId::DriveTree:
-            case ControlId::Progress:
-                break;
-        }
+        logText.assign(text);
+        SetWindowBytes(Control(ControlId::Log), text);
     });
 }
 
-void Win32DialogWindow::EnableControl(ControlId id, bool enabled) {
+void Win32DialogWindow::EnableButton(DialogButton button, bool enabled) {
     OnThread([&] {
+        const ControlId id = ControlOf(button);
         if (busy && enabledAfterBusy.contains(id)) {
             enabledAfterBusy[id] = enabled;
             return;
@@ -249,21 +226,14 @@ void Win32DialogWindow::EnableControl(ControlId id, bool enabled) {
     });
 }
 
-bool Win32DialogWindow::IsControlEnabled(ControlId id) const {
+bool Win32DialogWindow::IsButtonEnabled(DialogButton button) const {
     return OnThread([&] {
+        const ControlId id = ControlOf(button);
         if (busy && enabledAfterBusy.contains(id)) {
             return enabledAfterBusy.at(id);
         }
         return IsWindowEnabled(Control(id)) != FALSE;
     });
-}
-
-void Win32DialogWindow::SetCaption(std::string_view caption) {
-    OnThread([&] { SetWindowBytes(dialog, caption); });
-}
-
-std::string Win32DialogWindow::Caption() const {
-    return OnThread([&] { return NarrowToBytes(WindowText(dialog)); });
 }
 
 void Win32DialogWindow::ScrollLogToEnd() {
@@ -275,97 +245,80 @@ void Win32DialogWindow::ScrollLogToEnd() {
     });
 }
 
-void Win32DialogWindow::ClearTree() {
+void Win32DialogWindow::ShowDrives(std::string_view computer, std::span<const DriveItem> drives) {
     OnThread([&] {
         ForgetTreeDescriptions();
         tree.Clear();
+        const TreeItem root = tree.Insert(kNoTreeItem, computer, TreeImage::Computer);
+        for (const DriveItem& drive : drives) {
+            const TreeItem item = tree.Insert(root, drive.text, TreeImage::Drive);
+            if (drive.greyed) {
+                tree.SetItemColor(item, kGreyedItemColor);
+                // Grey alone says nothing to a screen reader.
+                accessibility.SetTreeItemDescription(
+                    tree.Handle(), reinterpret_cast<HTREEITEM>(item), kGreyedDriveDescription);
+            }
+        }
+        tree.Expand(root);
     });
 }
 
-TreeItem Win32DialogWindow::InsertTreeItem(TreeItem parent, std::string_view text,
-                                           TreeImage image) {
-    return OnThread([&] { return tree.Insert(parent, text, image); });
+TreeItem Win32DialogWindow::DriveItemAt(size_t position) const {
+    TreeItem item = tree.FirstChild(tree.Root());
+    for (size_t i = 0; i < position && item != kNoTreeItem; ++i) {
+        item = tree.NextSibling(item);
+    }
+    return item;
 }
 
-void Win32DialogWindow::SetTreeItemColor(TreeItem item, ColorRef color) {
-    OnThread([&] {
-        tree.SetItemColor(item, color);
-        // Grey alone says nothing to a screen reader.
-        accessibility.SetTreeItemDescription(
-            tree.Handle(), reinterpret_cast<HTREEITEM>(item),
-            color == kWindowTextColor ? std::string_view() : kGreyedDriveDescription);
+TreeSelection Win32DialogWindow::Selection() const {
+    return OnThread([&] {
+        const TreeItem selected = tree.Selected();
+        if (selected == kNoTreeItem) {
+            return TreeSelection{};
+        }
+        if (selected == tree.Root()) {
+            return TreeSelection::Computer();
+        }
+        size_t position = 0;
+        for (TreeItem item = tree.FirstChild(tree.Root()); item != kNoTreeItem;
+             item = tree.NextSibling(item), ++position) {
+            if (item == selected) {
+                return TreeSelection::Drive(position);
+            }
+        }
+        return TreeSelection{};
     });
 }
 
-void Win32DialogWindow::ExpandTreeItem(TreeItem item) {
-    OnThread([&] { tree.Expand(item); });
+void Win32DialogWindow::SetDriveText(size_t position, std::string_view text) {
+    OnThread([&] { tree.SetText(DriveItemAt(position), text); });
 }
 
-TreeItem Win32DialogWindow::RootTreeItem() const {
-    return OnThread([&] { return tree.Root(); });
-}
-
-TreeItem Win32DialogWindow::SelectedTreeItem() const {
-    return OnThread([&] { return tree.Selected(); });
-}
-
-TreeItem Win32DialogWindow::FirstChild(TreeItem item) const {
-    return OnThread([&] { return tree.FirstChild(item); });
-}
-
-TreeItem Win32DialogWindow::NextSibling(TreeItem item) const {
-    return OnThread([&] { return tree.NextSibling(item); });
-}
-
-std::string Win32DialogWindow::TreeItemText(TreeItem item) const {
-    return OnThread([&] { return tree.Text(item); });
-}
-
-void Win32DialogWindow::SetTreeItemText(TreeItem item, std::string_view text) {
-    OnThread([&] { tree.SetText(item, text); });
-}
-
-size_t Win32DialogWindow::TreeItemCount() const {
-    return OnThread([&] { return tree.Count(); });
-}
-
-void Win32DialogWindow::SetProgressRange(int minimum, int maximum) {
-    OnThread([&] {
-        progressMinimum = minimum;
-        progressMaximum = maximum;
-        SendMessageW(Control(ControlId::Progress), PBM_SETRANGE32, minimum, maximum);
-    });
-}
-
-void Win32DialogWindow::SetProgressPos(int position) {
+void Win32DialogWindow::SetProgress(int position) {
     OnThread([&] { SendMessageW(Control(ControlId::Progress), PBM_SETPOS, position, 0); });
-}
-
-void Win32DialogWindow::SetProgressStep(int step) {
-    OnThread([&] { progressStep = step; });
 }
 
 void Win32DialogWindow::StepProgress() {
     OnThread([&] {
         const int position =
             static_cast<int>(SendMessageW(Control(ControlId::Progress), PBM_GETPOS, 0, 0));
-        SendMessageW(Control(ControlId::Progress), PBM_SETPOS,
-                     SteppedProgress(position, progressStep, progressMinimum, progressMaximum), 0);
+        SendMessageW(Control(ControlId::Progress), PBM_SETPOS, SteppedProgress(position), 0);
     });
 }
 
-int Win32DialogWindow::ProgressPos() const {
+int Win32DialogWindow::Progress() const {
     return OnThread([&] {
         return static_cast<int>(SendMessageW(Control(ControlId::Progress), PBM_GETPOS, 0, 0));
     });
 }
 
-void Win32DialogWindow::StartTimer(int id, uint32_t periodMs) {
-    OnThread([&] { SetTimer(dialog, static_cast<UINT_PTR>(id), periodMs, nullptr); });
+void Win32DialogWindow::StartProgressTimer() {
+    OnThread([&] { SetTimer(dialog, kProgressTimerId, kProgressTimerPeriodMs, nullptr); });
 }
 
-void Win32DialogWindow::StopTimer(int id) {
-    OnThread([&] { KillTimer(dialog, static_cast<UINT_PTR>(id)); });
+void Win32DialogWindow::StopProgressTimer() {
+    OnThread([&] { KillTimer(dialog, kProgressTimerId); });
 }
 
 BoxAnswer Win32DialogWindow::ShowMessageBox(const MessageBoxRequest& request) {

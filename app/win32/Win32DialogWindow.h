@@ -33,31 +33,20 @@ public:
 
     // DialogWindow.
     void RunOnWindowThread(const std::function<void()>& work) override;
-    std::string ControlText(ControlId id) const override;
-    void SetControlText(ControlId id, std::string_view text) override;
-    void EnableControl(ControlId id, bool enabled) override;
-    bool IsControlEnabled(ControlId id) const override;
-    void SetCaption(std::string_view caption) override;
-    std::string Caption() const override;
+    void ShowTexts(const DialogTexts& texts) override;
+    std::string LogText() const override;
+    void SetLogText(std::string_view text) override;
     void ScrollLogToEnd() override;
-    void ClearTree() override;
-    TreeItem InsertTreeItem(TreeItem parent, std::string_view text, TreeImage image) override;
-    void SetTreeItemColor(TreeItem item, ColorRef color) override;
-    void ExpandTreeItem(TreeItem item) override;
-    TreeItem RootTreeItem() const override;
-    TreeItem SelectedTreeItem() const override;
-    TreeItem FirstChild(TreeItem item) const override;
-    TreeItem NextSibling(TreeItem item) const override;
-    std::string TreeItemText(TreeItem item) const override;
-    void SetTreeItemText(TreeItem item, std::string_view text) override;
-    size_t TreeItemCount() const override;
-    void SetProgressRange(int minimum, int maximum) override;
-    void SetProgressPos(int position) override;
-    void SetProgressStep(int step) override;
+    void EnableButton(DialogButton button, bool enabled) override;
+    bool IsButtonEnabled(DialogButton button) const override;
+    void ShowDrives(std::string_view computer, std::span<const DriveItem> drives) override;
+    TreeSelection Selection() const override;
+    void SetDriveText(size_t position, std::string_view text) override;
+    void SetProgress(int position) override;
     void StepProgress() override;
-    int ProgressPos() const override;
-    void StartTimer(int id, uint32_t periodMs) override;
-    void StopTimer(int id) override;
+    int Progress() const override;
+    void StartProgressTimer() override;
+    void StopProgressTimer() override;
     BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
     void ShowBusy(bool busy) override;
     void EnableCloseCommand(bool enabled) override;
@@ -74,6 +63,8 @@ private:
     INT_PTR OnNotify(NMHDR& header);
     INT_PTR Answer(LRESULT result);
     HWND Control(ControlId id) const;
+    // The drive at that position under the computer, or none.
+    TreeItem DriveItemAt(size_t position) const;
     void CreateBusyBar();
     void EnterBusy();
     void LeaveBusy();
@@ -88,9 +79,6 @@ private:
     Win32TreeView tree;
     Win32Accessibility accessibility;
     std::string logText;  // exactly as set, CR LF line breaks included
-    int progressMinimum = 0;
-    int progressMaximum = 100;
-    int progressStep = 10;
     DialogHandlers* handlers = nullptr;
     bool closeCommandEnabled = true;
     // While busy: a marquee bar in the progress bar's place, the controls greyed for it with

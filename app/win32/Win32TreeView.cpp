@@ -113,27 +113,6 @@ void Win32TreeView::SetText(TreeItem item, std::string_view text) {
     SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&change));
 }
 
-std::string Win32TreeView::Text(TreeItem item) const {
-    if (item == kNoTreeItem) {
-        return {};
-    }
-    // Drive texts are at most 49 bytes; room for far more.
-    std::array<wchar_t, 260> buffer{};
-    TVITEMW query{};
-    query.mask = TVIF_TEXT;
-    query.hItem = HandleOf(item);
-    query.pszText = buffer.data();
-    query.cchTextMax = static_cast<int>(buffer.size());
-    if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query))) {
-        return {};
-    }
-    return NarrowToBytes(reinterpret_cast<const char16_t*>(buffer.data()));
-}
-
-size_t Win32TreeView::Count() const {
-    return TreeView_GetCount(tree);
-}
-
 HFONT Win32TreeView::BoldFont() {
     if (boldFont == nullptr) {
         LOGFONTW font{};

@@ -10,14 +10,19 @@
 // windows.h first: the common controls header relies on its types.
 #include <commctrl.h>
 
+#include <cstdint>
 #include <map>
-#include <string>
 #include <string_view>
 
 #include "app/ColorRef.h"
-#include "app/DialogWindow.h"
 
 namespace flashtool::win32 {
+
+// An item of the tree (its HTREEITEM); 0 is no item.
+using TreeItem = std::uintptr_t;
+inline constexpr TreeItem kNoTreeItem = 0;
+
+enum class TreeImage : uint8_t { Computer = 0, Drive = 1 };
 
 struct TreeItemStyle {
     ColorRef color = kWindowTextColor;
@@ -44,9 +49,7 @@ public:
     TreeItem Selected() const;
     TreeItem FirstChild(TreeItem item) const;
     TreeItem NextSibling(TreeItem item) const;
-    std::string Text(TreeItem item) const;
     void SetText(TreeItem item, std::string_view text);
-    size_t Count() const;
 
     const std::map<TreeItem, TreeItemStyle>& Styles() const { return styles; }
 

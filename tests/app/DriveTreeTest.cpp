@@ -7,7 +7,6 @@
 namespace flashtool::testing {
 namespace {
 
-constexpr ColorRef kGrey = 0x7D7D7D;
 const std::string kTarget = "ORIN    DVD RW QV-5500A ";
 const std::string k5520 = "ORIN    DVD RW QV-5520A ";
 const std::string kKestrel = "KESTREL DVD-ROM KD-1650 ";
@@ -18,10 +17,8 @@ VirtualDriveSetup Drive(const std::string& identification, const std::string& re
 
 std::vector<bool> GreyFlags(const DialogHarness& rig) {
     std::vector<bool> grey;
-    for (const TreeItem item : rig.window.Children(rig.window.RootTreeItem())) {
-        const auto& color = rig.window.Node(item).color;
-        EXPECT_TRUE(!color || *color == kGrey);
-        grey.push_back(color.has_value());
+    for (const DriveItem& drive : rig.window.drives) {
+        grey.push_back(drive.greyed);
     }
     return grey;
 }
@@ -30,18 +27,13 @@ TEST(DriveTree, ListsEveryDriveUnderTheRootInDiscoveryOrder) {
     DialogHarness rig;
     rig.Started();
 
-    const auto& nodes = rig.window.nodes;
-    ASSERT_EQ(nodes.size(), 4u);
-    EXPECT_EQ(nodes[0].text, "My Computer");
-    EXPECT_EQ(nodes[0].image, TreeImage::Computer);
-    EXPECT_EQ(nodes[0].parent, kNoTreeItem);
-    EXPECT_TRUE(nodes[0].expanded);
+    EXPECT_EQ(rig.window.computer, "My Computer");
+    const auto& drives = rig.window.drives;
+    ASSERT_EQ(drives.size(), 3u);
     const char* texts[] = {"ORIN    DVD RW QV-5500A 1.0d", "ORIN    DVD RW QV-5520A 2.1b",
                            "KESTREL DVD-ROM KD-1650 0113"};
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(nodes[i + 1].text, texts[i]);
-        EXPECT_EQ(nodes[i + 1].image, TreeImage::Drive);
-        EXPECT_EQ(nodes[i + 1].parent, rig.window.RootTreeItem());
+        EXPECT_EQ(drives[i].text, texts[i]);
     }
     EXPECT_EQ(GreyFlags(rig), (std::vector<bool>{false, true, true}));
     // Row 0 is the transport's current row until the user picks another.
@@ -52,7 +44,7 @@ TEST(DriveTree, NeverHoldsMoreDrivesThanTheDeviceTable) {
     std::vector<VirtualDriveSetup> many(10, Drive(kTarget));
     DialogHarness rig(ConfigFields{}, many);
     rig.Started();
-    EXPECT_EQ(rig.window.Children(rig.window.RootTreeItem()).size(), ScsiTransport::kMaxDevices);
+    EXPECT_EQ(rig.window.drives.size(), ScsiTransport::kMaxDevices);
 }
 
 struct GreyCase {
@@ -108,7 +100,7 @@ TEST(Selection, ADriveShowsItsIdentificationAndRevisionAndEnablesUpgrade) {
     EXPECT_EQ(rig.dialog->SelectedIndex(), 2u);
     EXPECT_EQ(rig.dialog->DriveText(), "KESTREL DVD-ROM KD-1650 0113");
     EXPECT_EQ(rig.window.Log(), "KESTREL DVD-ROM KD-1650  Current firmware : 0113");
-    EXPECT_TRUE(rig.window.enabled[ControlId::Upgrade]);
+    EXPECT_TRUE(rig.window.enabled[DialogButton::Upgrade]);
 }
 
 TEST(Selection, BrandQzShowsTheIdentificationAloneBlanksIncluded) {
@@ -128,13 +120,13 @@ TEST(Selection, TheRootAfterADriveShowsNoDriveSelectedAndLeavesUpgradeAsItWas) {
     DialogHarness rig;
     rig.Started();
     rig.Select(1);
-    ASSERT_TRUE(rig.window.enabled[ControlId::Upgrade]);
+    ASSERT_TRUE(rig.window.enabled[DialogButton::Upgrade]);
     rig.Select(-1);
 
     EXPECT_EQ(rig.window.Log(), "No drive selected.");
     EXPECT_EQ(rig.dialog->DriveText(), "My Computer");
     EXPECT_EQ(rig.dialog->SelectedIndex(), 0u);
-    EXPECT_TRUE(rig.window.enabled[ControlId::Upgrade]);
+    EXPECT_TRUE(rig.window.enabled[DialogButton::Upgrade]);
 }
 
 TEST(Selection, DuringARunReplacesTheTextButNeverEnablesUpgrade) {
@@ -146,7 +138,7 @@ TEST(Selection, DuringARunReplacesTheTextButNeverEnablesUpgrade) {
 
     EXPECT_EQ(rig.window.Log(), "KESTREL DVD-ROM KD-1650 ");
     EXPECT_EQ(rig.dialog->SelectedIndex(), 2u);
-    EXPECT_FALSE(rig.window.enabled[ControlId::Upgrade]);
+    EXPECT_FALSE(rig.window.enabled[DialogButton::Upgrade]);
 }
 
 }  // namespace

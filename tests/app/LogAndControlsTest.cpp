@@ -22,7 +22,7 @@ TEST_P(AppendLogRule, PrecedesEachLineWithCrLfAndStartsAgainPastTheLimit) {
     DialogHarness rig;
     const std::string existing(c.existing, 'a');
     const std::string line(c.added, 'b');
-    rig.window.texts[ControlId::Log] = existing;
+    rig.window.log = existing;
     rig.dialog->AppendLog(line);
 
     EXPECT_EQ(rig.window.Log(), (c.kept ? existing : std::string()) + "\r\n" + line);
@@ -47,31 +47,31 @@ TEST(AppendLog, ALineLongerThanTheLimitIsCutToIt) {
 
 TEST(EnableButtons, SetsUpgradeAndExitTogether) {
     DialogHarness rig;
-    rig.window.enabled[ControlId::Upgrade] = true;
-    rig.window.enabled[ControlId::Exit] = false;
+    rig.window.enabled[DialogButton::Upgrade] = true;
+    rig.window.enabled[DialogButton::Exit] = false;
     rig.dialog->EnableButtons(false);
-    EXPECT_FALSE(rig.window.enabled[ControlId::Upgrade]);
-    EXPECT_FALSE(rig.window.enabled[ControlId::Exit]);
+    EXPECT_FALSE(rig.window.enabled[DialogButton::Upgrade]);
+    EXPECT_FALSE(rig.window.enabled[DialogButton::Exit]);
     rig.dialog->EnableButtons(true);
-    EXPECT_TRUE(rig.window.enabled[ControlId::Upgrade]);
-    EXPECT_TRUE(rig.window.enabled[ControlId::Exit]);
+    EXPECT_TRUE(rig.window.enabled[DialogButton::Upgrade]);
+    EXPECT_TRUE(rig.window.enabled[DialogButton::Exit]);
 }
 
-TEST(OnTimer, StepsTheBarAndStartsAgainPastTheEnd) {
+TEST(ProgressTimer, StepsTheBarAndStartsAgainPastTheEnd) {
     DialogHarness rig;
     rig.dialog->PrepareProgress();
     rig.dialog->SetProgressPos(98);
     std::vector<int> positions;
     for (int tick = 0; tick < 4; ++tick) {
-        rig.dialog->OnTimer(kProgressTimerId);
-        positions.push_back(rig.window.progressPos);
+        rig.dialog->OnProgressTimer();
+        positions.push_back(rig.window.progress);
     }
     EXPECT_EQ(positions, (std::vector<int>{99, 100, 0, 1}));
 
     rig.dialog->StartProgressTimer();
-    EXPECT_EQ(rig.window.runningTimers, (std::map<int, uint32_t>{{1, 700}}));
+    EXPECT_TRUE(rig.window.timerRunning);
     rig.dialog->StopProgressTimer();
-    EXPECT_TRUE(rig.window.runningTimers.empty());
+    EXPECT_FALSE(rig.window.timerRunning);
 }
 
 TEST(Reboot, ARefusedRestartShowsRebootFailWithTheStopIcon) {

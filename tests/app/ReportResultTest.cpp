@@ -45,14 +45,14 @@ TEST_P(ReportResultCodes, LogsShowsTheBoxAndResetsTheWindow) {
     rig.dialog->SetProgressPos(57);
     rig.dialog->StartProgressTimer();
     rig.dialog->EnableButtons(false);
-    rig.window.texts[ControlId::Log] = "before";
+    rig.window.log = "before";
 
     rig.dialog->ReportResult(static_cast<ResultCode>(c.code));
 
-    EXPECT_EQ(rig.window.progressPos, 0);
-    EXPECT_TRUE(rig.window.runningTimers.empty());
-    EXPECT_TRUE(rig.window.enabled[ControlId::Upgrade]);
-    EXPECT_TRUE(rig.window.enabled[ControlId::Exit]);
+    EXPECT_EQ(rig.window.progress, 0);
+    EXPECT_FALSE(rig.window.timerRunning);
+    EXPECT_TRUE(rig.window.enabled[DialogButton::Upgrade]);
+    EXPECT_TRUE(rig.window.enabled[DialogButton::Exit]);
     if (!c.box) {
         EXPECT_TRUE(rig.window.boxes.empty());
         EXPECT_EQ(rig.window.Log(), "before");

@@ -26,14 +26,14 @@ TEST(RunState, ReportsFromInsideARunLeaveTheButtonsDisabledUntilTheWorkerEnds) {
     rig.dialog->ReportResult(ResultCode::CommandFailed);
     rig.dialog->EnableButtons(true);
     rig.dialog->SetUpgradeEnabled(true);
-    EXPECT_FALSE(rig.window.enabled[ControlId::Upgrade]);
-    EXPECT_FALSE(rig.window.enabled[ControlId::Exit]);
+    EXPECT_FALSE(rig.window.enabled[DialogButton::Upgrade]);
+    EXPECT_FALSE(rig.window.enabled[DialogButton::Exit]);
     // The reset itself still happens.
     EXPECT_EQ(rig.window.boxes.back().request.text, "Command Fail.");
 
     rig.dialog->EndRun();
-    EXPECT_TRUE(rig.window.enabled[ControlId::Upgrade]);
-    EXPECT_TRUE(rig.window.enabled[ControlId::Exit]);
+    EXPECT_TRUE(rig.window.enabled[DialogButton::Upgrade]);
+    EXPECT_TRUE(rig.window.enabled[DialogButton::Exit]);
 }
 
 TEST(RunState, TheDialogRefusesToEndWhileARunIsInProgressOrCloseIsGreyed) {
@@ -49,11 +49,11 @@ TEST(RunState, TheDialogRefusesToEndWhileARunIsInProgressOrCloseIsGreyed) {
     EXPECT_FALSE(rig.dialog->OnCancel());
     rig.dialog->SetCloseEnabled(true);
 
-    rig.window.enabled[ControlId::Exit] = false;
+    rig.window.enabled[DialogButton::Exit] = false;
     EXPECT_FALSE(rig.dialog->OnCancel());
     EXPECT_FALSE(rig.window.endResult.has_value());
 
-    rig.window.enabled[ControlId::Exit] = true;
+    rig.window.enabled[DialogButton::Exit] = true;
     EXPECT_TRUE(rig.dialog->OnCancel());
     EXPECT_EQ(rig.window.endResult, kDialogCancel);
 }

@@ -49,13 +49,13 @@ TEST_P(StartupByBrand, ShowsTheBrandsNoticeThenSetsItsTexts) {
     EXPECT_EQ(rig.window.boxes[0].request,
               (MessageBoxRequest{c.notice, "Warning", BoxButtons::OkCancel, BoxIcon::Exclamation}));
     const bool branded = !c.caption.empty();
-    EXPECT_EQ(rig.window.caption, branded ? c.caption : "Flash Tool (ver. A-7.6 beta5)");
-    EXPECT_EQ(rig.window.texts[ControlId::DevicesLabel],
+    EXPECT_EQ(rig.window.texts.caption, branded ? c.caption : "Flash Tool (ver. A-7.6 beta5)");
+    EXPECT_EQ(rig.window.texts.devicesLabel,
               branded ? "Please select target &Drive:" : "&Devices:");
-    EXPECT_EQ(rig.window.texts[ControlId::Exit], branded ? "&Close" : "E&xit");
-    EXPECT_EQ(rig.window.texts[ControlId::Upgrade], branded ? "&Update" : "&Upgrade");
-    EXPECT_FALSE(rig.window.enabled[ControlId::Upgrade]);
-    EXPECT_TRUE(rig.window.enabled[ControlId::Exit]);
+    EXPECT_EQ(rig.window.texts.exitButton, branded ? "&Close" : "E&xit");
+    EXPECT_EQ(rig.window.texts.upgradeButton, branded ? "&Update" : "&Upgrade");
+    EXPECT_FALSE(rig.window.enabled[DialogButton::Upgrade]);
+    EXPECT_TRUE(rig.window.enabled[DialogButton::Exit]);
     EXPECT_FALSE(rig.window.endResult.has_value());
 }
 
@@ -95,8 +95,8 @@ TEST(Startup, DecliningTheNoticeReportsCancelAndNeverLoadsTheTransport) {
     EXPECT_EQ(rig.counts.loads, 0);
     EXPECT_EQ(rig.counts.discoveries, 0);
     EXPECT_EQ(rig.counts.commands, 0);
-    EXPECT_TRUE(rig.window.nodes.empty());
-    EXPECT_EQ(rig.window.caption, "Flash Tool (ver. A-7.6 beta5)");
+    EXPECT_TRUE(rig.window.computer.empty());
+    EXPECT_EQ(rig.window.texts.caption, "Flash Tool (ver. A-7.6 beta5)");
 }
 
 TEST(Startup, AFailedLoadShowsItsMessageThenInitialFailAndEnds) {
@@ -111,8 +111,8 @@ TEST(Startup, AFailedLoadShowsItsMessageThenInitialFailAndEnds) {
               (MessageBoxRequest{"Initial fail.", std::nullopt, BoxButtons::Ok, BoxIcon::None}));
     EXPECT_EQ(rig.window.endResult, kDialogCancel);
     EXPECT_EQ(rig.counts.discoveries, 0);
-    EXPECT_TRUE(rig.window.nodes.empty());
-    EXPECT_EQ(rig.window.caption, "Flash Tool (ver. A-7.6 beta5)");
+    EXPECT_TRUE(rig.window.computer.empty());
+    EXPECT_EQ(rig.window.texts.caption, "Flash Tool (ver. A-7.6 beta5)");
 }
 
 TEST(Startup, NoDriveShowsNoDeviceFoundAndLeavesOnlyTheRoot) {
@@ -122,15 +122,14 @@ TEST(Startup, NoDriveShowsNoDeviceFoundAndLeavesOnlyTheRoot) {
     ASSERT_EQ(rig.window.boxes.size(), 2u);
     EXPECT_EQ(rig.window.boxes[1].request,
               (MessageBoxRequest{"No Device found!", std::nullopt, BoxButtons::Ok, BoxIcon::None}));
-    ASSERT_EQ(rig.window.nodes.size(), 1u);
-    EXPECT_EQ(rig.window.nodes[0].text, "My Computer");
-    EXPECT_TRUE(rig.window.nodes[0].expanded);
-    EXPECT_FALSE(rig.window.enabled[ControlId::Upgrade]);
+    EXPECT_EQ(rig.window.computer, "My Computer");
+    EXPECT_TRUE(rig.window.drives.empty());
+    EXPECT_FALSE(rig.window.enabled[DialogButton::Upgrade]);
     EXPECT_FALSE(rig.window.endResult.has_value());
 
     rig.Select(-1);
     EXPECT_EQ(rig.window.Log(), "No drive selected.");
-    EXPECT_FALSE(rig.window.enabled[ControlId::Upgrade]);
+    EXPECT_FALSE(rig.window.enabled[DialogButton::Upgrade]);
 }
 
 TEST(Startup, AStoredRegionTooShortForTheConfigurationGreysEveryDrive) {
@@ -146,8 +145,8 @@ TEST(Startup, AStoredRegionTooShortForTheConfigurationGreysEveryDrive) {
     ASSERT_TRUE(dialog.OnInitDialog());
     dialog.WaitForRun();  // the scan
     EXPECT_FALSE(IsMakerBuild(dialog.Config().BuildKey()));
-    ASSERT_EQ(window.nodes.size(), 2u);
-    EXPECT_EQ(window.nodes[1].color, MakeColorRef(125, 125, 125));
+    ASSERT_EQ(window.drives.size(), 1u);
+    EXPECT_TRUE(window.drives[0].greyed);
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ TEST(CommandLineUpdate, UpdateZeroYesSendsExactlyTheWindowsTrace) {
     window.window.answers = {BoxAnswer::Ok};
     ASSERT_TRUE(window.dialog->OnInitDialog());
     window.dialog->WaitForRun();  // the scan runs on the dialog's worker
-    window.window.selected = window.window.Children(window.window.RootTreeItem()).at(0);
+    window.window.SelectDrive(0);
     window.dialog->OnSelectionChanged();
     window.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
     ASSERT_EQ(window.Drive().Revision(), "1.0e");

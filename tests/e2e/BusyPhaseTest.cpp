@@ -32,7 +32,7 @@ TEST(BusyPhases, ACloseDuringTheScanEndsItBeforeTheNextDriveWithNothingFilledIn)
     gated.gate.AwaitHeld();
     EXPECT_TRUE(rig.dialog->Busy());
     EXPECT_TRUE(rig.window.busy);
-    EXPECT_TRUE(rig.window.nodes.empty());
+    EXPECT_TRUE(rig.window.computer.empty());
 
     EXPECT_FALSE(rig.dialog->OnCancel());  // not under the worker
     EXPECT_FALSE(rig.window.endResult.has_value());
@@ -45,7 +45,7 @@ TEST(BusyPhases, ACloseDuringTheScanEndsItBeforeTheNextDriveWithNothingFilledIn)
     EXPECT_EQ(rig.Drive(0).Trace().size(), 1u);
     EXPECT_TRUE(rig.Drive(1).Trace().empty());
     EXPECT_TRUE(rig.Drive(2).Trace().empty());
-    EXPECT_TRUE(rig.window.nodes.empty());
+    EXPECT_TRUE(rig.window.computer.empty());
     EXPECT_EQ(rig.window.boxes.size(), 1u);  // the notice only
 }
 
@@ -60,7 +60,7 @@ TEST(BusyPhases, ACloseDuringTheChecksStartsNoRunAndASecondPressStartsNothing) {
     EXPECT_TRUE(rig.dialog->Busy());
     EXPECT_TRUE(rig.window.busy);
     // The dialog's own view of the buttons is what it was; greying is the window's.
-    EXPECT_TRUE(rig.window.enabled.at(ControlId::Upgrade));
+    EXPECT_TRUE(rig.window.enabled.at(DialogButton::Upgrade));
 
     rig.dialog->OnUpgrade();
     EXPECT_FALSE(rig.dialog->OnCancel());

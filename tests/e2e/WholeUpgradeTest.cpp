@@ -146,8 +146,7 @@ TEST_F(WholeUpgrade, ASecondRunOnTheSameSelectionSeesTheRevisionTheDriveNowRepor
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
     ASSERT_EQ(rig.Drive().Revision(), "1.0e");
     // The tree and the device table were brought up to date when the run ended.
-    EXPECT_EQ(rig.window.TreeItemText(rig.window.FirstChild(rig.window.RootTreeItem())),
-              "ORIN    DVD RW QV-5500A 1.0e");
+    EXPECT_EQ(rig.window.drives.at(0).text, "ORIN    DVD RW QV-5500A 1.0e");
 
     rig.Drive().ClearTrace();
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
@@ -190,7 +189,7 @@ TEST_F(WholeUpgrade, ALockTheSystemRefusesIsToldAndTheRunGoesOn) {
 
 TEST_F(WholeUpgrade, WithTheRootSelectedNothingIsSent) {
     rig.StartAndSelect(0);
-    rig.window.selected = rig.window.RootTreeItem();
+    rig.window.selection = TreeSelection::Computer();
     rig.dialog->OnSelectionChanged();
     rig.Upgrade();
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("No drive selected.Please select a drive to flash!"));

@@ -58,7 +58,7 @@ TEST(BusyWindow, TheWindowAppearsDuringTheScanAndACloseThenEndsItOnceTheDriveAns
     ExpectBusy(window);
     EXPECT_EQ(window.Tree()->topLevelItemCount(), 0);
     // The dialog's own state of Exit is kept for when the scan ends.
-    EXPECT_TRUE(window.IsControlEnabled(ControlId::Exit));
+    EXPECT_TRUE(window.IsButtonEnabled(DialogButton::Exit));
 
     QTest::keyClick(&window, Qt::Key_Escape);
     window.close();
@@ -83,7 +83,7 @@ TEST(BusyWindow, DuringTheChecksTheWindowIsBusyAndAfterThemTheRunGoesOnAsBefore)
     QTest::mouseClick(window.Control(ControlId::Upgrade), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return gate.Holding(); }, kWaitMs));
     ExpectBusy(window);
-    EXPECT_TRUE(window.IsControlEnabled(ControlId::Upgrade));
+    EXPECT_TRUE(window.IsButtonEnabled(DialogButton::Upgrade));
     EXPECT_TRUE(rig.boxes.empty());
 
     gate.Open();

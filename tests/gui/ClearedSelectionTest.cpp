@@ -31,7 +31,7 @@ TEST(ClearedSelection, UpgradeSendsNothingAndAsksForADrive) {
         const QPoint at = tree->visualItemRect(item).center();
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
         ASSERT_TRUE(tree->selectedItems().isEmpty());
-        EXPECT_EQ(window.ControlText(ControlId::Log), "No drive selected.");
+        EXPECT_EQ(window.LogText(), "No drive selected.");
 
         QTest::mouseClick(window.Control(ControlId::Upgrade), Qt::LeftButton);
         ASSERT_EQ(rig.boxes.size(), 1u);

@@ -70,7 +70,7 @@ TEST(MainWindow, SelectingTheTargetShowsItsIdentificationAndSavesAScreenshot) {
 
     auto* log = static_cast<QPlainTextEdit*>(window.Control(ControlId::Log));
     EXPECT_EQ(log->toPlainText(), "ORIN    DVD RW QV-5500A ");
-    EXPECT_EQ(window.ControlText(ControlId::Log), "ORIN    DVD RW QV-5500A ");
+    EXPECT_EQ(window.LogText(), "ORIN    DVD RW QV-5500A ");
     EXPECT_TRUE(window.Control(ControlId::Upgrade)->isEnabled());
     EXPECT_EQ(rig.Dialog().SelectedIndex(), 0u);
 

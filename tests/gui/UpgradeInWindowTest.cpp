@@ -54,7 +54,7 @@ TEST(UpgradeInWindow, RunsToAFullBarWithBothButtonsBackAndTheUiThreadServing) {
     EXPECT_EQ(bar->value(), 100);
     EXPECT_TRUE(upgrade->isEnabled());
     EXPECT_TRUE(window.Control(ControlId::Exit)->isEnabled());
-    EXPECT_NE(window.ControlText(ControlId::Log).find("======== SUCCEED ========"),
+    EXPECT_NE(window.LogText().find("======== SUCCEED ========"),
               std::string::npos);
 
     ASSERT_GE(ticks.size(), 2u);

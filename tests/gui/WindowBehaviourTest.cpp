@@ -18,6 +18,7 @@
 #include "app/qt/LogindInhibitor.h"
 #include "app/qt/LogindRestart.h"
 #include "app/qt/MessageBoxes.h"
+#include "app/qt/QtText.h"
 
 namespace flashtool::testing {
 namespace {
@@ -107,7 +108,7 @@ TEST(WorkerCalls, AreCarriedToTheWindowThreadAndWaitedFor) {
     std::thread worker([&] {
         rig.Dialog().AppendLog("line from the worker");
         // The call returned only after the window had the line.
-        logSeenByWorker = rig.Window().ControlText(ControlId::Log);
+        logSeenByWorker = rig.Window().LogText();
         answer = rig.Dialog().ShowMessageBox({"Do you really want to upgrade ?", std::nullopt,
                                               BoxButtons::OkCancel, BoxIcon::Exclamation});
         rig.Dialog().ReportResult(ResultCode::ChecksumMismatch);
@@ -123,7 +124,7 @@ TEST(WorkerCalls, AreCarriedToTheWindowThreadAndWaitedFor) {
         EXPECT_EQ(thread, uiThread);
     }
     EXPECT_EQ(rig.boxes.back().text, "CheckSum not match !!");
-    EXPECT_EQ(rig.Window().ControlText(ControlId::Log),
+    EXPECT_EQ(rig.Window().LogText(),
               "\r\nline from the worker\r\nCheck Sum not match !!");
 }
 
@@ -178,25 +179,25 @@ TEST(AboutBox, IsReachedFromTheDialogsContextMenu) {
 TEST(WindowControls, TimerProgressAndTextsBehaveAsTheDialogExpects) {
     GuiRig rig;
     QtDialogWindow& window = rig.Window();
-    window.StartTimer(kProgressTimerId, 700);
-    ASSERT_NE(window.ActiveTimer(kProgressTimerId), nullptr);
-    EXPECT_EQ(window.ActiveTimer(kProgressTimerId)->interval(), 700);
-    window.StopTimer(kProgressTimerId);
-    EXPECT_EQ(window.ActiveTimer(kProgressTimerId), nullptr);
-    window.StopTimer(7);  // never started: harmless
+    window.StopProgressTimer();  // never started: harmless
+    window.StartProgressTimer();
+    ASSERT_NE(window.ActiveProgressTimer(), nullptr);
+    EXPECT_EQ(window.ActiveProgressTimer()->interval(), 700);
+    window.StopProgressTimer();
+    EXPECT_EQ(window.ActiveProgressTimer(), nullptr);
 
-    window.SetProgressRange(0, 100);
-    window.SetProgressStep(1);
-    window.SetProgressPos(100);
+    window.SetProgress(100);
     window.StepProgress();
-    EXPECT_EQ(window.ProgressPos(), 0);
+    EXPECT_EQ(window.Progress(), 0);
 
-    // Bytes outside ASCII come back as they went in.
+    // Bytes outside ASCII are shown as the bytes they are, and the log gives them back.
     const std::string text = "KESTREL \xE9\xFF DVD";
-    const TreeItem item = window.InsertTreeItem(kNoTreeItem, text, TreeImage::Drive);
-    EXPECT_EQ(window.TreeItemText(item), text);
-    window.SetControlText(ControlId::Log, text + "\r\nx");
-    EXPECT_EQ(window.ControlText(ControlId::Log), text + "\r\nx");
+    const std::vector<DriveItem> drives{{"first", false}};
+    window.ShowDrives("My Computer", drives);
+    window.SetDriveText(0, text);
+    EXPECT_EQ(ToBytes(window.Tree()->topLevelItem(0)->child(0)->text(0)), text);
+    window.SetLogText(text + "\r\nx");
+    EXPECT_EQ(window.LogText(), text + "\r\nx");
 }
 
 TEST(LogindRestart, AsksTheLoginManagerToRebootInteractively) {

@@ -123,7 +123,7 @@ public:
     bool OnInitDialog() override { return dialog.OnInitDialog(); }
     void OnSelectionChanged() override { dialog.OnSelectionChanged(); }
     void OnUpgrade() override { ++upgrades; }
-    void OnTimer(int id) override { dialog.OnTimer(id); }
+    void OnProgressTimer() override { dialog.OnProgressTimer(); }
     bool OnCancel() override { return dialog.OnCancel(); }
     std::atomic<int> upgrades = 0;
 
@@ -143,7 +143,7 @@ struct XRig {
     QWidget* Focused() {
         return OnUi([] { return QApplication::focusWidget(); });
     }
-    std::string Log() { return Window().ControlText(ControlId::Log); }
+    std::string Log() { return Window().LogText(); }
     QTreeWidgetItem* Drive(int n) {
         return OnUi([&] { return Window().Tree()->topLevelItem(0)->child(n); });
     }

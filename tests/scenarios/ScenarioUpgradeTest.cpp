@@ -49,9 +49,9 @@ TEST(ShippedScenarioUpgrade, EightDrivesAreListedWithOnlyTheTargetInBlack) {
 
     std::vector<std::string> texts;
     std::vector<bool> grey;
-    for (const TreeItem item : rig.window.Children(rig.window.RootTreeItem())) {
-        texts.push_back(rig.window.Node(item).text);
-        grey.push_back(rig.window.Node(item).color.has_value());
+    for (const DriveItem& drive : rig.window.drives) {
+        texts.push_back(drive.text);
+        grey.push_back(drive.greyed);
     }
     EXPECT_THAT(texts, ElementsAre("ORIN    DVD RW QV-5500A 1.0d", "ORIN    DVD RW QV-5520A 2.1b",
                                    "KESTREL DVD-ROM KD-1650 0113", "KESTREL CDRW/DVD KC3130 1.10",
@@ -156,9 +156,8 @@ TEST(ShippedScenarioUpgrade, ARecordReadThatTimesOutRefusesTheDriveWithCodeSeven
     FakeClock driveClock;
     DialogHarness rig(WildcardKm3100Region(), Shipped("record-read-times-out.json", driveClock));
     rig.StartAndSelect(0);
-    EXPECT_TRUE(rig.window.Node(rig.window.Children(rig.window.RootTreeItem()).at(0))
-                    .color.has_value());                     // listed in grey
-    ASSERT_TRUE(rig.window.enabled.at(ControlId::Upgrade));  // a grey drive may be tried
+    EXPECT_TRUE(rig.window.drives.at(0).greyed);  // listed in grey
+    ASSERT_TRUE(rig.window.enabled.at(DialogButton::Upgrade));  // a grey drive may be tried
     rig.diagnostics.Clear();
     rig.Upgrade();
 
@@ -177,12 +176,12 @@ TEST(ShippedScenarioUpgrade, ARecordReadThatTimesOutRefusesTheDriveWithCodeSeven
     EXPECT_EQ(rig.Drive().Vendor().recordWrites, 0u);
     EXPECT_EQ(rig.Drive().Revision(), "1.08");
     // The refusal greys Upgrade for this drive; nothing else of a run was started.
-    EXPECT_FALSE(rig.window.enabled.at(ControlId::Upgrade));
-    EXPECT_TRUE(rig.window.enabled.at(ControlId::Exit));
+    EXPECT_FALSE(rig.window.enabled.at(DialogButton::Upgrade));
+    EXPECT_TRUE(rig.window.enabled.at(DialogButton::Exit));
     EXPECT_FALSE(rig.dialog->RunInProgress());
     EXPECT_EQ(rig.window.timerStarts, 0);
     EXPECT_EQ(rig.inhibitor.acquired, 0);
-    EXPECT_EQ(rig.window.progressPos, 0);
+    EXPECT_EQ(rig.window.progress, 0);
 }
 
 TEST(ShippedScenarioUpgrade, ADriveThatRefusesItsImageAtTheEndFailsWithCodeFive) {

@@ -145,8 +145,12 @@ struct DialogHarness {
 
     // Selects the n-th drive item (or the root for -1) and tells the dialog.
     void Select(int drive) {
-        const TreeItem root = window.RootTreeItem();
-        window.selected = drive < 0 ? root : window.Children(root).at(drive);
+        if (drive < 0) {
+            window.selection = TreeSelection::Computer();
+        } else {
+            static_cast<void>(window.drives.at(static_cast<size_t>(drive)));  // it is shown
+            window.SelectDrive(static_cast<size_t>(drive));
+        }
         dialog->OnSelectionChanged();
     }
 
@@ -194,8 +198,8 @@ struct DialogHarness {
     }
     // The window as every end of a run must leave it.
     bool Idle(int progress) const {
-        return window.progressPos == progress && window.runningTimers.empty() &&
-               window.enabled.at(ControlId::Upgrade) && window.enabled.at(ControlId::Exit) &&
+        return window.progress == progress && !window.timerRunning &&
+               window.enabled.at(DialogButton::Upgrade) && window.enabled.at(DialogButton::Exit) &&
                window.closeEnabled && !dialog->RunInProgress() && inhibitor.held == 0;
     }
     size_t ChangingCommands(size_t n = 0) { return CountDriveChanges(Drive(n).Trace()); }
