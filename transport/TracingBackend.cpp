@@ -8,21 +8,21 @@
 namespace flashtool {
 
 TracingBackend::TracingBackend(std::unique_ptr<PassThroughBackend> innerIn, DiagnosticSink& traceIn)
-    : inner(std::move(innerIn)), trace(traceIn) {}
+    : ForwardingBackend(std::move(innerIn)), trace(traceIn) {}
 
 void TracingBackend::LimitDiscoveryTo(const std::string& node, size_t row) {
     firstIndex = row;
-    inner->LimitDiscoveryTo(node, row);
+    Inner().LimitDiscoveryTo(node, row);
 }
 
 void TracingBackend::BeginDiscovery() {
     indexOf.clear();
     nextIndex = firstIndex;
-    inner->BeginDiscovery();
+    Inner().BeginDiscovery();
 }
 
 std::optional<DeviceAddress> TracingBackend::NextCandidate() {
-    auto address = inner->NextCandidate();
+    auto address = Inner().NextCandidate();
     if (address) {
         indexOf[address->handle] = nextIndex++;
     }
@@ -30,7 +30,7 @@ std::optional<DeviceAddress> TracingBackend::NextCandidate() {
 }
 
 PassThroughOutcome TracingBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
-    const PassThroughOutcome outcome = inner->Send(device, request);
+    const PassThroughOutcome outcome = Inner().Send(device, request);
     TraceEntry entry;
     entry.cdb.assign(request.cdb.begin(), request.cdb.end());
     entry.direction = request.direction;

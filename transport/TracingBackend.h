@@ -14,34 +14,20 @@
 #include <memory>
 
 #include "core/Diagnostics.h"
-#include "transport/PassThroughBackend.h"
+#include "transport/ForwardingBackend.h"
 
 namespace flashtool {
 
-class TracingBackend final : public PassThroughBackend {
+class TracingBackend final : public ForwardingBackend {
 public:
     TracingBackend(std::unique_ptr<PassThroughBackend> inner, DiagnosticSink& trace);
 
-    bool Start(UserNotifier& notifier) override { return inner->Start(notifier); }
-    std::string LoadFailureMessage() const override { return inner->LoadFailureMessage(); }
-    uint8_t InquiryLength() const override { return inner->InquiryLength(); }
     void BeginDiscovery() override;
     std::optional<DeviceAddress> NextCandidate() override;
-    void EndDiscovery(UserNotifier& notifier) override { inner->EndDiscovery(notifier); }
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
-    void CloseDevice(const DeviceAddress& device) override { inner->CloseDevice(device); }
-    std::vector<std::string> NodeNames(const DeviceAddress& device) const override {
-        return inner->NodeNames(device);
-    }
     void LimitDiscoveryTo(const std::string& node, size_t row) override;
-    ExclusiveClaim ClaimExclusive(const DeviceAddress& device) override {
-        return inner->ClaimExclusive(device);
-    }
-    void ReleaseExclusive(const DeviceAddress& device) override { inner->ReleaseExclusive(device); }
-    void Unload() override { inner->Unload(); }
 
 private:
-    std::unique_ptr<PassThroughBackend> inner;
     DiagnosticSink& trace;
     std::map<std::intptr_t, size_t> indexOf;  // by handle
     size_t nextIndex = 0;

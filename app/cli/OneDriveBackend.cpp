@@ -7,9 +7,9 @@ namespace flashtool {
 void OneDriveBackend::BeginDiscovery() {
     found = false;
     if (wanted && !wanted->node.empty()) {
-        inner->LimitDiscoveryTo(wanted->node, wanted->row);
+        Inner().LimitDiscoveryTo(wanted->node, wanted->row);
     }
-    inner->BeginDiscovery();
+    Inner().BeginDiscovery();
 }
 
 bool OneDriveBackend::IsWanted(const DeviceAddress& address) const {
@@ -19,12 +19,12 @@ bool OneDriveBackend::IsWanted(const DeviceAddress& address) const {
     if (wanted->node.empty()) {
         return address.handle == wanted->handle;
     }
-    const std::vector<std::string> names = inner->NodeNames(address);
+    const std::vector<std::string> names = Inner().NodeNames(address);
     return !names.empty() && names.front() == wanted->node;
 }
 
 PassThroughOutcome OneDriveBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
-    const PassThroughOutcome outcome = inner->Send(device, request);
+    const PassThroughOutcome outcome = Inner().Send(device, request);
     // Every transfer method hands the drive its image a page at a time.
     if (onPage && request.direction == DataDirection::Out && request.length == kPageSize) {
         onPage();
@@ -34,7 +34,7 @@ PassThroughOutcome OneDriveBackend::Send(const DeviceAddress& device, const Scsi
 
 std::optional<DeviceAddress> OneDriveBackend::NextCandidate() {
     while (!found || !wanted) {
-        const std::optional<DeviceAddress> candidate = inner->NextCandidate();
+        const std::optional<DeviceAddress> candidate = Inner().NextCandidate();
         if (!candidate) {
             return std::nullopt;
         }
@@ -42,7 +42,7 @@ std::optional<DeviceAddress> OneDriveBackend::NextCandidate() {
             found = wanted.has_value();
             return candidate;
         }
-        inner->CloseDevice(*candidate);
+        Inner().CloseDevice(*candidate);
     }
     return std::nullopt;
 }

@@ -27,6 +27,7 @@
 #include "support/FakeInhibitor.h"
 #include "support/FakeRestart.h"
 #include "tools/fwpack/BuildDescription.h"
+#include "transport/ForwardingBackend.h"
 
 namespace flashtool::testing {
 
@@ -84,7 +85,7 @@ inline void ResealRegion(std::vector<uint8_t>& region, std::string_view variantT
 }
 
 // Counts what the dialog asks of the back-end, and can refuse to start.
-class ObservedBackend final : public PassThroughBackend {
+class ObservedBackend final : public ForwardingBackend {
 public:
     struct Counts {
         int loads = 0;
@@ -92,26 +93,23 @@ public:
         int commands = 0;
     };
     ObservedBackend(std::unique_ptr<PassThroughBackend> inner, Counts& counts, bool loadFails)
-        : inner(std::move(inner)), counts(counts), loadFails(loadFails) {}
+        : ForwardingBackend(std::move(inner)), counts(counts), loadFails(loadFails) {}
 
     bool Start(UserNotifier& notifier) override {
         ++counts.loads;
-        return !loadFails && inner->Start(notifier);
+        return !loadFails && Inner().Start(notifier);
     }
     std::string LoadFailureMessage() const override { return "The drive interface is missing."; }
     void BeginDiscovery() override {
         ++counts.discoveries;
-        inner->BeginDiscovery();
+        Inner().BeginDiscovery();
     }
-    std::optional<DeviceAddress> NextCandidate() override { return inner->NextCandidate(); }
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override {
         ++counts.commands;
-        return inner->Send(device, request);
+        return Inner().Send(device, request);
     }
-    void CloseDevice(const DeviceAddress& device) override { inner->CloseDevice(device); }
 
 private:
-    std::unique_ptr<PassThroughBackend> inner;
     Counts& counts;
     bool loadFails;
 };
