@@ -22,6 +22,7 @@ public:
     void BeginDiscovery() override { inner->BeginDiscovery(); }
     std::optional<DeviceAddress> NextCandidate() override { return inner->NextCandidate(); }
     void EndDiscovery(UserNotifier& notifier) override { inner->EndDiscovery(notifier); }
+    bool DiscoveryMissedDrives() const override { return inner->DiscoveryMissedDrives(); }
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override {
         return inner->Send(device, request);
     }

@@ -112,6 +112,9 @@ public:
     virtual void BeginDiscovery() = 0;
     virtual std::optional<DeviceAddress> NextCandidate() = 0;
     virtual void EndDiscovery(UserNotifier& /*notifier*/) {}
+    // True when the last discovery found drives that exist but could not be opened (the
+    // user was told which and why): a list of the drives it offered is not the whole truth.
+    virtual bool DiscoveryMissedDrives() const { return false; }
 
     // Sends one command and waits for it to complete.
     virtual PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) = 0;

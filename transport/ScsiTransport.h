@@ -67,6 +67,8 @@ public:
     // The back-end's names of a filled row's device (PassThroughBackend::NodeNames); none
     // for any other row.
     std::vector<std::string> NodeNames(uint8_t row) const;
+    // True when the last scan found drives it could not open (the user was told why).
+    bool ScanMissedDrives() const { return backend != nullptr && backend->DiscoveryMissedDrives(); }
     // The drive of a filled row, to send commands to; none for any other row.
     std::optional<ScsiDevice> DeviceAt(uint8_t row);
 

@@ -66,7 +66,8 @@ int ListDrives(const CliOptions& options, CliEnvironment& environment) {
         text += session.window.DriveCount() == 0 ? "]\n" : "\n]\n";
     }
     environment.out.Write(text);
-    return kExitUpdated;
+    // A list without the drives the program could not open is no answer to rely on.
+    return dialog.Transport().ScanMissedDrives() ? kExitUsage : kExitUpdated;
 }
 
 }  // namespace flashtool

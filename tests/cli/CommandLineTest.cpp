@@ -11,6 +11,7 @@
 #include "support/DialogHarness.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/Scenario.h"
+#include "transport/ForwardingBackend.h"
 
 namespace flashtool::testing {
 namespace {
@@ -41,6 +42,17 @@ std::vector<std::shared_ptr<VirtualDrive>> Shipped(const std::string& name, Fake
     return BuildDrives(reading.drives, &clock);
 }
 
+// Drives that exist but that the scan could not open, as a system that refuses access
+// reports them.
+class RefusingSomeBackend final : public ForwardingBackend {
+public:
+    using ForwardingBackend::ForwardingBackend;
+    void EndDiscovery(UserNotifier& notifier) override {
+        notifier.ShowMessage("/dev/sg9: this program was not allowed to open the drive.");
+    }
+    bool DiscoveryMissedDrives() const override { return true; }
+};
+
 // The program's command line without its main(): scripted terminal, captured output.
 struct CliRig {
     explicit CliRig(std::vector<std::shared_ptr<VirtualDrive>> built)
@@ -54,7 +66,12 @@ struct CliRig {
         const CliParse parse = ParseCommandLine(argv, false);
         EXPECT_EQ(parse.error, "");
         CliEnvironment environment{[this](DiagnosticSink& trace) {
-                                       return std::make_unique<EmulatedBackend>(drives, trace);
+                                       auto backend =
+                                           std::make_unique<EmulatedBackend>(drives, trace);
+                                       return refuseSome ? std::make_unique<RefusingSomeBackend>(
+                                                               std::move(backend))
+                                                         : std::unique_ptr<PassThroughBackend>(
+                                                               std::move(backend));
                                    },
                                    region,
                                    restart,
@@ -82,6 +99,7 @@ struct CliRig {
     }
 
     std::vector<std::shared_ptr<VirtualDrive>> drives;
+    bool refuseSome = false;  // the scan also finds a drive it may not open
     std::vector<uint8_t> region;
     CapturedDiagnostics out, err;
     FakeClock clock;
@@ -106,6 +124,15 @@ TEST(CommandLineList, TheDemoDrivesWithTheGreyingRuleInWords) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n') - rig.TraceLines().size(), 3u);
     EXPECT_THAT(text, HasSubstr("  -  cannot update: it is not this build's model "
                                 "(\"ORIN    DVD RW QV-5500A \")\n"));
+}
+
+TEST(CommandLineList, ADriveThatCouldNotBeOpenedMakesTheListAnEnvironmentError) {
+    CliRig rig(MakeDemoDrives());
+    rig.refuseSome = true;
+    EXPECT_EQ(rig.Run({"--list"}), 1);
+    // What could be listed still is, and standard error says what is missing.
+    EXPECT_THAT(rig.out.Text(), HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update\n"));
+    EXPECT_THAT(rig.err.Text(), HasSubstr("/dev/sg9: this program was not allowed to open"));
 }
 
 TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {

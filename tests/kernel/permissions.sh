@@ -22,6 +22,7 @@ as_nobody() {
 
 root_only='this program was not allowed to open the drive. Run this program as root, or ask the administrator for read and write access to the device node.'
 as_nobody root-only
+check "root-only: exit 1, no access to the drives" [ "$status" -eq 1 ]
 check "root-only: nodes are root's only" [ "$(stat -c '%U:%G %a' "$(sg_of_lun 0)")" = "root:root 600" ]
 check "root-only: the target's message" grep -Fq "ORIN DVD RW QV-5500A 1.0d (/dev/sg" "$out/root-only-errors.txt"
 check "root-only: what to do, for each of the four drives" \
@@ -34,10 +35,12 @@ for node in /dev/sg*; do
     chgrp cdrom "$node" && chmod 660 "$node"
 done
 as_nobody group
+check "group: exit 1, no access to the drives" [ "$status" -eq 1 ]
 check "group: the group and how to join it" grep -Fq 'Members of the group "cdrom" that owns the device node may open it for reading and writing and send the drive every command: add your user to that group (sudo usermod -aG cdrom $USER), log in again and start this program again, or run this program as root.' "$out/group-errors.txt"
 check "group: nothing received by the drives" [ "$after" -eq "$before" ]
 
 as_nobody member cdrom
+check "member: exit 0" [ "$status" -eq 0 ]
 check "member: the four drives listed" [ "$(grep -Ec '^[0-9]+  "' "$out/member.txt")" -eq 4 ]
 check "member: the target can be updated" grep -Eq '^[0-9]+  "ORIN    DVD RW QV-5500A "  1\.0d  .*can update$' "$out/member.txt"
 check "member: the scan's INQUIRY reached the drives" [ "$after" -eq $((before + 3)) ]

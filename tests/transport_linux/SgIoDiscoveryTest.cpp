@@ -97,6 +97,8 @@ TEST(SgIoDiscoveryTest, WithoutAnSgNodeTheBlockNodeIsUsedAndItsLimitMadeKnown) {
 
         EXPECT_THAT(rig.Scan(), ElementsAre(4));
         EXPECT_THAT(rig.system->opened, ElementsAre("/dev/sr0"));
+        // Offered, if only for reading: the list is whole.
+        EXPECT_FALSE(rig.backend->DiscoveryMissedDrives());
         if (rawIo) {
             // The block node passes every command for such a process: nothing to say.
             EXPECT_TRUE(rig.notifier.messages.empty());
@@ -173,6 +175,13 @@ TEST(SgIoDiscoveryTest, ADriveThatCannotBeOpenedIsSkippedAndExplained) {
 
         EXPECT_THAT(rig.Scan(), ElementsAre(5));
         EXPECT_THAT(rig.notifier.messages, ElementsAre(kHeading + c.paragraph));
+        EXPECT_TRUE(rig.backend->DiscoveryMissedDrives());
+
+        // The drive opened the next time: nothing is missed any more.
+        rig.system->openResults[refused] = 6;
+        rig.notifier.messages.clear();
+        EXPECT_EQ(rig.Scan().size(), 2u);
+        EXPECT_FALSE(rig.backend->DiscoveryMissedDrives());
     }
 }
 

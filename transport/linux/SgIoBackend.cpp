@@ -48,6 +48,7 @@ void SgIoBackend::BeginDiscovery() {
     }
     next = 0;
     problems.clear();
+    missedDrives = false;
     discovering = true;
 }
 
@@ -67,6 +68,7 @@ std::optional<DeviceAddress> SgIoBackend::OpenDrive(const OpticalDrive& drive) {
         problem.kind = DriveProblemKind::NoNode;
         problem.where = "SCSI address " + drive.addressText;
         problems.push_back(problem);
+        missedDrives = true;
         return std::nullopt;
     }
     problem.viaBlockNode = drive.genericNode.empty();
@@ -82,6 +84,7 @@ std::optional<DeviceAddress> SgIoBackend::OpenDrive(const OpticalDrive& drive) {
             problem.group = system->GroupOf(problem.where);
         }
         problems.push_back(problem);
+        missedDrives = true;
         return std::nullopt;
     }
     // With CAP_SYS_RAWIO the block node passes every command, so there is nothing to say.

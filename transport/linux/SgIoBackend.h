@@ -38,6 +38,7 @@ public:
     static constexpr uint8_t kInquiryLength = 36;
 
     void BeginDiscovery() override;
+    bool DiscoveryMissedDrives() const override { return missedDrives; }
     // The sg driver refuses every open of a node another descriptor holds with O_EXCL (and
     // a plain open of one makes a later O_EXCL open fail): with --all, each worker's scan
     // opened the nodes the other workers held, and was told they were busy.
@@ -84,6 +85,7 @@ private:
     size_t next = 0;
     bool discovering = false;
     std::vector<DriveProblem> problems;
+    bool missedDrives = false;  // the last discovery could not open a drive it found
     std::map<int, OpenNode> open;  // by descriptor
 };
 
