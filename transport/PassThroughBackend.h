@@ -94,10 +94,10 @@ class PassThroughBackend {
 public:
     virtual ~PassThroughBackend() = default;
 
-    // The one start-up call: the back-end chooses among the platform's pass-through layers
-    // where it has several (Windows: SPTI on NT, else ASPI) and loads what the chosen one
-    // needs; a back-end that needs nothing says yes. A failure may first tell the user why;
-    // the transport then shows LoadFailureMessage().
+    // The one start-up call: the back-end loads what its pass-through layer needs (where a
+    // platform has several, the program chose the back-end of one before); a back-end that
+    // needs nothing says yes. A failure may first tell the user why; the transport then
+    // shows LoadFailureMessage().
     virtual bool Start(UserNotifier& /*notifier*/) { return true; }
     virtual std::string LoadFailureMessage() const {
         return "The drive interface could not be loaded.";

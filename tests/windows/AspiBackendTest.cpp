@@ -1,4 +1,4 @@
-// The ASPI side of the Windows back-end, through the transport and a fake ASPI library.
+// The ASPI back-end, through the transport and a fake ASPI library.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,25 +11,19 @@ namespace flashtool {
 namespace {
 
 using testing::AspiAnswer;
+using testing::AspiRig;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using testing::FakeAdapter;
 using testing::FakeTarget;
 using ::testing::IsEmpty;
-using testing::WindowsRig;
 
-const Win32Version kWindows98{4, 10, 2222, 1};
 const char kDrive[] = "KESTREL DVD-RW KR-2280  1.07";
 const char kLibraryPath[] = "LoadLibraryA C:\\WINDOWS\\SYSTEM\\WNASPI32.DLL";
 const std::string kCantLoad = "Can't load WNASPI32.DLL!!";
 
-void UseAspi(WindowsRig& rig, uint32_t supportInfo) {
-    rig.api->version = kWindows98;
-    rig.api->supportInfo = supportInfo;
-}
-
 // The target ids probed on each adapter, in order.
-std::map<uint8_t, std::vector<uint8_t>> ProbedTargets(const WindowsRig& rig) {
+std::map<uint8_t, std::vector<uint8_t>> ProbedTargets(const AspiRig& rig) {
     std::map<uint8_t, std::vector<uint8_t>> probed;
     for (const auto& block : rig.api->requestBlocks) {
         if (block[kSrbCmdOffset] == kScGetDevType) {
@@ -53,8 +47,8 @@ TEST(AspiLoadTest, SupportInfoStatusDecidesWhetherTheLibraryIsUsable) {
         {0xE900, false, 0, {"Unexpected ASPI Failure", kCantLoad}},
     };
     for (const Case& c : cases) {
-        WindowsRig rig;
-        UseAspi(rig, c.supportInfo);
+        AspiRig rig;
+        rig.api->supportInfo = c.supportInfo;
         EXPECT_EQ(rig.Load(), c.loads) << std::hex << c.supportInfo;
         EXPECT_EQ(rig.notifier.messages, c.messages);
         EXPECT_EQ(rig.backend->AdapterCount(), c.adapters);
@@ -91,8 +85,8 @@ TEST(AspiLoadTest, LoadsOnlyFromTheSystemFolderAndFreesWhatItLoaded) {
         {"system folder unknown", true, "", {"GetASPI32SupportInfo", "SendASPI32Command"}, {}},
     };
     for (const Case& c : cases) {
-        WindowsRig rig;
-        UseAspi(rig, 0x0101);
+        AspiRig rig;
+        rig.api->supportInfo = 0x0101;
         rig.api->aspiInstalled = c.installed;
         rig.api->systemDirectory = c.systemDirectory;
         rig.api->exports = c.exports;
@@ -108,8 +102,8 @@ TEST(AspiLoadTest, LoadsOnlyFromTheSystemFolderAndFreesWhatItLoaded) {
 }
 
 TEST(AspiScanTest, ProbesTheTargetsEachAdapterReportsAndKeepsCdDevices) {
-    WindowsRig rig;
-    UseAspi(rig, 0x0104);
+    AspiRig rig;
+    rig.api->supportInfo = 0x0104;
     rig.api->adapters = {
         FakeAdapter{true, 16, {{3, FakeTarget{0, kDrive}}, {12, FakeTarget{5, kDrive}}}},
         FakeAdapter{true, 0, {{5, FakeTarget{5, kDrive}}, {6, FakeTarget{5, ""}}}},
@@ -156,13 +150,13 @@ const uint8_t* BufferOf(const std::vector<uint8_t>& block) {
 
 // A rig with one CD/DVD device at adapter 1, target 3, already scanned.
 struct AspiFixture : ::testing::Test {
-    WindowsRig rig;
+    AspiRig rig;
     std::array<uint8_t, 64> buffer{};
     const std::array<uint8_t, 12> cdb = {0xF5, 0x00, 0x00, 0x00, 0x00, 0x00,
                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x01};
 
     void SetUp() override {
-        UseAspi(rig, 0x0102);
+        rig.api->supportInfo = 0x0102;
         rig.api->adapters = {FakeAdapter{true, 8, {}},
                              FakeAdapter{true, 8, {{3, FakeTarget{5, kDrive}}}}};
         ASSERT_TRUE(rig.Load());

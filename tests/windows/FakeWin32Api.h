@@ -1,6 +1,6 @@
 #pragma once
 
-// A scriptable stand-in for the Win32 calls of the Windows back-end: drive-letter volumes
+// A scriptable stand-in for the Win32 calls of the Windows back-ends: drive-letter volumes
 // that answer the pass-through ioctl, and an ASPI library with adapters and targets whose
 // entry points are real functions the back-end calls. It records every call in order.
 // One fake at a time answers the ASPI entry points: the one constructed last.

@@ -1,4 +1,4 @@
-// The SPTI side of the Windows back-end, through the transport and a fake of the Win32 calls.
+// The SPTI back-end, through the transport and a fake of the Win32 calls.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ using ::testing::ElementsAre;
 using testing::FakeVolume;
 using ::testing::IsEmpty;
 using testing::SptiAnswer;
-using testing::WindowsRig;
+using testing::SptiRig;
 
 const char kDriveD[] = "KESTREL DVD-RW KR-2280  1.07";
 const char kDriveZ[] = "PALLAS  CD-RW PX-52     3.10";
@@ -26,7 +26,7 @@ std::string VolumeOpen(char letter) {
 
 // A rig with one CD/DVD drive at "d" already scanned.
 struct SptiFixture : ::testing::Test {
-    WindowsRig rig;
+    SptiRig rig;
     std::array<uint8_t, 64> buffer{};
 
     void SetUp() override {
@@ -41,27 +41,8 @@ struct SptiFixture : ::testing::Test {
     }
 };
 
-TEST(WindowsPlatformTest, ChoosesSptiOnNtOnlyAndLoadsNothingForIt) {
-    struct Case {
-        std::optional<Win32Version> version;
-        bool spti;
-    };
-    const Case cases[] = {{Win32Version{5, 1, 2600, 2}, true},
-                          {Win32Version{4, 10, 2222, 1}, false},
-                          {std::nullopt, false}};
-    for (const Case& c : cases) {
-        WindowsRig rig;
-        rig.api->version = c.version;
-        rig.api->aspiInstalled = false;
-        EXPECT_EQ(rig.Load(), c.spti);
-        EXPECT_EQ(rig.backend->UsesSpti(), c.spti);
-        EXPECT_EQ(rig.backend->InquiryLength(), c.spti ? 56 : 36);
-        EXPECT_EQ(rig.CallsTo("LoadLibraryA").empty(), c.spti);
-    }
-}
-
 TEST(SptiScanTest, ProbesLettersCToZAndKeepsOnlyCdDrivesThatAnswer) {
-    WindowsRig rig;
+    SptiRig rig;
     rig.api->volumes['a'] = FakeVolume{5, kDriveD};  // never probed
     rig.api->volumes['b'] = FakeVolume{5, kDriveD};  // never probed
     rig.api->volumes['c'] = FakeVolume{3, ""};       // a fixed disk
@@ -102,7 +83,7 @@ TEST(SptiScanTest, ProbesLettersCToZAndKeepsOnlyCdDrivesThatAnswer) {
 }
 
 TEST(SptiScanTest, FillsAtMostEightRowsAndLeavesTheRestUnopened) {
-    WindowsRig rig;
+    SptiRig rig;
     for (char letter = 'c'; letter <= 'l'; ++letter) {
         rig.api->volumes[letter] = FakeVolume{5, kDriveD};
     }
@@ -160,7 +141,7 @@ TEST(SptiBufferTest, DataGoesThroughABufferAlignedAsTheAdapterAsks) {
                           {0x5, 0xFFF},   {0x1FFFF, 0xFFF}};
     for (const Case& c : cases) {
         const std::string what = c.reported ? FormatText("mask %X", *c.reported) : "no answer";
-        WindowsRig rig;
+        SptiRig rig;
         rig.api->volumes['d'] = FakeVolume{5, kDriveD, c.reported};
         ASSERT_TRUE(rig.Load());
         ASSERT_EQ(rig.transport->ScanDevices(), 1) << what;

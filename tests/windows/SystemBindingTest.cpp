@@ -5,7 +5,7 @@
 
 #include "app/windows/RestartApi.h"
 #include "support/ScriptedBackend.h"
-#include "transport/windows/WindowsBackend.h"
+#include "transport/windows/SptiBackend.h"
 
 namespace flashtool {
 namespace {
@@ -40,10 +40,11 @@ TEST(SystemWin32ApiTest, AnswersTheCallsTheBackEndMakes) {
 TEST(SystemWin32ApiTest, BackEndChoosesSptiOnThisSystem) {
     FakeClock clock;
     testing::RecordingNotifier notifier;
-    WindowsBackend backend(MakeSystemWin32Api(), clock);
-    EXPECT_TRUE(backend.Start(notifier));
-    EXPECT_TRUE(backend.UsesSpti());
-    EXPECT_EQ(backend.InquiryLength(), 56);
+    const std::unique_ptr<PassThroughBackend> backend =
+        MakeWindowsBackend(MakeSystemWin32Api(), clock);
+    EXPECT_NE(dynamic_cast<SptiBackend*>(backend.get()), nullptr);
+    EXPECT_TRUE(backend->Start(notifier));
+    EXPECT_EQ(backend->InquiryLength(), 56);
 }
 
 TEST(SystemRestartApiTest, FindsTheShutdownPrivilegeWithoutUsingIt) {

@@ -1,16 +1,18 @@
 #pragma once
 
-// A transport on the Windows back-end, with the fake Win32 calls behind it.
+// A transport on one of the Windows back-ends, with the fake Win32 calls behind it.
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/Clock.h"
 #include "support/ScriptedBackend.h"
 #include "transport/ScsiTransport.h"
-#include "transport/windows/WindowsBackend.h"
+#include "transport/windows/AspiBackend.h"
+#include "transport/windows/SptiBackend.h"
 #include "windows/FakeWin32Api.h"
 
 namespace flashtool::testing {
@@ -30,16 +32,22 @@ public:
     }
 };
 
+template <class Backend>
 struct WindowsRig {
     std::shared_ptr<FakeWin32Api> api = std::make_shared<FakeWin32Api>();
     SteppingClock clock;
     RecordingNotifier notifier;
-    WindowsBackend* backend = nullptr;
+    Backend* backend = nullptr;
     std::unique_ptr<ScsiTransport> transport;
 
     // Builds the transport and loads its back-end; the script must be ready.
     bool Load() {
-        auto owned = std::make_unique<WindowsBackend>(api, clock);
+        std::unique_ptr<Backend> owned;
+        if constexpr (std::is_constructible_v<Backend, std::shared_ptr<Win32Api>, Clock&>) {
+            owned = std::make_unique<Backend>(api, clock);
+        } else {
+            owned = std::make_unique<Backend>(api);
+        }
         backend = owned.get();
         transport = std::make_unique<ScsiTransport>(std::move(owned), notifier);
         return transport->LoadBackend();
@@ -64,5 +72,8 @@ struct WindowsRig {
         return found;
     }
 };
+
+using SptiRig = WindowsRig<SptiBackend>;
+using AspiRig = WindowsRig<AspiBackend>;
 
 }  // namespace flashtool::testing

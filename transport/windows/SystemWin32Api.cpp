@@ -1,4 +1,4 @@
-// The real Win32 binding of the Windows back-end. Compiled only for Windows; it is also
+// The real Win32 binding of the Windows back-ends. Compiled only for Windows; it is also
 // where the request layouts built byte by byte are checked against the system's own.
 
 #define WIN32_LEAN_AND_MEAN

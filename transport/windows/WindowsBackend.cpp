@@ -1,61 +1,22 @@
 #include "transport/windows/WindowsBackend.h"
 
+#include "transport/windows/AspiBackend.h"
+#include "transport/windows/SptiBackend.h"
+
 namespace flashtool {
 
-WindowsBackend::WindowsBackend(std::shared_ptr<Win32Api> apiIn, Clock& clockIn)
-    : api(std::move(apiIn)), clock(clockIn), aspiRequest(std::make_unique<AspiRequest>()) {}
-
-WindowsBackend::~WindowsBackend() {
-    if (!ReclaimAspiRequest()) {
-        // The ASPI layer may still write into the block and its data: leave them to the
-        // process.
-        static_cast<void>(aspiRequest.release());
-    }
-}
-
-bool WindowsBackend::Start(UserNotifier& notifier) {
+std::unique_ptr<PassThroughBackend> MakeWindowsBackend(std::shared_ptr<Win32Api> api,
+                                                       Clock& clock) {
+    // The choice comes when the program starts, before the start-up notice. That is
+    // harmless because asking the version only reads it: it opens no drive and loads no
+    // library. Everything that does (the ASPI library, the volumes) stays in the chosen
+    // back-end's Start and discovery, after the notice is accepted, so declining the notice
+    // still touches no drive.
     Win32Version version;
-    useSpti = api->GetVersionExA(version) && version.platformId == kPlatformWin32Nt;
-    // SPTI needs nothing loaded.
-    return useSpti || LoadAspi(notifier);
-}
-
-uint8_t WindowsBackend::InquiryLength() const {
-    return useSpti ? kSptiInquiryLength : kAspiInquiryLength;
-}
-
-void WindowsBackend::BeginDiscovery() {
-    nextLetter = 'c';
-    scanAdapter = 0;
-    scanTarget = 0;
-    scanTargets = 0;
-}
-
-std::optional<DeviceAddress> WindowsBackend::NextCandidate() {
-    return useSpti ? NextVolume() : NextAspiTarget();
-}
-
-PassThroughOutcome WindowsBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
-    return useSpti ? SendSpti(device, request) : SendAspi(device, request);
-}
-
-void WindowsBackend::CloseDevice(const DeviceAddress& device) {
-    // Only SPTI opens anything per device; an ASPI address is a pair of numbers.
-    if (useSpti && device.handle != 0 && device.handle != kInvalidHandleValue) {
-        alignmentMasks.erase(device.handle);
-        api->CloseHandle(device.handle);
+    if (api->GetVersionExA(version) && version.platformId == kPlatformWin32Nt) {
+        return std::make_unique<SptiBackend>(std::move(api));
     }
-}
-
-void WindowsBackend::Unload() {
-    if (aspiModule == 0 || !ReclaimAspiRequest()) {
-        // A library whose request is still in flight stays loaded until the process ends.
-        return;
-    }
-    getSupportInfo = nullptr;
-    sendCommand = nullptr;
-    api->FreeLibrary(aspiModule);
-    aspiModule = 0;
+    return std::make_unique<AspiBackend>(std::move(api), clock);
 }
 
 }  // namespace flashtool

@@ -1,5 +1,7 @@
-// The SPTI half of the Windows back-end: CD/DVD drives found by drive letter, each opened
-// as a volume, and every command sent as one pass-through-direct ioctl on that volume.
+// The SPTI back-end: discovery by drive letter, and each command as one
+// pass-through-direct ioctl on the drive's volume.
+
+#include "transport/windows/SptiBackend.h"
 
 #include <algorithm>
 
@@ -7,11 +9,16 @@
 #include "core/Format.h"
 #include "transport/windows/SenseArea.h"
 #include "transport/windows/SptiRequest.h"
-#include "transport/windows/WindowsBackend.h"
 
 namespace flashtool {
 
-std::optional<DeviceAddress> WindowsBackend::NextVolume() {
+SptiBackend::SptiBackend(std::shared_ptr<Win32Api> apiIn) : api(std::move(apiIn)) {}
+
+void SptiBackend::BeginDiscovery() {
+    nextLetter = 'c';
+}
+
+std::optional<DeviceAddress> SptiBackend::NextCandidate() {
     // "a" and "b" are floppy letters: opening them could wake a floppy drive, and no
     // CD/DVD drive lives there.
     while (nextLetter <= 'z') {
@@ -32,7 +39,7 @@ std::optional<DeviceAddress> WindowsBackend::NextVolume() {
     return std::nullopt;
 }
 
-uint32_t WindowsBackend::QueryAlignmentMask(Win32Handle volume) {
+uint32_t SptiBackend::QueryAlignmentMask(Win32Handle volume) {
     std::array<uint8_t, kScsiCapabilitiesSize> reply{};
     uint32_t returned = 0;
     if (!api->DeviceIoControl(volume, kIoctlScsiGetCapabilities, nullptr, 0, reply.data(),
@@ -42,13 +49,12 @@ uint32_t WindowsBackend::QueryAlignmentMask(Win32Handle volume) {
     return AlignmentMaskFrom(reply, returned);
 }
 
-std::span<uint8_t> WindowsBackend::StageSptiData(const DeviceAddress& device,
-                                                 const ScsiRequest& request) {
+std::span<uint8_t> SptiBackend::StageData(const DeviceAddress& device, const ScsiRequest& request) {
     if (request.length == 0) {
         return {};
     }
     const auto mask = alignmentMasks.find(device.handle);
-    const std::span<uint8_t> data = sptiBuffer.Take(
+    const std::span<uint8_t> data = buffer.Take(
         request.length, mask != alignmentMasks.end() ? mask->second : kDefaultAlignmentMask);
     // Zero for data in: bytes of an earlier command must never pass for this drive's.
     if (request.direction == DataDirection::Out) {
@@ -59,13 +65,12 @@ std::span<uint8_t> WindowsBackend::StageSptiData(const DeviceAddress& device,
     return data;
 }
 
-PassThroughOutcome WindowsBackend::SendSpti(const DeviceAddress& device,
-                                            const ScsiRequest& request) {
+PassThroughOutcome SptiBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
     const SptiLayout& layout = kNativeSptiLayout;
     if (request.length != 0 && request.data == nullptr) {
         return PassThroughOutcome::TransportFailure();
     }
-    const std::span<uint8_t> data = StageSptiData(device, request);
+    const std::span<uint8_t> data = StageData(device, request);
     alignas(8) std::array<uint8_t, kSptiMaxRequestSize> block{};
     const SptiCommand command{device.hostAdapter,
                               device.target,
@@ -101,6 +106,13 @@ PassThroughOutcome WindowsBackend::SendSpti(const DeviceAddress& device,
         outcome.residual = request.length - moved;
     }
     return outcome;
+}
+
+void SptiBackend::CloseDevice(const DeviceAddress& device) {
+    if (device.handle != 0 && device.handle != kInvalidHandleValue) {
+        alignmentMasks.erase(device.handle);
+        api->CloseHandle(device.handle);
+    }
 }
 
 }  // namespace flashtool

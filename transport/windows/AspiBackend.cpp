@@ -1,13 +1,13 @@
-// The ASPI half of the Windows back-end: the ASPI library loaded from the system folder,
-// CD/DVD devices found adapter by adapter and target by target, and every command sent as
-// one SRB_ExecSCSICmd that completes through an event or is polled.
+// The ASPI back-end: the library's loading, discovery over adapters and targets, and each
+// command as one request block that the layer owns until it completes.
+
+#include "transport/windows/AspiBackend.h"
 
 #include <algorithm>
 #include <atomic>
 
 #include "transport/UserNotifier.h"
 #include "transport/windows/SenseArea.h"
-#include "transport/windows/WindowsBackend.h"
 
 namespace flashtool {
 
@@ -46,20 +46,30 @@ PassThroughOutcome ExecOutcome(std::span<const uint8_t> block) {
 
 }  // namespace
 
-bool WindowsBackend::LoadAspi(UserNotifier& notifier) {
+AspiBackend::AspiBackend(std::shared_ptr<Win32Api> apiIn, Clock& clockIn)
+    : api(std::move(apiIn)), clock(clockIn), execRequest(std::make_unique<ExecRequest>()) {}
+
+AspiBackend::~AspiBackend() {
+    if (!ReclaimRequest()) {
+        // The layer may still write into the block and its data: leave them to the process.
+        static_cast<void>(execRequest.release());
+    }
+}
+
+bool AspiBackend::Start(UserNotifier& notifier) {
     const std::string folder = api->GetSystemDirectoryA();
     if (folder.empty()) {
         return false;
     }
-    aspiModule = api->LoadLibraryA(SystemLibraryPath(folder, kAspiLibraryName));
-    if (aspiModule == 0) {
+    library = api->LoadLibraryA(SystemLibraryPath(folder, kAspiLibraryName));
+    if (library == 0) {
         return false;
     }
     // A library without both entry points stays loaded until Unload.
     getSupportInfo = reinterpret_cast<GetSupportInfoFunction>(
-        api->GetProcAddress(aspiModule, "GetASPI32SupportInfo"));
+        api->GetProcAddress(library, "GetASPI32SupportInfo"));
     sendCommand =
-        reinterpret_cast<SendCommandFunction>(api->GetProcAddress(aspiModule, "SendASPI32Command"));
+        reinterpret_cast<SendCommandFunction>(api->GetProcAddress(library, "SendASPI32Command"));
     if (getSupportInfo == nullptr || sendCommand == nullptr) {
         getSupportInfo = nullptr;
         sendCommand = nullptr;
@@ -75,7 +85,13 @@ bool WindowsBackend::LoadAspi(UserNotifier& notifier) {
     return true;
 }
 
-std::optional<DeviceAddress> WindowsBackend::NextAspiTarget() {
+void AspiBackend::BeginDiscovery() {
+    scanAdapter = 0;
+    scanTarget = 0;
+    scanTargets = 0;
+}
+
+std::optional<DeviceAddress> AspiBackend::NextCandidate() {
     if (sendCommand == nullptr) {
         return std::nullopt;
     }
@@ -106,16 +122,15 @@ std::optional<DeviceAddress> WindowsBackend::NextAspiTarget() {
     return std::nullopt;
 }
 
-PassThroughOutcome WindowsBackend::SendAspi(const DeviceAddress& device,
-                                            const ScsiRequest& request) {
-    if (sendCommand == nullptr || !ReclaimAspiRequest() ||
+PassThroughOutcome AspiBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
+    if (sendCommand == nullptr || !ReclaimRequest() ||
         (request.length != 0 && request.data == nullptr)) {
         return PassThroughOutcome::TransportFailure();
     }
     // The layer gets the request's own copy of the data. The caller's bytes go in whatever
     // the direction, so that what comes back for data in is exactly what the caller would
     // have seen had the layer written into its buffer: no residual is reported.
-    std::vector<uint8_t>& data = aspiRequest->data;
+    std::vector<uint8_t>& data = execRequest->data;
     data.assign(request.data, request.data + request.length);
     const Win32Handle event = api->CreateEventA(true, false);
     const uint8_t flags =
@@ -127,7 +142,7 @@ PassThroughOutcome WindowsBackend::SendAspi(const DeviceAddress& device,
                               request.length,
                               data.empty() ? 0 : reinterpret_cast<uintptr_t>(data.data()),
                               static_cast<uint64_t>(event)};
-    const std::span<uint8_t> block(aspiRequest->block);
+    const std::span<uint8_t> block(execRequest->block);
     if (!BuildExecBlock(kNativeAspiExecLayout, command, block)) {
         if (event != 0) {
             api->CloseHandle(event);
@@ -152,8 +167,8 @@ PassThroughOutcome WindowsBackend::SendAspi(const DeviceAddress& device,
     return ExecOutcome(block);
 }
 
-bool WindowsBackend::AwaitCompletion(Win32Handle event, uint32_t sendStatus, uint32_t boundMs) {
-    std::atomic_ref<uint8_t> status(aspiRequest->block[kSrbStatusOffset]);
+bool AspiBackend::AwaitCompletion(Win32Handle event, uint32_t sendStatus, uint32_t boundMs) {
+    std::atomic_ref<uint8_t> status(execRequest->block[kSrbStatusOffset]);
     if ((sendStatus & 0xFF) != kSsPending) {
         // Completed or refused at once: the layer is done with the block. A refusal that
         // left the block's own status untouched is reported with the status returned.
@@ -176,13 +191,13 @@ bool WindowsBackend::AwaitCompletion(Win32Handle event, uint32_t sendStatus, uin
     return true;
 }
 
-uint8_t WindowsBackend::ExecStatus() {
+uint8_t AspiBackend::ExecStatus() {
     // The layer completes the request from another thread.
-    return std::atomic_ref<uint8_t>(aspiRequest->block[kSrbStatusOffset])
+    return std::atomic_ref<uint8_t>(execRequest->block[kSrbStatusOffset])
         .load(std::memory_order_acquire);
 }
 
-bool WindowsBackend::ReclaimAspiRequest() {
+bool AspiBackend::ReclaimRequest() {
     if (!requestOutstanding) {
         return true;
     }
@@ -195,6 +210,17 @@ bool WindowsBackend::ReclaimAspiRequest() {
         outstandingEvent = 0;
     }
     return true;
+}
+
+void AspiBackend::Unload() {
+    if (library == 0 || !ReclaimRequest()) {
+        // A library whose request is still in flight stays loaded until the process ends.
+        return;
+    }
+    getSupportInfo = nullptr;
+    sendCommand = nullptr;
+    api->FreeLibrary(library);
+    library = 0;
 }
 
 }  // namespace flashtool
