@@ -12,6 +12,7 @@
 #include "tools/fwpack/FileIo.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/TextRecords.h"
+#include "tools/fwpack/ToolArguments.h"
 
 namespace {
 
@@ -32,18 +33,12 @@ void PrintPayload(const char* name, const PackedPayload& payload) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> inputs;
-    std::string output;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "-o" && i + 1 < argc) {
-            output = argv[++i];
-        } else if (!argument.empty() && argument[0] == '-') {
-            return Fail("unknown option " + argument);
-        } else {
-            inputs.push_back(argument);
-        }
+    const ToolArguments arguments = SplitToolArguments(argc, argv);
+    if (!arguments.unknownOption.empty()) {
+        return Fail("unknown option " + arguments.unknownOption);
     }
+    const std::vector<std::string>& inputs = arguments.inputs;
+    const std::string& output = arguments.output;
     if (output.empty() || inputs.size() < 2 || inputs.size() > 3) {
         std::fprintf(stderr, "usage: fwpack DESCRIPTION IMAGE_A [IMAGE_B] -o REGION\n");
         return 2;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tools/fwpack/FileIo.h"
+#include "tools/fwpack/ToolArguments.h"
 
 namespace {
 
@@ -40,16 +41,14 @@ bool Write(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> inputs;
-    std::string output;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "-o" && i + 1 < argc) {
-            output = argv[++i];
-        } else {
-            inputs.push_back(argument);
-        }
+    const ToolArguments arguments = SplitToolArguments(argc, argv);
+    if (!arguments.unknownOption.empty()) {
+        std::fprintf(stderr, "producttables: error: unknown option %s\n",
+                     arguments.unknownOption.c_str());
+        return 1;
     }
+    const std::vector<std::string>& inputs = arguments.inputs;
+    const std::string& output = arguments.output;
     if (output.empty() || inputs.size() != 4) {
         std::fprintf(
             stderr,

@@ -1,0 +1,33 @@
+#pragma once
+
+// The build tools' command lines: input files, and "-o PATH" for what they write.
+
+#include <string>
+#include <vector>
+
+namespace flashtool {
+
+struct ToolArguments {
+    std::vector<std::string> inputs;
+    std::string output;         // empty when -o was not given
+    std::string unknownOption;  // the first other argument that starts with '-'
+};
+
+inline ToolArguments SplitToolArguments(int argc, char** argv) {
+    ToolArguments arguments;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "-o" && i + 1 < argc) {
+            arguments.output = argv[++i];
+        } else if (!argument.empty() && argument[0] == '-') {
+            if (arguments.unknownOption.empty()) {
+                arguments.unknownOption = argument;
+            }
+        } else {
+            arguments.inputs.push_back(argument);
+        }
+    }
+    return arguments;
+}
+
+}  // namespace flashtool
