@@ -84,9 +84,9 @@ std::optional<uint8_t> FlashDialog::ChosenRow() const {
     return static_cast<uint8_t>(*selected);
 }
 
-void FlashDialog::RefreshDrive(uint8_t row) {
+bool FlashDialog::RefreshDrive(uint8_t row) {
     if (!transport.RefreshRow(row)) {
-        return;  // the drive does not answer now: the table keeps what it had
+        return false;  // the drive does not answer now: the table keeps what it had
     }
     std::array<char, 50> description{};
     transport.DescribeRow(row, description);
@@ -102,6 +102,7 @@ void FlashDialog::RefreshDrive(uint8_t row) {
             driveText.back() = '\0';
         }
     });
+    return true;
 }
 
 std::string FlashDialog::SelectionDisplay() const {

@@ -50,6 +50,7 @@ bool FlashDialog::OnInitDialog() {
     // The notice comes before the transport is loaded: declining it touches no drive.
     if (!ShowStartupNotice(brand)) {
         ReportResult(ResultCode::UserCancelled);
+        SetEnding(EndingOfChecks());
         window.EndDialog(kDialogCancel);
         return false;
     }
@@ -71,18 +72,17 @@ bool FlashDialog::OnInitDialog() {
 bool FlashDialog::ShowStartupNotice(BrandCode brand) {
     const MessageBoxRequest notice{StartupNoticeText(brand, config.FamilyCode10()),
                                    std::string(kNoticeCaption), BoxButtons::OkCancel,
-                                   BoxIcon::Exclamation};
-    return window.ShowMessageBox(notice) == BoxAnswer::Ok;
+                                   BoxIcon::Exclamation, QuestionKind::StartupNotice};
+    return ShowMessageBox(notice) == BoxAnswer::Ok;
 }
 
 void FlashDialog::ApplyBrandTexts(BrandCode brand) {
     if (brand != BrandCode::QZ) {
         return;
     }
-    window.ShowTexts({std::string(kBrandCaptionPrefix) +
-                          std::string(ModelNameForFamily(config.FamilyCode10())),
-                      std::string(kStringSelectDrive), std::string(kStringClose),
-                      std::string(kStringUpdate)});
+    window.ShowTexts(
+        {std::string(kBrandCaptionPrefix) + std::string(ModelNameForFamily(config.FamilyCode10())),
+         std::string(kStringSelectDrive), std::string(kStringClose), std::string(kStringUpdate)});
 }
 
 void FlashDialog::OnProgressTimer() {
@@ -162,7 +162,29 @@ void FlashDialog::ReportResult(ResultCode code) {
 }
 
 BoxAnswer FlashDialog::ShowMessageBox(const MessageBoxRequest& request) {
-    return window.ShowMessageBox(request);
+    const BoxAnswer answer = window.ShowMessageBox(request);
+    if (answer != BoxAnswer::Ok && request.question != QuestionKind::None) {
+        lastDeclined.store(request.question);
+    }
+    return answer;
+}
+
+void FlashDialog::SetEnding(const RunEnding& ending) {
+    std::lock_guard lock(endingMutex);
+    lastEnding = ending;
+}
+
+RunEnding FlashDialog::EndingOfChecks() const {
+    const int32_t code = lastReportedCode.load();
+    if (code == 0) {
+        return RunEnding::Of(RunEndingKind::NothingSent);
+    }
+    RunEnding ending = RunEnding::Refusal(static_cast<ResultCode>(code));
+    ending.declined = lastDeclined.load();
+    if (ending.code == ResultCode::UserCancelled && ending.declined == QuestionKind::SameRevision) {
+        ending.kind = RunEndingKind::UpToDate;
+    }
+    return ending;
 }
 
 void FlashDialog::SetUpgradeEnabled(bool enabled) {

@@ -15,10 +15,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -28,12 +29,13 @@
 #include "core/FixedText.h"
 #include "core/SleepInhibitor.h"
 #include "core/SystemRestart.h"
+#include "drive/VendorCommands.h"
 #include "flash/FlashHost.h"
 #include "flash/FlashRun.h"
 #include "flash/PageTransfer.h"
-#include "drive/VendorCommands.h"
-#include "image/FirmwareImage.h"
+#include "flash/RunEnding.h"
 #include "image/BuildConfig.h"
+#include "image/FirmwareImage.h"
 #include "policy/GatingState.h"
 #include "transport/ScsiTransport.h"
 #include "transport/UserNotifier.h"
@@ -127,12 +129,12 @@ public:
     void FlashWorker();
     void WaitForRun();
 
-    // How the last press ended, for the command line's exit status: the result code last
-    // reported (0 when none was), and how the last run ended (none while no run has ended).
-    int32_t LastReportedCode() const { return lastReportedCode.load(); }
-    std::optional<FlashRunEnd> LastRunEnd() const {
-        const int end = lastRunEnd.load();
-        return end < 0 ? std::nullopt : std::optional(static_cast<FlashRunEnd>(end));
+    // How the last press ended (or the start-up, when the notice was declined): what every
+    // front-end reports. NothingSent until a press has ended. Read it once the worker has
+    // ended (WaitForRun).
+    RunEnding LastEnding() const {
+        std::lock_guard lock(endingMutex);
+        return lastEnding;
     }
 
     ScsiTransport& Transport() { return transport; }
@@ -168,7 +170,14 @@ private:
     void HonourCloseRequest();
     std::string SelectionDisplay() const;
     // After a run: the drive's identification as it now reports it, in the table and tree.
-    void RefreshDrive(uint8_t row);
+    // False when the drive did not answer.
+    bool RefreshDrive(uint8_t row);
+    // The ending of a press whose checks did not let the run start.
+    RunEnding EndingOfChecks() const;
+    // After a run that changed the drive: what its identification shows now, told in the log.
+    RevisionAfterRun CompareRevisions(std::string_view now, std::string_view before) const;
+    void TellRevisionAfterRun(RunEnding& ending, std::string_view now);
+    void SetEnding(const RunEnding& ending);
     // What the back-ends asked to tell the user, as log lines (never a box the worker would
     // wait on).
     void LogNotices();
@@ -194,8 +203,11 @@ private:
     uint32_t selectedIndex = 0;
     std::atomic<bool> runInProgress{false};
     std::atomic<bool> closeEnabled{true};
+    // The press's last result code and the question it declined, for its ending.
     std::atomic<int32_t> lastReportedCode{0};
-    std::atomic<int> lastRunEnd{-1};  // a FlashRunEnd, or -1
+    std::atomic<QuestionKind> lastDeclined{QuestionKind::None};
+    mutable std::mutex endingMutex;
+    RunEnding lastEnding;
 };
 
 }  // namespace flashtool

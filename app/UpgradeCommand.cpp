@@ -1,7 +1,9 @@
 // The Upgrade command: the drive taken from the tree on the user-interface thread, then one
 // worker thread that runs the checks in their fixed order and, when they pass, the flash.
 
+#include <algorithm>
 #include <array>
+#include <string>
 
 #include "app/FlashDialog.h"
 #include "flash/FlashRun.h"
@@ -14,6 +16,13 @@ namespace flashtool {
 namespace {
 // The handler reads back at most this many characters of the information window.
 constexpr size_t kShownTextLimit = 49;
+
+// The revision a drive reported, up to its first zero.
+std::string RevisionText(const DeviceEntry& drive) {
+    const auto end =
+        std::find(drive.revision.begin(), drive.revision.begin() + kRevisionLength, '\0');
+    return std::string(drive.revision.begin(), end);
+}
 }  // namespace
 
 bool FlashDialog::VerifyRegion() const {
@@ -27,6 +36,10 @@ void FlashDialog::OnUpgrade() {
         return;
     }
     upgradeHandlerActive = true;
+    // A press that ends before its worker starts sent nothing.
+    lastReportedCode.store(0);
+    lastDeclined.store(QuestionKind::None);
+    SetEnding(RunEnding::Of(RunEndingKind::NothingSent));
     struct Clear {
         bool& flag;
         ~Clear() { flag = false; }
@@ -45,6 +58,7 @@ void FlashDialog::OnUpgrade() {
     if (!device) {
         // A tree item the device table does not hold names no drive.
         ReportResult(ResultCode::CheckFailed);
+        SetEnding(EndingOfChecks());
         return;
     }
     // The worker of the previous run has already ended (the flag was clear); collect it
@@ -89,6 +103,7 @@ void FlashDialog::UpgradeWorker() {
     if (!start) {
         // No window call after the busy phase ended: the user-interface thread may already
         // be waiting for this worker.
+        SetEnding(EndingOfChecks());
         transport.ReleaseExclusive(row);
         return;
     }
@@ -99,14 +114,62 @@ void FlashDialog::FlashWorker() {
     const FlashRunContext context{press->device, press->vendor, press->transfer, image,
                                   *this,         clock,         inhibitor,       config,
                                   gating,        storedRegion};
+    const uint8_t row = press->device.Row();
+    const std::string before = RevisionText(transport.Device(row));
     FlashRun run(context);
-    lastRunEnd.store(static_cast<int>(run.RunFlash()));
+    RunEnding ending = run.RunFlash();
     // However the run ended, the drive may now report another revision: the tree and the
     // next press see what it says, not what the scan at start-up found.
-    RefreshDrive(press->device.Row());
-    transport.ReleaseExclusive(press->device.Row());
+    const bool answered = RefreshDrive(row);
+    if (ending.DriveChanged()) {
+        ending.after = answered ? CompareRevisions(RevisionText(transport.Device(row)), before)
+                                : RevisionAfterRun::Unreadable;
+        TellRevisionAfterRun(ending, RevisionText(transport.Device(row)));
+    }
+    SetEnding(ending);
+    transport.ReleaseExclusive(row);
     LogNotices();
     EndRun();
+}
+
+RevisionAfterRun FlashDialog::CompareRevisions(std::string_view now,
+                                               std::string_view before) const {
+    if (now.size() == kRevisionLength && now == config.NewRevision()) {
+        return RevisionAfterRun::New;
+    }
+    return now == before ? RevisionAfterRun::Old : RevisionAfterRun::Other;
+}
+
+void FlashDialog::TellRevisionAfterRun(RunEnding& ending, std::string_view now) {
+    const std::string revision(now);
+    switch (ending.after) {
+        case RevisionAfterRun::New:
+            // The drive shows the build's revision: whatever its last answer was, it has it.
+            if (ending.kind == RunEndingKind::NotConfirmed) {
+                ending.kind = RunEndingKind::Updated;
+            }
+            // A failed run stays failed (the records may not be back), whatever it shows.
+            AppendLog("The drive now reports firmware revision " + revision +
+                      (ending.kind == RunEndingKind::Updated ? ": verified." : "."));
+            break;
+        case RevisionAfterRun::Old:
+            // Only a drive that confirmed the transfer may be waiting for a restart to show
+            // it; after a failure the old revision is what it has.
+            AppendLog(ending.kind == RunEndingKind::Updated
+                          ? "The drive still reports firmware revision " + revision +
+                                ": it may show the new one only after the computer has restarted."
+                          : "The drive still reports firmware revision " + revision + ".");
+            break;
+        case RevisionAfterRun::Other:
+            AppendLog("The drive now reports firmware revision " + revision + ", not " +
+                      std::string(config.NewRevision()) + ".");
+            break;
+        case RevisionAfterRun::Unreadable:
+            AppendLog("The drive did not answer when its identification was read after the run.");
+            break;
+        case RevisionAfterRun::NotRead:
+            break;
+    }
 }
 
 void FlashDialog::WaitForRun() {

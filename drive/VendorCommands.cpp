@@ -120,8 +120,11 @@ bool VendorCommands::WriteModelRecord(uint8_t value, uint8_t location, uint8_t l
     std::copy(record.begin(), record.end(), writeArea.begin());
     // The record is 4 bytes whatever length the CDB announces; every caller passes 4.
     const auto writeCdb = ModelRecordWriteCdb(location, length);
-    if (device.Execute(writeCdb, DataDirection::Out, writeArea.data(), kModelRecordLength,
-                       kLongCommandTimeout) == ExecResult::Failed) {
+    // A record the drive did not take whole (timed out, short, not GOOD) is not written.
+    if (!device
+             .Execute(writeCdb, DataDirection::Out, writeArea.data(), kModelRecordLength,
+                      kLongCommandTimeout)
+             .Took()) {
         diagnostics.Write(kCheckModelFailed);
         return false;
     }

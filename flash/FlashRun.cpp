@@ -3,9 +3,9 @@
 #include <string_view>
 
 #include "core/FixedText.h"
+#include "image/FamilyTraits.h"
 #include "image/ImageLayout.h"
 #include "image/PayloadCheck.h"
-#include "image/FamilyTraits.h"
 
 namespace flashtool {
 
@@ -28,8 +28,9 @@ const FamilyTraits& DriveFamily(const GatingState& state) {
     return TraitsOf(WholeField(state.currentFamily));
 }
 
-MessageBoxRequest Question(std::string_view text, std::string_view caption) {
-    return {std::string(text), std::string(caption), BoxButtons::OkCancel, BoxIcon::Exclamation};
+MessageBoxRequest RestartQuestion(std::string_view text, std::string_view caption) {
+    return {std::string(text), std::string(caption), BoxButtons::OkCancel, BoxIcon::Exclamation,
+            QuestionKind::Restart};
 }
 
 }  // namespace
@@ -43,13 +44,14 @@ struct FlashRun::Plan {
     uint8_t pageCount = 0;
     bool expanded = false;
     bool longWait = false;
+    bool confirmed = false;  // the drive confirmed the command that ends the transfer
 };
 
 void FlashRun::Log(std::string_view line) {
     context.host.AppendLog(line);
 }
 
-FlashRunEnd FlashRun::RunFlash() {
+RunEnding FlashRun::RunFlash() {
     FlashHost& host = context.host;
     const BuildConfig& config = context.config;
     const GatingState& state = context.state;
@@ -58,13 +60,14 @@ FlashRunEnd FlashRun::RunFlash() {
     const auto staged = CheckPayload(context.image, context.storedRegion, plan.selection, host);
     if (!staged) {
         host.ReportResult(ResultCode::ChecksumMismatch);
-        return FlashRunEnd::Stopped;
+        return RunEnding::Refusal(ResultCode::ChecksumMismatch);
     }
     plan.sums = *staged;
     plan.pageCount = plan.selection.storedPageCount;
     const std::optional<TransferMethod> method = TransferMethodOf(config.TransferMethodDigit());
     if (!method) {
-        return FlashRunEnd::Stopped;  // a build without a transfer method ends here, silently
+        // A build without a transfer method ends here, silently.
+        return RunEnding::Of(RunEndingKind::NothingSent);
     }
     plan.method = *method;
     plan.brand = DeriveBrandCode(config.RevisionPattern());
@@ -72,10 +75,13 @@ FlashRunEnd FlashRun::RunFlash() {
         context.vendor.WaitUntilReady();
     }
     const MessageBoxRequest confirm{std::string(kConfirmQuestion), std::nullopt,
-                                    BoxButtons::OkCancel, BoxIcon::Exclamation};
+                                    BoxButtons::OkCancel, BoxIcon::Exclamation,
+                                    QuestionKind::Confirmation};
     if (host.ShowMessageBox(confirm) != BoxAnswer::Ok) {
         host.ReportResult(ResultCode::UserCancelled);
-        return FlashRunEnd::Stopped;
+        RunEnding cancelled = RunEnding::Refusal(ResultCode::UserCancelled);
+        cancelled.declined = QuestionKind::Confirmation;
+        return cancelled;
     }
     host.StartProgressTimer();
 
@@ -87,44 +93,55 @@ FlashRunEnd FlashRun::RunFlash() {
         if (!awake) {
             Log(kInhibitRefusedLine);
         }
-        if (plan.method == TransferMethod::SummedPages && PreSteps(plan) == Step::End) {
-            return FlashRunEnd::Stopped;
+        if (plan.method == TransferMethod::SummedPages) {
+            if (const auto ended = PreSteps(plan)) {
+                return *ended;
+            }
         }
-        Log("Start to upgrade...");
-        Log("Don't turn off the power!!");
-        host.SetCloseEnabled(false);
-
-        TransferInputs inputs;
-        inputs.storedRegion = context.storedRegion;
-        inputs.method = plan.method;
-        inputs.selectedSize = plan.selection.size;
-        inputs.storedPageCount = plan.selection.storedPageCount;
-        inputs.stagingFirst = static_cast<uint32_t>(plan.selection.first);
-        inputs.linearSum = plan.sums.Linear();
-        inputs.rotatedSum = plan.sums.Rotated();
-        inputs.expanded = plan.expanded;
-        inputs.expandedPageCount = plan.expanded ? plan.pageCount : 0;
-        inputs.workBuffer = context.image.WorkBuffer();
-        inputs.pageSums = TraitsOf(config.FamilyCode()).pageSums;
-        inputs.twoSegments = TraitsOf(state.CurrentFamilyText()).twoSegments;
-        const TransferOutcome transferred = context.transfer.TransferImage(inputs);
-        if (transferred == TransferOutcome::Failed) {
-            host.ReportResult(ResultCode::UpdateFailed);
-            host.SetCloseEnabled(true);
-            return FlashRunEnd::Stopped;
+        if (const auto ended = Transfer(plan)) {
+            return *ended;
         }
-        if (transferred == TransferOutcome::DoneUnconfirmed) {
-            Log(kUnconfirmedLine);
+        if (!plan.confirmed) {
+            return CompleteUnconfirmed(plan);
         }
         if (!Complete(plan)) {
-            return FlashRunEnd::Stopped;
+            return RunEnding::Failure(ResultCode::UpdateFailed);
         }
     }
     AskToRestart(plan.brand);
-    return FlashRunEnd::ReachedRestartQuestion;
+    return RunEnding::Of(RunEndingKind::Updated);
 }
 
-FlashRun::Step FlashRun::PreSteps(Plan& plan) {
+std::optional<RunEnding> FlashRun::Transfer(Plan& plan) {
+    FlashHost& host = context.host;
+    Log("Start to upgrade...");
+    Log("Don't turn off the power!!");
+    host.SetCloseEnabled(false);
+
+    TransferInputs inputs;
+    inputs.storedRegion = context.storedRegion;
+    inputs.method = plan.method;
+    inputs.selectedSize = plan.selection.size;
+    inputs.storedPageCount = plan.selection.storedPageCount;
+    inputs.stagingFirst = static_cast<uint32_t>(plan.selection.first);
+    inputs.linearSum = plan.sums.Linear();
+    inputs.rotatedSum = plan.sums.Rotated();
+    inputs.expanded = plan.expanded;
+    inputs.expandedPageCount = plan.expanded ? plan.pageCount : 0;
+    inputs.workBuffer = context.image.WorkBuffer();
+    inputs.pageSums = TraitsOf(context.config.FamilyCode()).pageSums;
+    inputs.twoSegments = TraitsOf(context.state.CurrentFamilyText()).twoSegments;
+    const TransferOutcome transferred = context.transfer.TransferImage(inputs);
+    if (transferred == TransferOutcome::Failed) {
+        host.ReportResult(ResultCode::UpdateFailed);
+        host.SetCloseEnabled(true);
+        return RunEnding::Failure(ResultCode::UpdateFailed);
+    }
+    plan.confirmed = transferred == TransferOutcome::Done;
+    return std::nullopt;
+}
+
+std::optional<RunEnding> FlashRun::PreSteps(Plan& plan) {
     FlashHost& host = context.host;
     const GatingState& state = context.state;
     VendorCommands& vendor = context.vendor;
@@ -133,70 +150,96 @@ FlashRun::Step FlashRun::PreSteps(Plan& plan) {
                    kEjectPathExemptTarget.size())) {
         plan.longWait = true;
         vendor.EjectMedium();
-        return Step::Continue;
+        return std::nullopt;
     }
+    const auto fail = [&host](ResultCode code) {
+        host.ReportResult(code);
+        return RunEnding::Failure(code);
+    };
     if (!vendor.VendorHandshake()) {
-        host.ReportResult(ResultCode::CommandFailed);
-        return Step::End;
+        return fail(ResultCode::CommandFailed);
     }
     if (state.oemFamily &&
         (!vendor.WriteModelRecord(state.oemCode, kRecordLocationPrimary, kRecordLength, true) ||
          !vendor.WriteModelRecord(state.oemCode, kRecordLocationSecondary, kRecordLength, true))) {
-        host.ReportResult(ResultCode::CheckFailed);
-        return Step::End;
+        return fail(ResultCode::CheckFailed);
     }
     if (state.oemRevisionAhead &&
         !vendor.CheckHardwareVariant(plan.selection.storedPageCount, state.oemCode)) {
-        host.ReportResult(ResultCode::NotAllowed);
-        return Step::End;
+        return fail(ResultCode::NotAllowed);
     }
     return Decompress(plan);
 }
 
-FlashRun::Step FlashRun::Decompress(Plan& plan) {
+std::optional<RunEnding> FlashRun::Decompress(Plan& plan) {
     const uint8_t stored = plan.selection.storedPageCount;
     if (DriveFamily(context.state).noInflate || stored >= kMaxStoredPagesForInflate ||
         !context.vendor.ReadBufferSize()) {
-        return Step::Continue;
+        return std::nullopt;
     }
     const uint8_t expandedPages = context.image.InflatePayload(stored);
     const auto sums = expandedPages == kInflateFailed
                           ? std::nullopt
                           : context.image.ExpandedImageSums(expandedPages);
     if (!sums) {
-        // Nothing more is sent. The heartbeat started at the confirmation would otherwise
+        // No page is sent. The heartbeat started at the confirmation would otherwise
         // keep the bar moving as if the run were still going, and without a word the
-        // operator could not tell this end from a hang.
+        // operator could not tell this end from a hang. The handshake and the records
+        // already went to the drive: it is a failed run, not an untouched drive.
         context.host.StopProgressTimer();
         context.host.SetProgressPos(0);
         Log(kInflateFailedLine);
-        return Step::End;
+        return RunEnding::Failure(ResultCode::UpdateFailed);
     }
     plan.pageCount = expandedPages;
     plan.expanded = true;
     plan.sums = *sums;
-    return Step::Continue;
+    return std::nullopt;
 }
 
-bool FlashRun::Complete(const Plan& plan) {
-    FlashHost& host = context.host;
+void FlashRun::Settle(const Plan& plan) {
     if (plan.longWait) {
         context.clock.SleepMs(kEjectPathExtraSettleMs);
     }
     context.clock.SleepMs(kSettleMs);
-    host.EnableButtons(true);
+    context.host.EnableButtons(true);
+}
+
+bool FlashRun::RestoreModelRecords() {
+    if (context.state.oemFamily && !context.vendor.FinishModelRecords(context.state.oemCode)) {
+        Log(kRecordsNotRestoredLine);
+        return false;
+    }
+    return true;
+}
+
+bool FlashRun::Complete(const Plan& plan) {
+    FlashHost& host = context.host;
+    Settle(plan);
     Log(" ");
     Log(plan.brand == BrandCode::WV ? "Done" : "======== SUCCEED ========");
     Log(" ");
     host.SetProgressPos(100);
     host.StopProgressTimer();
     host.SetCloseEnabled(true);
-    if (context.state.oemFamily && !context.vendor.FinishModelRecords(context.state.oemCode)) {
-        // The success lines are already in the log; the restart question is not asked.
-        Log(kRecordsNotRestoredLine);
-        return false;
+    // The success lines are already in the log; without the records the restart question
+    // is not asked.
+    return RestoreModelRecords();
+}
+
+RunEnding FlashRun::CompleteUnconfirmed(const Plan& plan) {
+    FlashHost& host = context.host;
+    Settle(plan);
+    // No success lines: nothing says the drive has the new firmware. The bar goes back to
+    // its start as after a failure.
+    Log(kUnconfirmedLine);
+    host.SetProgressPos(0);
+    host.StopProgressTimer();
+    host.SetCloseEnabled(true);
+    if (!RestoreModelRecords()) {
+        return RunEnding::Failure(ResultCode::UpdateFailed);
     }
-    return true;
+    return RunEnding::Of(RunEndingKind::NotConfirmed);
 }
 
 void FlashRun::AskToRestart(BrandCode brand) {
@@ -204,16 +247,17 @@ void FlashRun::AskToRestart(BrandCode brand) {
     MessageBoxRequest question;
     switch (brand) {
         case BrandCode::WV:
-            question = Question("Upgrade completed! Do you want to Restart the computer Now ?",
-                                "Reboot Warning");
+            question = RestartQuestion(
+                "Upgrade completed! Do you want to Restart the computer Now ?", "Reboot Warning");
             break;
         case BrandCode::QZ:
             host.ShowMessageBox({"\n Firmware has been updated successfully !   \n",
                                  std::string("Information"), BoxButtons::Ok, BoxIcon::Information});
-            question = Question("\n Your computer needs to be rebooted.    \n", "Reboot Warning");
+            question =
+                RestartQuestion("\n Your computer needs to be rebooted.    \n", "Reboot Warning");
             break;
         default:
-            question = Question(
+            question = RestartQuestion(
                 "Upgrade completed! Do you want to Restart the computer Now ?\n\nIf your device is "
                 "an external model (USB/1394), please also cycle power on your device to ensure it "
                 "will function properly.",

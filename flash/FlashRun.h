@@ -9,16 +9,18 @@
 // it runs; the window is reached only through FlashHost.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "core/Clock.h"
 #include "core/SleepInhibitor.h"
+#include "drive/VendorCommands.h"
 #include "flash/FlashHost.h"
 #include "flash/PageTransfer.h"
-#include "drive/VendorCommands.h"
-#include "image/FirmwareImage.h"
+#include "flash/RunEnding.h"
 #include "image/BuildConfig.h"
+#include "image/FirmwareImage.h"
 #include "policy/GatingState.h"
 #include "transport/ScsiDevice.h"
 
@@ -39,8 +41,9 @@ struct FlashRunContext {
 
 // The lines that tell the operator about an end the result codes do not cover.
 inline constexpr std::string_view kUnconfirmedLine =
-    "The drive did not confirm the new firmware: check its firmware revision after the computer "
-    "has restarted.";
+    "The drive took every page but did not confirm the new firmware (it did not answer, or was "
+    "busy): the update is not confirmed. Check its firmware revision after the computer has "
+    "restarted; if it is still the old one, run the update again.";
 inline constexpr std::string_view kInflateFailedLine =
     "The firmware image could not be unpacked, so none of it was sent to the drive. This copy of "
     "the program may be damaged: get it again before you retry.";
@@ -52,23 +55,28 @@ inline constexpr std::string_view kRecordsNotRestoredLine =
 constexpr uint32_t kSettleMs = 5000;
 constexpr uint32_t kEjectPathExtraSettleMs = 50000;
 
-// How a run ended: at the restart question (whatever the answer), or anywhere before it.
-enum class FlashRunEnd : uint8_t { Stopped, ReachedRestartQuestion };
-
 class FlashRun {
 public:
     explicit FlashRun(const FlashRunContext& context) : context(context) {}
 
-    FlashRunEnd RunFlash();
+    // How the run ended. Updated means the drive confirmed the transfer; the caller reads the
+    // drive's identification to say whether it shows the new revision.
+    RunEnding RunFlash();
 
 private:
     struct Plan;
-    enum class Step : uint8_t { Continue, End };
 
-    Step PreSteps(Plan& plan);
-    Step Decompress(Plan& plan);
-    // False when the run ends here, before the restart question.
+    // Each returns the run's ending when the run ends there, nothing when it goes on.
+    std::optional<RunEnding> PreSteps(Plan& plan);
+    std::optional<RunEnding> Decompress(Plan& plan);
+    std::optional<RunEnding> Transfer(Plan& plan);
+    // After a transfer the drive confirmed: the success lines; false when the records could
+    // not be written back (the run then ends without the restart question).
     bool Complete(const Plan& plan);
+    // After a transfer whose end the drive did not confirm: no success lines.
+    RunEnding CompleteUnconfirmed(const Plan& plan);
+    void Settle(const Plan& plan);
+    bool RestoreModelRecords();
     void AskToRestart(BrandCode brand);
     void Log(std::string_view line);
 

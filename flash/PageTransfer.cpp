@@ -32,7 +32,7 @@ CommandResult PageTransfer::Send(std::span<const uint8_t> cdb, DataDirection dir
 }
 
 TransferOutcome PageTransfer::FinalCommandVerdict(const CommandResult& command) {
-    if (command.Ok()) {
+    if (command.Took()) {
         return TransferOutcome::Done;
     }
     // A drive that says the request, the medium or its hardware is wrong has refused the
@@ -80,7 +80,7 @@ TransferOutcome PageTransfer::SignedPages(const TransferInputs& inputs) {
         std::copy_n(source, kPageSize, page.begin());
         const auto pageSum = static_cast<uint16_t>(ByteSum(page.data(), kPageSize));
         const auto cdb = SignedPageCdb(pageSum, inputs.linearSum, static_cast<uint8_t>(p), count);
-        if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Ok()) {
+        if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Took()) {
             return TransferOutcome::Failed;
         }
     }
@@ -110,7 +110,7 @@ TransferOutcome PageTransfer::SummedPages(const TransferInputs& inputs) {
             pageSum ? static_cast<uint16_t>(ByteSum(page.data(), kPageSize)) : inputs.rotatedSum;
         const auto cdb =
             SummedPageCdb(inputs.linearSum, x, inputs.rotatedSum, static_cast<uint8_t>(p), count);
-        if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Ok()) {
+        if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Took()) {
             return TransferOutcome::Failed;
         }
     }
@@ -143,7 +143,7 @@ TransferOutcome PageTransfer::Blocks(const TransferInputs& inputs) {
         total += sum;
         const auto cdb = BlockWriteCdb(static_cast<uint32_t>(offset));
         if (!Send(cdb, DataDirection::Out, block.data(), kBlockWireSize, kShortCommandTimeout)
-                 .Ok()) {
+                 .Took()) {
             return TransferOutcome::Failed;
         }
     }

@@ -55,12 +55,13 @@ bool PageTransfer::QueryFlashSize() {
 
 bool PageTransfer::SendVerifiedPage(std::span<const uint8_t> write, std::span<const uint8_t> read,
                                     uint8_t* page, uint8_t* readBackPage) {
-    if (Send(write, DataDirection::Out, page, kPageSize, kLongCommandTimeout) != ExecResult::Ok) {
+    if (!Send(write, DataDirection::Out, page, kPageSize, kLongCommandTimeout).Took()) {
         return false;
     }
     std::memset(readBackPage, 0, kPageSize);
-    if (Send(read, DataDirection::In, readBackPage, kPageSize, kLongCommandTimeout) !=
-        ExecResult::Ok) {
+    // A short read-back is zero-filled: a page whose tail is zeros would compare equal with
+    // bytes the drive never sent.
+    if (!Send(read, DataDirection::In, readBackPage, kPageSize, kLongCommandTimeout).MovedAll()) {
         return false;
     }
     return std::memcmp(page, readBackPage, kPageSize) == 0;

@@ -135,13 +135,19 @@ bool Gating::ApplyOemRevisionRow(bool& downgradesBarred, bool& prepare) {
 }
 
 bool Gating::AskAboutRevision(bool downgradesBarred, bool wildcard) {
-    switch (CompareRevision(downgradesBarred, wildcard)) {
+    const RevisionVerdict verdict = CompareRevision(downgradesBarred, wildcard);
+    switch (verdict) {
         case RevisionVerdict::DriveOlder:
             return true;
         case RevisionVerdict::DriveNewer:
         case RevisionVerdict::SameRevision: {
+            // The window asks the same question either way; the kind tells a reinstall from a
+            // downgrade to whoever answers by rule.
+            const QuestionKind kind = verdict == RevisionVerdict::SameRevision
+                                          ? QuestionKind::SameRevision
+                                          : QuestionKind::DriveNewer;
             const MessageBoxRequest warning{std::string(kSameRevisionWarning), "Warning",
-                                            BoxButtons::OkCancel, BoxIcon::Exclamation};
+                                            BoxButtons::OkCancel, BoxIcon::Exclamation, kind};
             return context.host.ShowMessageBox(warning) == BoxAnswer::Ok ||
                    Refuse(ResultCode::UserCancelled);
         }

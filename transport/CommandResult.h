@@ -28,6 +28,14 @@ struct CommandResult {
     bool Ok() const { return result == ExecResult::Ok; }
     // GOOD (or another success status) with every byte asked for moved.
     bool MovedAll() const { return Ok() && outcome.residual == 0; }
+    // The rule for a command that changes a drive: it counts only when the transport carried
+    // it, the drive answered GOOD itself (not a condition met or an intermediate status, which
+    // say something else happened) and every byte moved. A page the drive answered GOOD
+    // without taking all of it is a page the drive does not have.
+    bool Took() const {
+        return sent && outcome.kind == OutcomeKind::Completed &&
+               outcome.scsiStatus == kStatusGood && outcome.residual == 0;
+    }
     bool CheckCondition() const {
         return sent && outcome.kind == OutcomeKind::Completed &&
                outcome.scsiStatus == kStatusCheckCondition;

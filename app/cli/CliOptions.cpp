@@ -45,10 +45,12 @@ std::string CheckCombination(const CliOptions& options) {
     if (options.json && !updates && action != CliAction::List) {
         return "--json needs --list, --update or --all";
     }
-    if ((options.yes || options.force || options.restart) && !updates) {
-        return std::string(options.yes     ? "--yes"
-                           : options.force ? "--force"
-                                           : "--restart") +
+    if ((options.yes || options.allowReinstall || options.allowOlder || options.restart) &&
+        !updates) {
+        return std::string(options.yes              ? "--yes"
+                           : options.allowReinstall ? "--allow-reinstall"
+                           : options.allowOlder     ? "--allow-older"
+                                                    : "--restart") +
                " needs --update or --all";
     }
     return {};
@@ -86,12 +88,13 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
             SetAction(options, CliAction::Help, error);
         } else if (argument == "--version") {
             SetAction(options, CliAction::Version, error);
-        } else if (argument == "--json" || argument == "--yes" || argument == "--force" ||
-                   argument == "--restart") {
-            bool& flag = argument == "--json"    ? options.json
-                         : argument == "--yes"   ? options.yes
-                         : argument == "--force" ? options.force
-                                                 : options.restart;
+        } else if (argument == "--json" || argument == "--yes" || argument == "--allow-reinstall" ||
+                   argument == "--allow-older" || argument == "--restart") {
+            bool& flag = argument == "--json"              ? options.json
+                         : argument == "--yes"             ? options.yes
+                         : argument == "--allow-reinstall" ? options.allowReinstall
+                         : argument == "--allow-older"     ? options.allowOlder
+                                                           : options.restart;
             if (flag) {
                 error = "an option is given more than once";
             }
@@ -117,8 +120,10 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
                        "                  (/dev/sg1, /dev/sr0)\n"
                        "  --all           update every drive this build can update, all at once\n"
                        "  --yes           answer OK to the start-up notice and the confirmation\n"
-                       "  --force         update a drive that already has this firmware or a\n"
-                       "                  newer one too\n"
+                       "  --allow-reinstall\n"
+                       "                  install this firmware on a drive that already has it\n"
+                       "                  (without it, such a drive is up to date: nothing to do)\n"
+                       "  --allow-older   install this firmware over a newer one (a downgrade)\n"
                        "  --restart       restart the computer when an update asks for it\n"
                        "  --json          with --list, --update or --all: print JSON\n"
                        "  --trace[=FILE]  print every command sent to a drive as one line, to\n"
@@ -133,12 +138,16 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
         "Exit status:\n"
         "   0  updated (or listed)\n"
         "   1  a usage or environment error: a bad option, no access to the drives,\n"
-        "      no such drive\n"
+        "      no such drive, a drive that could not be listed or reached\n"
+        "   3  up to date: the drive already has this firmware, nothing to do\n"
         "  12  cancelled              13  checksum mismatch\n"
         "  14  a command failed       15  the update failed\n"
         "  16  not allowed            17  a check failed\n"
         "  18  downgrade refused      19  a disc is in the drive\n"
-        "  With --all, the highest status of the drives.\n";
+        "  20  not confirmed: the drive took every page but did not confirm the new\n"
+        "      firmware; restart, check its revision, and update again if needed\n"
+        "  With --all, the status of the worst ending: a failure, then not confirmed,\n"
+        "  a drive not reached, a refusal, up to date, updated.\n";
     return text;
 }
 

@@ -17,7 +17,8 @@ struct CliOptions {
     std::string drive;  // --update's row number or node
     bool json = false;
     bool yes = false;
-    bool force = false;
+    bool allowReinstall = false;  // install the revision the drive already has
+    bool allowOlder = false;      // install this build's revision over a newer one
     bool restart = false;
     std::optional<std::string> drivesFile;  // the emulated program's scenario file
     // --trace: every command's trace line goes to standard error (empty) or to this file.
@@ -36,10 +37,13 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
 // The text of --help, exit statuses included; `program` is the executable's name.
 std::string UsageText(std::string_view program, bool takesDrivesFile);
 
-// Exit statuses: 0 updated (or listed), 1 usage or environment error, 10 + the result code
-// for a refusal or a failure.
+// Exit statuses: 0 updated (or listed), 1 usage or environment error, 3 up to date (nothing
+// to do), 10 + the result code for a refusal or a failure, 20 not confirmed (the drive took
+// every page but did not confirm the new firmware).
 inline constexpr int kExitUpdated = 0;
 inline constexpr int kExitUsage = 1;
+inline constexpr int kExitUpToDate = 3;
 inline constexpr int kExitResultBase = 10;
+inline constexpr int kExitNotConfirmed = 20;
 
 }  // namespace flashtool

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/cli/DriveSession.h"
+#include "app/cli/Endings.h"
 #include "app/cli/JsonText.h"
 #include "app/cli/OneDriveBackend.h"
 #include "app/cli/ProgressDisplay.h"
@@ -16,31 +17,6 @@ template <size_t N>
 std::string FieldText(const std::array<char, N>& field, size_t length) {
     const auto end = std::find(field.begin(), field.begin() + length, '\0');
     return std::string(field.begin(), end);
-}
-
-const char* ResultName(int exitStatus) {
-    switch (exitStatus) {
-        case kExitUpdated:
-            return "Updated";
-        case kExitResultBase + 2:
-            return "UserCancelled";
-        case kExitResultBase + 3:
-            return "ChecksumMismatch";
-        case kExitResultBase + 4:
-            return "CommandFailed";
-        case kExitResultBase + 5:
-            return "UpdateFailed";
-        case kExitResultBase + 6:
-            return "NotAllowed";
-        case kExitResultBase + 7:
-            return "CheckFailed";
-        case kExitResultBase + 8:
-            return "DowngradeRefused";
-        case kExitResultBase + 9:
-            return "DiscPresent";
-        default:
-            return "NotStarted";
-    }
 }
 
 // The row DRIVE names: its number in the list, or one of its nodes.
@@ -62,7 +38,8 @@ std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive) 
 int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
     ProgressDisplay lines(options.json ? environment.err : environment.out,
                           environment.terminal.DrawsProgress() && !options.json);
-    Prompter prompter(environment.terminal, {options.yes, options.force, options.restart});
+    Prompter prompter(environment.terminal,
+                      {options.yes, options.allowReinstall, options.allowOlder, options.restart});
     CountdownClock clock(environment.clock, lines, 0);
     unsigned pagesFor = 0;
     DriveSession session(
@@ -70,7 +47,7 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
         std::make_unique<OneDriveBackend>(environment.makeBackend(lines), std::nullopt,
                                           [&] { lines.PageSent(pagesFor); }));
     if (!session.Start()) {
-        return ExitStatusOf(session.dialog);
+        return ExitStatusOf(session.dialog.LastEnding());
     }
     const std::optional<uint8_t> row = FindDrive(session.dialog, options.drive);
     if (!row) {
@@ -86,34 +63,22 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
     report.revisionBefore = RevisionOf(session.dialog, *row);
     session.Upgrade(*row);
     report.revisionAfter = RevisionOf(session.dialog, *row);
-    report.exitStatus = ExitStatusOf(session.dialog);
+    report.ending = session.dialog.LastEnding();
     report.log = session.window.LogLines();
     lines.Finish();
-    if (prompter.RestartPending()) {
+    lines.Write(EndingLine(report.ending, "drive " + std::to_string(*row), report.revisionBefore,
+                           report.revisionAfter, session.dialog.Config().NewRevision()) +
+                "\n");
+    if (prompter.RestartPending() && report.ending.kind == RunEndingKind::Updated) {
         lines.Write(std::string(kRestartNeeded) + "\n");
     }
     if (options.json) {
         environment.out.Write(ReportJson(report) + "\n");
     }
-    return report.exitStatus;
+    return ExitStatusOf(report.ending);
 }
 
 }  // namespace
-
-int ExitStatusOf(const FlashDialog& dialog) {
-    if (dialog.LastRunEnd() == FlashRunEnd::ReachedRestartQuestion) {
-        return kExitUpdated;
-    }
-    if (dialog.LastReportedCode() != 0) {
-        return kExitResultBase + dialog.LastReportedCode();
-    }
-    // A run that ended with neither success nor a result (the image could not be unpacked,
-    // the records were not written back) did not update the drive.
-    if (dialog.LastRunEnd() == FlashRunEnd::Stopped) {
-        return kExitResultBase + static_cast<int>(ResultCode::UpdateFailed);
-    }
-    return kExitUsage;  // nothing ran: the drive interface failed, or the drive was busy
-}
 
 std::string IdentificationOf(FlashDialog& dialog, uint8_t row) {
     return FieldText(dialog.Transport().Device(row).identification, kIdentificationLength);
@@ -124,16 +89,20 @@ std::string RevisionOf(FlashDialog& dialog, uint8_t row) {
 }
 
 std::string ReportJson(const DriveReport& report) {
-    const int status = report.exitStatus;
-    // The result code of a refusal or failure; 0 for an update; null when nothing ran.
-    const std::string code = status >= kExitResultBase ? std::to_string(status - kExitResultBase)
-                             : status == kExitUpdated  ? "0"
-                                                       : "null";
+    const RunEnding& ending = report.ending;
+    const int status = ExitStatusOf(ending);
+    // The result code of a refusal or failure; 0 for an update; null when there is none.
+    const std::string code = status >= kExitResultBase && status < kExitNotConfirmed
+                                 ? std::to_string(status - kExitResultBase)
+                             : ending.kind == RunEndingKind::Updated ? "0"
+                                                                     : "null";
     return FormatText("{\"row\": %d, \"identification\": ", report.row) +
            JsonString(report.identification) +
            ", \"revisionBefore\": " + JsonString(report.revisionBefore) +
            ", \"revisionAfter\": " + JsonString(report.revisionAfter) +
-           ", \"resultCode\": " + code + ", \"result\": " + JsonString(ResultName(status)) +
+           ", \"ending\": " + JsonString(EndingKey(ending.kind)) +
+           ", \"verified\": " + (ending.after == RevisionAfterRun::New ? "true" : "false") +
+           ", \"resultCode\": " + code + ", \"result\": " + JsonString(ResultName(ending)) +
            FormatText(", \"exitStatus\": %d", status) + ", \"log\": " + JsonStrings(report.log) +
            "}";
 }

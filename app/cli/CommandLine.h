@@ -35,9 +35,10 @@ struct CliEnvironment {
 // Runs a List, Update or All action; the exit status.
 int RunCommandLine(const CliOptions& options, CliEnvironment& environment);
 
-// What a restart that was not asked for leaves to the operator.
+// What a restart that was not asked for leaves to the operator. Running the update again
+// would find the drive up to date: the restart is the operator's to do.
 inline constexpr std::string_view kRestartNeeded =
-    "A restart is needed to finish the update: restart the computer, or run again with "
-    "--restart.";
+    "A restart is needed to finish the update: restart the computer now (next time, --restart "
+    "restarts it at the end of the update).";
 
 }  // namespace flashtool

@@ -8,6 +8,7 @@
 
 #include "app/FlashDialog.h"
 #include "app/cli/CommandLine.h"
+#include "app/cli/Endings.h"
 #include "app/cli/TerminalWindow.h"
 
 namespace flashtool {
@@ -25,9 +26,7 @@ struct DriveSession {
     // The start-up sequence as the window runs it, the notice included; returns once the
     // scan (which runs on a worker of the dialog) has filled the tree.
     bool Start() {
-        window.SetStartingUp(true);
         const bool started = dialog.OnInitDialog();
-        window.SetStartingUp(false);
         if (started) {
             dialog.WaitForRun();
         }
@@ -35,6 +34,7 @@ struct DriveSession {
     }
     // Selects the drive at `row` of the tree, presses Upgrade and waits for the run.
     void Upgrade(size_t row) {
+        window.BeginPress();
         window.SelectDrive(row);
         dialog.OnSelectionChanged();
         dialog.OnUpgrade();
@@ -44,9 +44,6 @@ struct DriveSession {
     TerminalWindow window;
     FlashDialog dialog;
 };
-
-// The exit status of a session's last press (or of its start-up).
-int ExitStatusOf(const FlashDialog& dialog);
 
 // A row's identification and revision as the drive reported them (up to the first zero).
 std::string IdentificationOf(FlashDialog& dialog, uint8_t row);
@@ -58,7 +55,7 @@ struct DriveReport {
     std::string identification;
     std::string revisionBefore;
     std::string revisionAfter;
-    int exitStatus = kExitUsage;
+    RunEnding ending;
     std::vector<std::string> log;
 };
 std::string ReportJson(const DriveReport& report);

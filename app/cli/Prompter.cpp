@@ -3,28 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "policy/Gating.h"
-
 namespace flashtool {
-
-BoxKind ClassifyBox(const MessageBoxRequest& request, bool startingUp) {
-    if (request.buttons != BoxButtons::OkCancel) {
-        return BoxKind::Message;
-    }
-    if (startingUp) {
-        return BoxKind::Notice;
-    }
-    if (request.text == kConfirmQuestion) {
-        return BoxKind::Confirmation;
-    }
-    if (request.text == kSameRevisionWarning) {
-        return BoxKind::AlreadyNewest;
-    }
-    if (request.caption == kRestartCaption) {
-        return BoxKind::Restart;
-    }
-    return BoxKind::Question;
-}
 
 std::string BoxLines(std::string_view text) {
     std::string lines;
@@ -41,24 +20,26 @@ std::string BoxLines(std::string_view text) {
     return lines;
 }
 
-BoxAnswer Prompter::Answer(const MessageBoxRequest& request, BoxKind kind, DiagnosticSink& out) {
+BoxAnswer Prompter::Answer(const MessageBoxRequest& request, DiagnosticSink& out) {
+    if (request.buttons != BoxButtons::OkCancel) {
+        return BoxAnswer::Ok;
+    }
     std::lock_guard lock(mutex);
-    switch (kind) {
-        case BoxKind::Message:
-            return BoxAnswer::Ok;
-        case BoxKind::Notice:
+    switch (request.question) {
+        case QuestionKind::StartupNotice:
             if (!noticeAnswer) {
                 noticeAnswer = rules.yes ? BoxAnswer::Ok : Ask(request, out);
             }
             return *noticeAnswer;
-        case BoxKind::Confirmation:
+        case QuestionKind::Confirmation:
             return rules.yes ? BoxAnswer::Ok : Ask(request, out);
-        case BoxKind::AlreadyNewest:
-            if (rules.force) {
-                return BoxAnswer::Ok;
-            }
-            return rules.yes ? BoxAnswer::Cancel : Ask(request, out);
-        case BoxKind::Restart:
+        // Reinstalling or going back is never typed at by chance: only the option says so.
+        // Without it the drive is up to date, or newer, and nothing is asked.
+        case QuestionKind::SameRevision:
+            return rules.allowReinstall ? BoxAnswer::Ok : BoxAnswer::Cancel;
+        case QuestionKind::DriveNewer:
+            return rules.allowOlder ? BoxAnswer::Ok : BoxAnswer::Cancel;
+        case QuestionKind::Restart:
             // The computer is restarted only when --restart says so, never on a question
             // typed at: other drives may still be written.
             if (rules.restart) {
@@ -66,7 +47,7 @@ BoxAnswer Prompter::Answer(const MessageBoxRequest& request, BoxKind kind, Diagn
             }
             restartPending = true;
             return BoxAnswer::Cancel;
-        case BoxKind::Question:
+        case QuestionKind::None:
             return Ask(request, out);
     }
     return BoxAnswer::Cancel;

@@ -14,28 +14,20 @@
 
 namespace flashtool {
 
-enum class BoxKind : uint8_t { Message, Notice, Confirmation, AlreadyNewest, Restart, Question };
-
-// The confirmation asked before the first command that changes the drive.
-inline constexpr std::string_view kConfirmQuestion = "Do you really want to upgrade ?";
-inline constexpr std::string_view kRestartCaption = "Reboot Warning";
-
-// `startingUp`: the box comes during the start-up sequence (the notice).
-BoxKind ClassifyBox(const MessageBoxRequest& request, bool startingUp);
-
 struct AnswerRules {
-    bool yes = false;      // the notice and the confirmation: OK
-    bool force = false;    // "already the most updated": OK
-    bool restart = false;  // the restart question: OK
+    bool yes = false;             // the notice and the confirmation: OK
+    bool allowReinstall = false;  // the drive already has this revision: OK
+    bool allowOlder = false;      // the drive has a newer revision: OK
+    bool restart = false;         // the restart question: OK
 };
 
 class Prompter {
 public:
     Prompter(Terminal& terminal, AnswerRules rules) : terminal(terminal), rules(rules) {}
 
-    // Answers a question of `kind`; a question asked goes to `out` (each of its lines), the
-    // answer is read from the terminal.
-    BoxAnswer Answer(const MessageBoxRequest& request, BoxKind kind, DiagnosticSink& out);
+    // Answers a question by its kind; a question asked goes to `out` (each of its lines), the
+    // answer is read from the terminal. A box with an OK button only is answered OK.
+    BoxAnswer Answer(const MessageBoxRequest& request, DiagnosticSink& out);
 
     // A restart question was answered Cancel by the rules: the computer still needs one.
     bool RestartPending() const;

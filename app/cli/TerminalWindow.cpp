@@ -12,7 +12,7 @@ TerminalWindow::TerminalWindow(Prompter& prompterIn, DiagnosticSink* outIn,
 
 void TerminalWindow::Print(std::string_view line) {
     logLines.emplace_back(line);
-    if (out != nullptr) {
+    if (out != nullptr && !declinedByRule) {
         out->Write(std::string(line) + "\n");
     }
 }
@@ -112,8 +112,7 @@ int TerminalWindow::Progress() const {
 }
 
 BoxAnswer TerminalWindow::ShowMessageBox(const MessageBoxRequest& request) {
-    const BoxKind kind = ClassifyBox(request, startingUp);
-    if (kind == BoxKind::Message) {
+    if (request.buttons != BoxButtons::OkCancel) {
         std::lock_guard lock(mutex);
         const std::string lines = BoxLines(request.text);
         for (size_t start = 0; start < lines.size();) {
@@ -124,7 +123,27 @@ BoxAnswer TerminalWindow::ShowMessageBox(const MessageBoxRequest& request) {
         return BoxAnswer::Ok;
     }
     // Not under the lock: a question may wait for the operator.
-    return prompter.Answer(request, kind, questions);
+    const BoxAnswer answer = prompter.Answer(request, questions);
+    const bool revision = request.question == QuestionKind::SameRevision ||
+                          request.question == QuestionKind::DriveNewer;
+    if (revision) {
+        std::lock_guard lock(mutex);
+        if (answer != BoxAnswer::Ok) {
+            declinedByRule = true;
+        } else {
+            Print(request.question == QuestionKind::SameRevision
+                      ? "The drive already has this firmware revision: it is installed again "
+                        "(--allow-reinstall)."
+                      : "The drive has a newer firmware revision than this build's: the older "
+                        "one is installed (--allow-older).");
+        }
+    }
+    return answer;
+}
+
+void TerminalWindow::BeginPress() {
+    std::lock_guard lock(mutex);
+    declinedByRule = false;
 }
 
 void TerminalWindow::EndDialog(int /*result*/) {}

@@ -22,8 +22,6 @@ public:
     // them for the report instead).
     TerminalWindow(Prompter& prompter, DiagnosticSink* out, DiagnosticSink& questions);
 
-    // While set, an OK/Cancel box is the start-up notice.
-    void SetStartingUp(bool on) { startingUp = on; }
     // Selects the n-th drive of the tree as a click would; false when there is none.
     bool SelectDrive(size_t n);
     // Whether the n-th drive item is drawn in grey (this build cannot update it).
@@ -31,6 +29,8 @@ public:
     size_t DriveCount() const;
     // Every line the log received, and each message box's text, in order.
     std::vector<std::string> LogLines() const;
+    // Before a press: prints what the last one kept quiet.
+    void BeginPress();
 
     void RunOnWindowThread(const std::function<void()>& work) override;
     // A terminal has no title bar or buttons to label.
@@ -63,10 +63,11 @@ private:
     DiagnosticSink* out;
     DiagnosticSink& questions;
     mutable std::recursive_mutex mutex;
-    bool startingUp = false;
+    // The rules declined reinstalling or going back: the refusal's own texts (a cancel no
+    // one typed) are kept for the report but not printed; the command line says what happened.
+    bool declinedByRule = false;
     std::string log;
-    std::map<DialogButton, bool> enabled{{DialogButton::Upgrade, true},
-                                         {DialogButton::Exit, true}};
+    std::map<DialogButton, bool> enabled{{DialogButton::Upgrade, true}, {DialogButton::Exit, true}};
     std::vector<DriveItem> drives;
     TreeSelection selection;
     int progress = 0;

@@ -29,12 +29,9 @@ std::optional<std::vector<Target>> Survey(CliEnvironment& environment, Prompter&
     DriveSession survey(environment, prompter, &scanLines, scanLines, scanLines, environment.clock,
                         environment.makeBackend(scanLines));
     FlashDialog& dialog = survey.dialog;
-    survey.window.SetStartingUp(true);
-    const bool accepted = dialog.ShowStartupNotice(dialog.Brand());
-    survey.window.SetStartingUp(false);
-    if (!accepted) {
+    if (!dialog.ShowStartupNotice(dialog.Brand())) {
         dialog.ReportResult(ResultCode::UserCancelled);
-        status = ExitStatusOf(dialog);
+        status = ExitStatusOf(RunEnding::Refusal(ResultCode::UserCancelled));
         return std::nullopt;
     }
     if (!dialog.Transport().LoadBackend()) {
@@ -89,7 +86,7 @@ struct DriveWorker {
         report.revisionBefore = target.revision;
         report.revisionAfter =
             session.dialog.Transport().DeviceCount() == 1 ? RevisionOf(session.dialog, 0) : "";
-        report.exitStatus = ExitStatusOf(session.dialog);
+        report.ending = session.dialog.LastEnding();
         report.log = session.window.LogLines();
         return report;
     }
@@ -105,7 +102,8 @@ struct DriveWorker {
 int UpdateAll(const CliOptions& options, CliEnvironment& environment) {
     // Every drive's restart question is Cancel: the computer restarts, if at all, once the
     // last drive has finished.
-    Prompter prompter(environment.terminal, {options.yes, options.force, false});
+    Prompter prompter(environment.terminal,
+                      {options.yes, options.allowReinstall, options.allowOlder, false});
     DiagnosticSink& lines = options.json ? environment.err : environment.out;
     ProgressDisplay progress(lines, environment.terminal.DrawsProgress() && !options.json);
     int status = kExitUsage;
@@ -126,22 +124,31 @@ int UpdateAll(const CliOptions& options, CliEnvironment& environment) {
         thread.join();
     }
     progress.Finish();
-    int worst = kExitUpdated;
+    std::vector<RunEnding> endings;
+    RunEnding worst = RunEnding::Of(RunEndingKind::Updated);
     for (auto& worker : workers) {
         const DriveReport report = worker->Report();
-        worst = std::max(worst, report.exitStatus);
+        endings.push_back(report.ending);
+        if (Severity(report.ending) > Severity(worst)) {
+            worst = report.ending;
+        }
+        lines.Write(EndingLine(report.ending, FormatText("drive %d", report.row),
+                               report.revisionBefore, report.revisionAfter,
+                               worker->session.dialog.Config().NewRevision()) +
+                    "\n");
         if (options.json) {
             environment.out.Write(ReportJson(report) + "\n");
         }
     }
-    if (prompter.RestartPending()) {
-        if (!options.restart) {
-            lines.Write(std::string(kRestartNeeded) + "\n");
-        } else if (!environment.restart.RequestRestart()) {
-            lines.Write(std::string(kRebootFail) + "\n");
-        }
+    if (prompter.RestartPending() && !options.restart) {
+        lines.Write(std::string(kRestartNeeded) + "\n");
     }
-    return worst;
+    // The summary is what a glance at the terminal finds; the restart, if asked for, last.
+    lines.Write(SummaryLine(endings) + "\n");
+    if (prompter.RestartPending() && options.restart && !environment.restart.RequestRestart()) {
+        lines.Write(std::string(kRebootFail) + "\n");
+    }
+    return ExitStatusOf(worst);
 }
 
 }  // namespace flashtool

@@ -26,7 +26,9 @@ TEST(CliOptions, GoodCombinationsGiveTheirAction) {
     const std::vector<Case> cases = {
         {{}, CliAction::Window, ""},
         {{"--list", "--json"}, CliAction::List, ""},
-        {{"--update", "/dev/sr0", "--yes", "--force", "--restart"}, CliAction::Update, "/dev/sr0"},
+        {{"--update", "/dev/sr0", "--yes", "--allow-reinstall", "--restart"},
+         CliAction::Update,
+         "/dev/sr0"},
         {{"--update=2"}, CliAction::Update, "2"},
         {{"--json", "--all", "--yes"}, CliAction::All, ""},
         {{"--help"}, CliAction::Help, ""},
@@ -38,8 +40,10 @@ TEST(CliOptions, GoodCombinationsGiveTheirAction) {
         EXPECT_EQ(parse.options.action, c.action);
         EXPECT_EQ(parse.options.drive, c.drive);
     }
-    const CliParse all = Parse({"--update", "0", "--yes", "--force", "--restart", "--json"});
-    EXPECT_TRUE(all.options.yes && all.options.force && all.options.restart && all.options.json);
+    const CliParse all = Parse(
+        {"--update", "0", "--yes", "--allow-reinstall", "--allow-older", "--restart", "--json"});
+    EXPECT_TRUE(all.options.yes && all.options.allowReinstall && all.options.allowOlder &&
+                all.options.restart && all.options.json);
 }
 
 TEST(CliOptions, MisuseIsRefusedWithItsReason) {
@@ -54,7 +58,9 @@ TEST(CliOptions, MisuseIsRefusedWithItsReason) {
         {{"--all", "--yes", "--yes"}, "an option is given more than once"},
         {{"--json"}, "--json needs --list, --update or --all"},
         {{"--yes"}, "--yes needs --update or --all"},
-        {{"--list", "--force"}, "--force needs --update or --all"},
+        {{"--list", "--allow-reinstall"}, "--allow-reinstall needs --update or --all"},
+        {{"--list", "--allow-older"}, "--allow-older needs --update or --all"},
+        {{"--update", "0", "--force"}, "unknown option '--force'"},
         {{"--restart"}, "--restart needs --update or --all"},
         {{"--drives", "x.json"}, "unknown option '--drives'"},
         {{"--list", "--trace="}, "--trace= needs a file"},

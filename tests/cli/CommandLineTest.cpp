@@ -8,9 +8,9 @@
 #include <deque>
 
 #include "app/cli/CommandLine.h"
-#include "support/DialogHarness.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/Scenario.h"
+#include "support/DialogHarness.h"
 #include "transport/ForwardingBackend.h"
 
 namespace flashtool::testing {
@@ -65,22 +65,20 @@ struct CliRig {
         }
         const CliParse parse = ParseCommandLine(argv, false);
         EXPECT_EQ(parse.error, "");
-        CliEnvironment environment{[this](DiagnosticSink& trace) {
-                                       auto backend =
-                                           std::make_unique<EmulatedBackend>(drives, trace);
-                                       return refuseSome ? std::make_unique<RefusingSomeBackend>(
-                                                               std::move(backend))
-                                                         : std::unique_ptr<PassThroughBackend>(
-                                                               std::move(backend));
-                                   },
-                                   region,
-                                   restart,
-                                   inhibitor,
-                                   clock,
-                                   out,
-                                   err,
-                                   terminal,
-                                   "flashtool"};
+        CliEnvironment environment{
+            [this](DiagnosticSink& trace) {
+                auto backend = std::make_unique<EmulatedBackend>(drives, trace);
+                return refuseSome ? std::make_unique<RefusingSomeBackend>(std::move(backend))
+                                  : std::unique_ptr<PassThroughBackend>(std::move(backend));
+            },
+            region,
+            restart,
+            inhibitor,
+            clock,
+            out,
+            err,
+            terminal,
+            "flashtool"};
         return RunCommandLine(parse.options, environment);
     }
     // The trace lines written, in order.
@@ -131,7 +129,8 @@ TEST(CommandLineList, ADriveThatCouldNotBeOpenedMakesTheListAnEnvironmentError) 
     rig.refuseSome = true;
     EXPECT_EQ(rig.Run({"--list"}), 1);
     // What could be listed still is, and standard error says what is missing.
-    EXPECT_THAT(rig.out.Text(), HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update\n"));
+    EXPECT_THAT(rig.out.Text(),
+                HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update\n"));
     EXPECT_THAT(rig.err.Text(), HasSubstr("/dev/sg9: this program was not allowed to open"));
 }
 
@@ -210,17 +209,31 @@ TEST(CommandLineUpdate, EachEndGivesItsExitStatusAndLog) {
          12,
          "User cancelled.",
          false},
-        {"already newest",
+        {"up to date",
          {TargetAt("1.0e")},
          {"--update", "0", "--yes"},
-         12,
-         "User cancelled.",
+         3,
+         "drive 0: up to date (firmware 1.0e), nothing to do; --allow-reinstall installs it again.",
          false},
-        {"already newest, forced",
+        {"up to date, reinstalled",
          {TargetAt("1.0e")},
-         {"--update", "0", "--yes", "--force"},
+         {"--update", "0", "--yes", "--allow-reinstall"},
          0,
-         "======== SUCCEED ========",
+         "The drive already has this firmware revision: it is installed again "
+         "(--allow-reinstall).",
+         true},
+        {"newer, not allowed older",
+         {TargetAt("1.0f")},
+         {"--update", "0", "--yes", "--allow-reinstall"},
+         18,
+         "drive 0: its firmware 1.0f is newer than this build's 1.0e: not installed "
+         "(--allow-older installs the older one).",
+         false},
+        {"newer, allowed older",
+         {TargetAt("1.0f")},
+         {"--update", "0", "--yes", "--allow-older"},
+         0,
+         "drive 0: updated from 1.0f to 1.0e (verified).",
          true},
         {"disc in the tray",
          {disc},
@@ -294,7 +307,8 @@ TEST(CommandLineUpdate, JsonReportsTheDriveAtTheEnd) {
     const std::string text = rig.out.Text();
     EXPECT_TRUE(text.starts_with(
         "{\"row\": 0, \"identification\": \"ORIN    DVD RW QV-5500A \", \"revisionBefore\": "
-        "\"1.0d\", \"revisionAfter\": \"1.0e\", \"resultCode\": 0, \"result\": \"Updated\", "
+        "\"1.0d\", \"revisionAfter\": \"1.0e\", \"ending\": \"updated\", \"verified\": true, "
+        "\"resultCode\": 0, \"result\": \"Updated\", "
         "\"exitStatus\": 0, \"log\": [\"ORIN    DVD RW QV-5500A \", \"It will be updated from  "
         "1.0d  "
         "To  1.0e\", "))
@@ -331,8 +345,8 @@ TEST(CommandLineAll, EightDrivesAreEachUpdatedWithASingleUpdatesTrace) {
 TEST(CommandLineAll, TheWorstStatusWinsAndGreyDrivesAreLeftAlone) {
     VirtualDriveSetup disc = TargetAt("1.0d");
     disc.discPresent = true;
-    CliRig rig(MakeDrives(
-        {TargetAt("1.0d"), {"KESTREL DVD-ROM KD-1650 ", "0113", "", false}, disc}));
+    CliRig rig(
+        MakeDrives({TargetAt("1.0d"), {"KESTREL DVD-ROM KD-1650 ", "0113", "", false}, disc}));
     EXPECT_EQ(rig.Run({"--all", "--yes", "--json"}), 19);
     EXPECT_EQ(rig.drives[1]->Trace().size(), 1u);  // the survey's INQUIRY only
     const std::string text = rig.out.Text();
@@ -341,6 +355,59 @@ TEST(CommandLineAll, TheWorstStatusWinsAndGreyDrivesAreLeftAlone) {
     EXPECT_THAT(text, HasSubstr("\"resultCode\": 9, \"result\": \"DiscPresent\""));
     EXPECT_EQ(rig.restart.requests, 0);
     EXPECT_THAT(rig.err.Text(), HasSubstr(std::string(kRestartNeeded)));
+}
+
+// Exit statuses rank by what the drives went through, not by their numbers: a failed transfer
+// (15) outranks a disc in the tray (19), which outranks a drive already up to date (3).
+TEST(CommandLineAll, TheStatusIsTheWorstEndingAndOneLineSumsThemUp) {
+    VirtualDriveSetup disc = TargetAt("1.0d");
+    disc.discPresent = true;
+    struct Case {
+        const char* name;
+        std::vector<VirtualDriveSetup> setups;
+        bool failLastDrive;
+        int status;
+        std::string summary;
+    };
+    const std::vector<Case> cases = {
+        {"all four endings",
+         {TargetAt("1.0d"), TargetAt("1.0e"), disc, TargetAt("1.0d")},
+         true,
+         15,
+         "1 updated, 1 up to date, 1 refused, 1 failed"},
+        {"refusal over up to date", {TargetAt("1.0e"), disc}, false, 19, "1 up to date, 1 refused"},
+        {"nothing to do", {TargetAt("1.0e"), TargetAt("1.0e")}, false, 3, "2 up to date"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CliRig rig(MakeDrives(c.setups));
+        if (c.failLastDrive) {
+            rig.drives.back()->AddFault(Fault{0xFA, std::nullopt, 3, FaultKind::Short, {}, 16});
+        }
+        EXPECT_EQ(rig.Run({"--all", "--yes"}), c.status);
+        EXPECT_TRUE(rig.out.Text().ends_with("\n" + c.summary + "\n")) << rig.out.Text();
+        for (size_t n = 0; n < c.setups.size(); ++n) {
+            if (c.setups[n].revision == "1.0e") {
+                EXPECT_EQ(CountDriveChanges(rig.drives[n]->Trace()), 0u) << n;
+            }
+        }
+    }
+}
+
+// A closing command the drive did not confirm is never success, in any form of the answer.
+TEST(CommandLineUpdate, AnUnconfirmedEndHasItsOwnStatusAndSaysWhatToDo) {
+    CliRig rig(MakeDrives({TargetAt("1.0d")}));
+    rig.region[4] = '3';
+    ResealRegion(rig.region, kVariantOrin7250);
+    rig.drives[0]->AddFault(Fault{0xF2, 0x04, 1, FaultKind::TimeOut, {}});
+    EXPECT_EQ(rig.Run({"--update", "0", "--yes", "--json"}), 20);
+    const std::string text = rig.out.Text();
+    EXPECT_THAT(text, HasSubstr("\"ending\": \"notConfirmed\", \"verified\": false, "
+                                "\"resultCode\": null, \"result\": \"NotConfirmed\", "
+                                "\"exitStatus\": 20"));
+    EXPECT_THAT(text, Not(HasSubstr("SUCCEED")));
+    EXPECT_THAT(rig.err.Text(), HasSubstr("drive 0: NOT CONFIRMED: "));
+    EXPECT_THAT(rig.err.Text(), Not(HasSubstr(std::string(kRestartNeeded))));
 }
 
 TEST(CommandLineAll, NoTerminalAndNoYesSendsNothing) {

@@ -4,8 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/DialogHarness.h"
 #include "flash/FlashRun.h"
+#include "support/DialogHarness.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/SyntheticFirmware.h"
 
@@ -61,7 +61,8 @@ TEST_F(OemUpgrade, TheRecordsAreMarkedForTheTransferAndWrittenBackClearAfterIt) 
     EXPECT_THAT(vendor.recordAt02, ElementsAre(0x30, 0x00, 0x5A, 0xC3));
     EXPECT_THAT(vendor.recordAt24, ElementsAre(0x30, 0x00, 0x5A, 0xC3));
     EXPECT_EQ(Count(rig.Drive(), 0xFA), 32u);  // expanded: 512 KB
-    EXPECT_EQ(rig.LogLines().back(), " ");
+    EXPECT_EQ(rig.LogLines().back(), "The drive now reports firmware revision 1.2b: verified.");
+    EXPECT_EQ(rig.dialog->LastEnding().kind, RunEndingKind::Updated);
     EXPECT_TRUE(rig.Idle(100));
 }
 
@@ -92,7 +93,7 @@ TEST_F(OemUpgrade, ARecordReadThatDidNotCompleteWritesNothingAndEndsWithCheckFai
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DialogHarness fresh{WildcardRegion("KM3130"),
-                         {{"KESTREL CDRW/DVD KC3130 ", "1.10", "", false}}};
+                            {{"KESTREL CDRW/DVD KC3130 ", "1.10", "", false}}};
         fresh.Drive().AddFault(c.fault);
         fresh.StartAndSelect(0);
         fresh.Upgrade();
@@ -112,9 +113,13 @@ TEST_F(OemUpgrade, AFailedWriteBackStillReportsSuccessButAsksNothingMore) {
     EXPECT_THAT(rig.BoxTexts(), ElementsAre("Do you really want to upgrade ?"));
     const auto log = rig.LogLines();
     EXPECT_THAT(
-        std::vector<std::string>(log.end() - 4, log.end()),
-        ElementsAre(" ", "======== SUCCEED ========", " ", std::string(kRecordsNotRestoredLine)));
+        std::vector<std::string>(log.end() - 5, log.end()),
+        ElementsAre(" ", "======== SUCCEED ========", " ", std::string(kRecordsNotRestoredLine),
+                    "The drive now reports firmware revision 1.2b."));
     EXPECT_EQ(rig.restart.requests, 0);
+    // The records are not back: whatever the drive shows, the run failed.
+    EXPECT_EQ(rig.dialog->LastEnding().kind, RunEndingKind::Failed);
+    EXPECT_EQ(rig.dialog->LastEnding().code, ResultCode::UpdateFailed);
     EXPECT_TRUE(rig.Idle(100));
 }
 

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "core/Format.h"
-#include "support/DialogHarness.h"
 #include "emulator/Scenario.h"
+#include "support/DialogHarness.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/SyntheticFirmware.h"
 
@@ -156,7 +156,7 @@ TEST(ShippedScenarioUpgrade, ARecordReadThatTimesOutRefusesTheDriveWithCodeSeven
     FakeClock driveClock;
     DialogHarness rig(WildcardKm3100Region(), Shipped("record-read-times-out.json", driveClock));
     rig.StartAndSelect(0);
-    EXPECT_TRUE(rig.window.drives.at(0).greyed);  // listed in grey
+    EXPECT_TRUE(rig.window.drives.at(0).greyed);                // listed in grey
     ASSERT_TRUE(rig.window.enabled.at(DialogButton::Upgrade));  // a grey drive may be tried
     rig.diagnostics.Clear();
     rig.Upgrade();
@@ -184,6 +184,11 @@ TEST(ShippedScenarioUpgrade, ARecordReadThatTimesOutRefusesTheDriveWithCodeSeven
     EXPECT_EQ(rig.window.progress, 0);
 }
 
+std::vector<std::string> Then(std::vector<std::string> lines, const std::string& line) {
+    lines.push_back(line);
+    return lines;
+}
+
 TEST(ShippedScenarioUpgrade, ADriveThatRefusesItsImageAtTheEndFailsWithCodeFive) {
     FakeClock driveClock;
     DialogHarness rig(ThisBuildRegion(), Shipped("refuses-image-at-end.json", driveClock));
@@ -191,7 +196,9 @@ TEST(ShippedScenarioUpgrade, ADriveThatRefusesItsImageAtTheEndFailsWithCodeFive)
     rig.diagnostics.Clear();
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok});
 
-    EXPECT_THAT(rig.LogLines(), ElementsAreArray(kTargetLog));
+    EXPECT_THAT(
+        rig.LogLines(),
+        ElementsAreArray(Then(kTargetLog, "The drive still reports firmware revision 1.0d.")));
     ASSERT_EQ(rig.BoxTexts().size(), 2u);
     EXPECT_EQ(rig.BoxTexts()[0], "Do you really want to upgrade ?");
     EXPECT_THAT(rig.BoxTexts()[1], StartsWith(kFailBoxStart));
@@ -220,7 +227,9 @@ TEST(ShippedScenarioUpgrade, ADriveThatVanishesMidTransferFailsWithCodeFive) {
     rig.diagnostics.Clear();
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok});
 
-    EXPECT_THAT(rig.LogLines(), ElementsAreArray(kTargetLog));
+    EXPECT_THAT(rig.LogLines(), ElementsAreArray(Then(kTargetLog,
+                                                      "The drive did not answer when its "
+                                                      "identification was read after the run.")));
     ASSERT_EQ(rig.BoxTexts().size(), 2u);
     EXPECT_EQ(rig.BoxTexts()[0], "Do you really want to upgrade ?");
     EXPECT_THAT(rig.BoxTexts()[1], StartsWith(kFailBoxStart));

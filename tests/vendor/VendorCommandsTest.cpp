@@ -173,7 +173,11 @@ TEST(WriteModelRecordTest, RewritesCodeAndMarkAndKeepsTheDrivesBytes) {
          "Check Model Command Fail!!\n"},
         {"refused read", true, Every(0xF5, 0x01, FaultKind::CheckCondition, sense::kInvalidField),
          false, before, "Check Model Command Fail!!\n"},
-        {"timed-out write", true, Every(0xF5, 0x03, FaultKind::TimeOut), true, before, ""},
+        // A write the drive did not take whole is a failed write, however it failed.
+        {"timed-out write", true, Every(0xF5, 0x03, FaultKind::TimeOut), false, before,
+         "Check Model Command Fail!!\n"},
+        {"short write", true, Fault{0xF5, 0x03, 0, FaultKind::Short, {}, 2}, false, before,
+         "Check Model Command Fail!!\n"},
         {"failed read", true, Every(0xF5, 0x01, FaultKind::TransportFailure), false, before,
          "Check Model Command Fail!!\n"},
         {"failed write", true, Every(0xF5, 0x03, FaultKind::CheckCondition, sense::kInvalidField),

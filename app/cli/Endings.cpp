@@ -1,0 +1,157 @@
+#include "app/cli/Endings.h"
+
+#include <array>
+
+namespace flashtool {
+
+int ExitStatusOf(const RunEnding& ending) {
+    switch (ending.kind) {
+        case RunEndingKind::Updated:
+            return kExitUpdated;
+        case RunEndingKind::UpToDate:
+            return kExitUpToDate;
+        case RunEndingKind::NotConfirmed:
+            return kExitNotConfirmed;
+        case RunEndingKind::Refused:
+        case RunEndingKind::Failed:
+            // Nobody pressed Cancel when the rules declined a downgrade: it is the refusal of
+            // a downgrade, whatever the window would have shown.
+            if (ending.declined == QuestionKind::DriveNewer) {
+                return kExitResultBase + static_cast<int>(ResultCode::DowngradeRefused);
+            }
+            return ending.code ? kExitResultBase + static_cast<int>(*ending.code) : kExitUsage;
+        case RunEndingKind::NothingSent:
+            return kExitUsage;
+    }
+    return kExitUsage;
+}
+
+std::string EndingKey(RunEndingKind kind) {
+    switch (kind) {
+        case RunEndingKind::NothingSent:
+            return "nothingSent";
+        case RunEndingKind::Refused:
+            return "refused";
+        case RunEndingKind::UpToDate:
+            return "upToDate";
+        case RunEndingKind::Failed:
+            return "failed";
+        case RunEndingKind::NotConfirmed:
+            return "notConfirmed";
+        case RunEndingKind::Updated:
+            return "updated";
+    }
+    return "nothingSent";
+}
+
+std::string ResultName(const RunEnding& ending) {
+    switch (ending.kind) {
+        case RunEndingKind::Updated:
+            return "Updated";
+        case RunEndingKind::UpToDate:
+            return "UpToDate";
+        case RunEndingKind::NotConfirmed:
+            return "NotConfirmed";
+        case RunEndingKind::NothingSent:
+            return "NotStarted";
+        case RunEndingKind::Refused:
+        case RunEndingKind::Failed:
+            break;
+    }
+    switch (ExitStatusOf(ending) - kExitResultBase) {
+        case 2:
+            return "UserCancelled";
+        case 3:
+            return "ChecksumMismatch";
+        case 4:
+            return "CommandFailed";
+        case 5:
+            return "UpdateFailed";
+        case 6:
+            return "NotAllowed";
+        case 7:
+            return "CheckFailed";
+        case 8:
+            return "DowngradeRefused";
+        case 9:
+            return "DiscPresent";
+        default:
+            return "NotStarted";
+    }
+}
+
+int Severity(const RunEnding& ending) {
+    switch (ending.kind) {
+        case RunEndingKind::Updated:
+            return 0;
+        case RunEndingKind::UpToDate:
+            return 1;
+        case RunEndingKind::Refused:
+            return 2;
+        case RunEndingKind::NothingSent:
+            return 3;
+        case RunEndingKind::NotConfirmed:
+            return 4;
+        case RunEndingKind::Failed:
+            return 5;
+    }
+    return 5;
+}
+
+std::string EndingLine(const RunEnding& ending, std::string_view drive, std::string_view before,
+                       std::string_view now, std::string_view build) {
+    const std::string name(drive);
+    const std::string from(before);
+    const std::string to(build);
+    switch (ending.kind) {
+        case RunEndingKind::Updated:
+            if (ending.after == RevisionAfterRun::New) {
+                return name + ": updated from " + from + " to " + to + " (verified).";
+            }
+            return name + ": updated; it still reports " + std::string(now) + ", and may show " +
+                   to + " only after a restart.";
+        case RunEndingKind::UpToDate:
+            return name + ": up to date (firmware " + from +
+                   "), nothing to do; --allow-reinstall installs it again.";
+        case RunEndingKind::NotConfirmed:
+            return name + ": NOT CONFIRMED: the drive took every page of " + to +
+                   " but did not confirm it, and still reports " + std::string(now) +
+                   ". Restart the computer (power the drive off and on if it is external), "
+                   "then check the revision with --list; if it is not " +
+                   to + ", run the update again.";
+        case RunEndingKind::Failed:
+            return name + ": the update FAILED (" + ResultName(ending) +
+                   "); the drive may hold part of the new firmware. Restart the computer and "
+                   "run the update again.";
+        case RunEndingKind::Refused:
+            if (ending.declined == QuestionKind::DriveNewer) {
+                return name + ": its firmware " + from + " is newer than this build's " + to +
+                       ": not installed (--allow-older installs the older one).";
+            }
+            return name + ": not updated (" + ResultName(ending) + "); nothing was written to it.";
+        case RunEndingKind::NothingSent:
+            return name + ": not updated; nothing was sent to it.";
+    }
+    return name;
+}
+
+std::string SummaryLine(const std::vector<RunEnding>& endings) {
+    // In the order an operator reads them: what went well first.
+    constexpr std::array kinds{RunEndingKind::Updated,      RunEndingKind::UpToDate,
+                               RunEndingKind::NotConfirmed, RunEndingKind::Refused,
+                               RunEndingKind::Failed,       RunEndingKind::NothingSent};
+    std::string line;
+    for (const RunEndingKind kind : kinds) {
+        int count = 0;
+        for (const RunEnding& ending : endings) {
+            count += ending.kind == kind ? 1 : 0;
+        }
+        if (count > 0) {
+            line += (line.empty() ? "" : ", ") + std::to_string(count) + " " +
+                    (kind == RunEndingKind::NothingSent ? "not started" : EndingName(kind));
+        }
+    }
+    return line.empty() ? "no drive" : line;
+}
+
+}  // namespace flashtool
