@@ -78,6 +78,9 @@ public:
     bool OnInitDialog() override;
     void OnSelectionChanged() override { ShowSelection(); }
     void OnUpgrade() override;
+    // Runs every check of an Upgrade press on the selected drive and stops there: nothing
+    // that changes the drive is sent. The ending says whether an update would start.
+    void OnCheck();
     void OnProgressTimer() override;
     bool OnCancel() override;
 
@@ -154,12 +157,16 @@ private:
         ScsiDevice device;
         VendorCommands vendor;
         PageTransfer transfer;
+        bool checksOnly = false;  // --check: the checks, never a run
     };
 
     // The device-table row of the drive item selected in the tree right now; none when the
     // selection is empty, the root, or not a drive.
     std::optional<uint8_t> ChosenRow() const;
     bool VerifyRegion() const;
+    void StartPress(bool checksOnly);
+    // A check press whose checks passed: the payload's sums, then the ending.
+    RunEnding CheckPayloadOnly();
     // The off-thread phases: the scan at start-up, and a press's checks followed by its run.
     void ScanWorker();
     void UpgradeWorker();

@@ -7,6 +7,7 @@
 
 #include "app/FlashDialog.h"
 #include "flash/FlashRun.h"
+#include "image/PayloadCheck.h"
 #include "image/StoredRegion.h"
 #include "policy/Gating.h"
 #include "policy/GatingChain.h"
@@ -30,6 +31,14 @@ bool FlashDialog::VerifyRegion() const {
 }
 
 void FlashDialog::OnUpgrade() {
+    StartPress(false);
+}
+
+void FlashDialog::OnCheck() {
+    StartPress(true);
+}
+
+void FlashDialog::StartPress(bool checksOnly) {
     // Whatever enabled the button, a press during a run, the scan or the checks of an earlier
     // press never starts anything.
     if (RunInProgress() || Busy() || upgradeHandlerActive) {
@@ -75,6 +84,7 @@ void FlashDialog::OnUpgrade() {
         return;
     }
     press = std::make_unique<Press>(*device, *this);
+    press->checksOnly = checksOnly;
     // The checks wait on the drive (up to a minute for the disc check): the window keeps
     // answering meanwhile, and shows their boxes modally as before.
     BeginBusy();
@@ -83,10 +93,20 @@ void FlashDialog::OnUpgrade() {
 
 void FlashDialog::UpgradeWorker() {
     const uint8_t row = press->device.Row();
-    const GatingContext context{press->device, press->vendor, *this,       clock,
-                                config,        gating,        storedRegion};
+    GatingContext context{press->device, press->vendor, *this, clock, config, gating, storedRegion};
+    context.checkOnly = press->checksOnly;
     const bool passed = RunUpgradeChecks(context, [this] { return VerifyRegion(); });
     LogNotices();
+    if (press->checksOnly) {
+        // Never a run: the payload's own check is the last one, and it reads only the image.
+        SetEnding(passed ? CheckPayloadOnly() : EndingOfChecks());
+        window.RunOnWindowThread([&] {
+            EndBusy();
+            HonourCloseRequest();
+        });
+        transport.ReleaseExclusive(row);
+        return;
+    }
     // Whether the run starts is decided on the user-interface thread, in the same call that
     // ends the busy phase, so that no press or close slips in between.
     bool start = false;
@@ -130,6 +150,19 @@ void FlashDialog::FlashWorker() {
     transport.ReleaseExclusive(row);
     LogNotices();
     EndRun();
+}
+
+RunEnding FlashDialog::CheckPayloadOnly() {
+    const PayloadSelection selection =
+        SelectPayload(gating.variantTag, config, gating.payloadHeader);
+    if (!CheckPayload(image, storedRegion, selection, *this)) {
+        ReportResult(ResultCode::ChecksumMismatch);
+        return RunEnding::Refusal(ResultCode::ChecksumMismatch);
+    }
+    if (!TransferMethodOf(config.TransferMethodDigit())) {
+        return RunEnding::Of(RunEndingKind::NothingSent);
+    }
+    return RunEnding::Of(RunEndingKind::WouldUpdate);
 }
 
 RevisionAfterRun FlashDialog::CompareRevisions(std::string_view now,

@@ -16,6 +16,8 @@ std::string EndingName(RunEndingKind kind) {
             return "not confirmed";
         case RunEndingKind::Updated:
             return "updated";
+        case RunEndingKind::WouldUpdate:
+            return "can update";
     }
     return "nothing sent";
 }

@@ -30,6 +30,9 @@ enum class RunEndingKind : uint8_t {
     NotConfirmed,
     // The drive confirmed the transfer.
     Updated,
+    // Only the checks were asked for, and every one passed: an update would start. Nothing
+    // that changes the drive was sent.
+    WouldUpdate,
 };
 
 // What the drive's identification, read again after the run, shows.

@@ -34,6 +34,9 @@ struct GatingContext {
     // The stored region: BuildConfig, then the 14-byte PayloadHeader at offset 64.
     std::span<const uint8_t> storedRegion;
     GatingTables tables{};
+    // Only asked whether an update would start (--check): the checks run as for a press, but
+    // the model records an accepted drive gets ready for the run are left as they are.
+    bool checkOnly = false;
 };
 
 enum class DriveModel : uint8_t { QV5500A, QV5505A, QV5520A };

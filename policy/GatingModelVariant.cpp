@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "core/FixedText.h"
-#include "image/ImageLayout.h"
 #include "image/FamilyTraits.h"
+#include "image/ImageLayout.h"
 #include "policy/Gating.h"
 #include "transport/Inquiry.h"
 #include "transport/InquiryReply.h"

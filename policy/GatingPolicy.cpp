@@ -67,7 +67,7 @@ bool Gating::CheckUpdatePolicy() {
     if (!AskAboutRevision(downgradesBarred, wildcard)) {
         return false;
     }
-    if (prepare) {
+    if (prepare && !context.checkOnly) {
         AdjustOemParameters();
     }
     return true;

@@ -30,8 +30,17 @@ bool TakeValue(std::span<char* const> arguments, size_t& at, std::string_view na
 }
 
 void SetAction(CliOptions& options, CliAction action, std::string& error) {
+    // --check --all asks the same as --check alone: every drive.
+    if ((options.action == CliAction::Check && action == CliAction::All) ||
+        (options.action == CliAction::All && action == CliAction::Check)) {
+        if (!options.drive.empty()) {
+            error = "--check takes a drive or --all, not both";
+        }
+        options.action = CliAction::Check;
+        return;
+    }
     if (options.action != CliAction::Window && options.action != action) {
-        error = "--list, --update, --all, --help and --version cannot be combined";
+        error = "--list, --update, --all, --check, --help and --version cannot be combined";
     } else if (options.action == action) {
         error = "an option is given more than once";
     }
@@ -42,11 +51,13 @@ void SetAction(CliOptions& options, CliAction action, std::string& error) {
 std::string CheckCombination(const CliOptions& options) {
     const CliAction action = options.action;
     const bool updates = action == CliAction::Update || action == CliAction::All;
-    if (options.json && !updates && action != CliAction::List) {
-        return "--json needs --list, --update or --all";
+    const bool checks = action == CliAction::Check;
+    if (options.json && !updates && !checks && action != CliAction::List) {
+        return "--json needs --list, --update, --all or --check";
     }
-    if ((options.yes || options.allowReinstall || options.allowOlder || options.restart) &&
-        !updates) {
+    // --check answers the revision question as the update would.
+    const bool allows = (options.allowReinstall || options.allowOlder) && !checks;
+    if ((options.yes || allows || options.restart) && !updates) {
         return std::string(options.yes              ? "--yes"
                            : options.allowReinstall ? "--allow-reinstall"
                            : options.allowOlder     ? "--allow-older"
@@ -80,6 +91,14 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
                 error = "--trace= needs a file";
             }
             options.trace = std::string(argument.substr(std::min(argument.size(), size_t{8})));
+        } else if (argument == "--check" || argument.starts_with("--check=")) {
+            SetAction(options, CliAction::Check, error);
+            if (argument.starts_with("--check=")) {
+                options.drive = std::string(argument.substr(8));
+            } else if (at + 1 < arguments.size() &&
+                       !std::string_view(arguments[at + 1]).starts_with("-")) {
+                options.drive = arguments[++at];
+            }
         } else if (argument == "--list") {
             SetAction(options, CliAction::List, error);
         } else if (argument == "--all") {
@@ -111,7 +130,7 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
 
 std::string UsageText(std::string_view program, bool takesDrivesFile) {
     std::string text = "Usage: " + std::string(program) +
-                       " [--list | --update DRIVE | --all] [OPTION]...\n"
+                       " [--list | --update DRIVE | --all | --check [DRIVE]] [OPTION]...\n"
                        "Updates the firmware of an optical drive with the image this build "
                        "carries.\nWithout an option it opens the window.\n\n"
                        "  --list          list the drives, and whether this build can update "
@@ -119,13 +138,16 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
                        "  --update DRIVE  update one drive: its row in the list, or its node\n"
                        "                  (/dev/sg1, /dev/sr0)\n"
                        "  --all           update every drive this build can update, all at once\n"
+                       "  --check [DRIVE] run every check of an update on DRIVE (or on every\n"
+                       "                  drive, also --check --all) and send nothing that\n"
+                       "                  changes it: says what an update would do, or why not\n"
                        "  --yes           answer OK to the start-up notice and the confirmation\n"
                        "  --allow-reinstall\n"
                        "                  install this firmware on a drive that already has it\n"
                        "                  (without it, such a drive is up to date: nothing to do)\n"
                        "  --allow-older   install this firmware over a newer one (a downgrade)\n"
                        "  --restart       restart the computer when an update asks for it\n"
-                       "  --json          with --list, --update or --all: print JSON\n"
+                       "  --json          with --list, --update, --all or --check: print JSON\n"
                        "  --trace[=FILE]  print every command sent to a drive as one line, to\n"
                        "                  standard error or to FILE (made empty first)\n";
     if (takesDrivesFile) {

@@ -10,11 +10,11 @@
 
 namespace flashtool {
 
-enum class CliAction : uint8_t { Window, Help, Version, List, Update, All };
+enum class CliAction : uint8_t { Window, Help, Version, List, Update, All, Check };
 
 struct CliOptions {
     CliAction action = CliAction::Window;
-    std::string drive;  // --update's row number or node
+    std::string drive;  // --update's (or --check's) row number or node; --check: empty for all
     bool json = false;
     bool yes = false;
     bool allowReinstall = false;  // install the revision the drive already has

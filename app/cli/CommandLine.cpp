@@ -19,7 +19,8 @@ std::string FieldText(const std::array<char, N>& field, size_t length) {
     return std::string(field.begin(), end);
 }
 
-// The row DRIVE names: its number in the list, or one of its nodes.
+}  // namespace
+
 std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive) {
     ScsiTransport& transport = dialog.Transport();
     const bool number =
@@ -34,6 +35,8 @@ std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive) 
     }
     return std::nullopt;
 }
+
+namespace {
 
 int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
     ProgressDisplay lines(options.json ? environment.err : environment.out,
@@ -115,6 +118,8 @@ int RunCommandLine(const CliOptions& options, CliEnvironment& environment) {
             return UpdateOne(options, environment);
         case CliAction::All:
             return UpdateAll(options, environment);
+        case CliAction::Check:
+            return CheckDrives(options, environment);
         default:
             return kExitUsage;
     }

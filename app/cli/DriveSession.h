@@ -64,5 +64,10 @@ std::string ReportJson(const DriveReport& report);
 int ListDrives(const CliOptions& options, CliEnvironment& environment);
 // --all.
 int UpdateAll(const CliOptions& options, CliEnvironment& environment);
+// --check [DRIVE].
+int CheckDrives(const CliOptions& options, CliEnvironment& environment);
+
+// The row DRIVE names: its number in the list, or one of its nodes.
+std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive);
 
 }  // namespace flashtool

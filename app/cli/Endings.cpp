@@ -7,6 +7,7 @@ namespace flashtool {
 int ExitStatusOf(const RunEnding& ending) {
     switch (ending.kind) {
         case RunEndingKind::Updated:
+        case RunEndingKind::WouldUpdate:
             return kExitUpdated;
         case RunEndingKind::UpToDate:
             return kExitUpToDate;
@@ -40,6 +41,8 @@ std::string EndingKey(RunEndingKind kind) {
             return "notConfirmed";
         case RunEndingKind::Updated:
             return "updated";
+        case RunEndingKind::WouldUpdate:
+            return "canUpdate";
     }
     return "nothingSent";
 }
@@ -48,6 +51,8 @@ std::string ResultName(const RunEnding& ending) {
     switch (ending.kind) {
         case RunEndingKind::Updated:
             return "Updated";
+        case RunEndingKind::WouldUpdate:
+            return "CanUpdate";
         case RunEndingKind::UpToDate:
             return "UpToDate";
         case RunEndingKind::NotConfirmed:
@@ -83,6 +88,7 @@ std::string ResultName(const RunEnding& ending) {
 int Severity(const RunEnding& ending) {
     switch (ending.kind) {
         case RunEndingKind::Updated:
+        case RunEndingKind::WouldUpdate:
             return 0;
         case RunEndingKind::UpToDate:
             return 1;
@@ -131,15 +137,30 @@ std::string EndingLine(const RunEnding& ending, std::string_view drive, std::str
             return name + ": not updated (" + ResultName(ending) + "); nothing was written to it.";
         case RunEndingKind::NothingSent:
             return name + ": not updated; nothing was sent to it.";
+        case RunEndingKind::WouldUpdate:
+            return name + ": " + from + " -> " + to + ": an update would start.";
     }
     return name;
 }
 
+std::string CheckLine(const RunEnding& ending, std::string_view drive, std::string_view before,
+                      std::string_view build) {
+    if (ending.kind == RunEndingKind::Refused && ending.declined != QuestionKind::DriveNewer) {
+        return std::string(drive) + ": an update would be refused (" + ResultName(ending) +
+               "); nothing was sent that changes it.";
+    }
+    if (ending.kind == RunEndingKind::NothingSent) {
+        return std::string(drive) + ": could not be checked.";
+    }
+    return EndingLine(ending, drive, before, before, build);
+}
+
 std::string SummaryLine(const std::vector<RunEnding>& endings) {
     // In the order an operator reads them: what went well first.
-    constexpr std::array kinds{RunEndingKind::Updated,      RunEndingKind::UpToDate,
-                               RunEndingKind::NotConfirmed, RunEndingKind::Refused,
-                               RunEndingKind::Failed,       RunEndingKind::NothingSent};
+    constexpr std::array kinds{RunEndingKind::Updated,    RunEndingKind::WouldUpdate,
+                               RunEndingKind::UpToDate,   RunEndingKind::NotConfirmed,
+                               RunEndingKind::Refused,    RunEndingKind::Failed,
+                               RunEndingKind::NothingSent};
     std::string line;
     for (const RunEndingKind kind : kinds) {
         int count = 0;

@@ -31,6 +31,10 @@ int Severity(const RunEnding& ending);
 std::string EndingLine(const RunEnding& ending, std::string_view drive, std::string_view before,
                        std::string_view now, std::string_view build);
 
+// The line --check prints for a drive: what an update would do, or why it would not start.
+std::string CheckLine(const RunEnding& ending, std::string_view drive, std::string_view before,
+                      std::string_view build);
+
 // --all's last line: "2 updated, 1 up to date, 1 failed".
 std::string SummaryLine(const std::vector<RunEnding>& endings);
 

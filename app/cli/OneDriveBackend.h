@@ -27,7 +27,9 @@ public:
     // `wanted` none: every drive of `inner`. `onPage` is called after each page sent.
     OneDriveBackend(std::unique_ptr<PassThroughBackend> inner, std::optional<DriveIdentity> wanted,
                     std::function<void()> onPage = {})
-        : ForwardingBackend(std::move(inner)), wanted(std::move(wanted)), onPage(std::move(onPage)) {}
+        : ForwardingBackend(std::move(inner)),
+          wanted(std::move(wanted)),
+          onPage(std::move(onPage)) {}
 
     void BeginDiscovery() override;
     // The wanted drive only: where drives have names the inner back-end does not even open

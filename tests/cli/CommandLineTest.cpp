@@ -410,6 +410,73 @@ TEST(CommandLineUpdate, AnUnconfirmedEndHasItsOwnStatusAndSaysWhatToDo) {
     EXPECT_THAT(rig.err.Text(), Not(HasSubstr(std::string(kRestartNeeded))));
 }
 
+// --check runs an Upgrade press's checks and stops: its status is 0 when an update would
+// start, the refusal's otherwise, and no command that changes a drive is ever sent.
+TEST(CommandLineCheck, SaysWhatAnUpdateWouldDoAndChangesNothing) {
+    VirtualDriveSetup disc = TargetAt("1.0d");
+    disc.discPresent = true;
+    struct Case {
+        const char* name;
+        std::vector<VirtualDriveSetup> setups;
+        std::vector<std::string> words;
+        int status;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {"would update",
+         {TargetAt("1.0d")},
+         {"--check", "0"},
+         0,
+         "drive 0: 1.0d -> 1.0e: an update would start."},
+        {"up to date",
+         {TargetAt("1.0e")},
+         {"--check", "0"},
+         3,
+         "drive 0: up to date (firmware 1.0e), nothing to do; --allow-reinstall installs it "
+         "again."},
+        {"reinstall allowed",
+         {TargetAt("1.0e")},
+         {"--check", "0", "--allow-reinstall"},
+         0,
+         "drive 0: 1.0e -> 1.0e: an update would start."},
+        {"disc in the tray",
+         {disc},
+         {"--check", "0"},
+         19,
+         "drive 0: an update would be refused (DiscPresent); nothing was sent that changes it."},
+        {"every drive",
+         {TargetAt("1.0d"), TargetAt("1.0e")},
+         {"--check"},
+         3,
+         "1 can update, 1 up to date"},
+        {"no such drive", {TargetAt("1.0d")}, {"--check", "4"}, 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CliRig rig(MakeDrives(c.setups));
+        EXPECT_EQ(rig.Run(c.words), c.status);
+        if (!c.line.empty()) {
+            EXPECT_THAT(rig.out.Text(), HasSubstr("\n" + c.line + "\n"));
+        }
+        for (size_t n = 0; n < rig.drives.size(); ++n) {
+            EXPECT_EQ(CountDriveChanges(rig.drives[n]->Trace()), 0u);
+            EXPECT_EQ(rig.drives[n]->Revision(), c.setups[n].revision);
+        }
+        EXPECT_EQ(rig.inhibitor.acquired, 0);
+    }
+}
+
+TEST(CommandLineCheck, JsonIsOneDocumentWithEveryDriveAndTheSummary) {
+    CliRig rig(MakeDemoDrives());
+    EXPECT_EQ(rig.Run({"--check", "--json"}), 17);
+    const std::string text = rig.out.Text();
+    EXPECT_TRUE(text.starts_with("{\"drives\": [\n  {\"row\": 0, ")) << text;
+    EXPECT_THAT(text, HasSubstr("\"ending\": \"canUpdate\""));
+    EXPECT_TRUE(
+        text.ends_with("], \"summary\": \"1 can update, 2 refused\", \"exitStatus\": 17}\n"))
+        << text;
+}
+
 TEST(CommandLineAll, NoTerminalAndNoYesSendsNothing) {
     CliRig rig(MakeDrives({TargetAt("1.0d"), TargetAt("1.0d")}));
     EXPECT_EQ(rig.Run({"--all"}), 12);

@@ -28,13 +28,13 @@ expect() {
 usage="$("$program" --help; echo x)"
 usage="${usage%x}"
 case "$usage" in
-    "Usage: flashtool [--list | --update DRIVE | --all] [OPTION]..."$'\n'*"Exit status:"*$'\n') ;;
+    "Usage: flashtool [--list | --update DRIVE | --all | --check [DRIVE]] [OPTION]..."$'\n'*"Exit status:"*$'\n') ;;
     *) echo "FAIL help: '$usage'"; failures=$((failures + 1)) ;;
 esac
 expect version 0 "flashtool $version"$'\n' "" --version
 expect help 0 "$usage" "" --help
 expect "unknown option" 1 "" "flashtool: unknown option '--versoin'"$'\n'"$usage" --versoin
-expect "option after --version" 1 "" "flashtool: --list, --update, --all, --help and --version cannot be combined"$'\n'"$usage" --version --help
+expect "option after --version" 1 "" "flashtool: --list, --update, --all, --check, --help and --version cannot be combined"$'\n'"$usage" --version --help
 expect "a plain argument" 1 "" "flashtool: unknown option 'sg0'"$'\n'"$usage" sg0
 expect "--update without a drive" 1 "" "flashtool: --update needs a drive"$'\n'"$usage" --update
 expect "--yes without an update" 1 "" "flashtool: --yes needs --update or --all"$'\n'"$usage" --list --yes

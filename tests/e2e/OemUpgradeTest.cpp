@@ -66,6 +66,21 @@ TEST_F(OemUpgrade, TheRecordsAreMarkedForTheTransferAndWrittenBackClearAfterIt) 
     EXPECT_TRUE(rig.Idle(100));
 }
 
+// A check press goes through every check an Upgrade press does, but the records the checks
+// would get ready for the run stay as the drive has them.
+TEST_F(OemUpgrade, ACheckOnlyPressSaysAnUpdateWouldStartAndWritesNoRecord) {
+    rig.StartAndSelect(0);
+    const VendorState before = rig.Drive().Vendor();
+    rig.dialog->OnCheck();
+    rig.dialog->WaitForRun();
+    EXPECT_EQ(rig.dialog->LastEnding().kind, RunEndingKind::WouldUpdate);
+    EXPECT_EQ(rig.ChangingCommands(), 0u);
+    EXPECT_EQ(rig.Drive().Vendor().recordWrites, before.recordWrites);
+    EXPECT_EQ(rig.Drive().Revision(), "1.10");
+    EXPECT_TRUE(rig.window.boxes.empty());
+    EXPECT_TRUE(rig.Idle(0));
+}
+
 TEST_F(OemUpgrade, AFailedMarkedWriteEndsWithCheckFailedBeforeAnyPage) {
     // The checks write twice; the fourth write is the run's second, marked one.
     rig.Drive().AddFault(Fault{0xF5, 0x03, 4, FaultKind::TransportFailure, {}});
