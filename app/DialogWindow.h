@@ -141,6 +141,11 @@ public:
     // Progress, and shown once busy ends; then the keyboard focus goes back where it was.
     // The default shows nothing (a window that has no such means).
     virtual void ShowBusy(bool busy) { static_cast<void>(busy); }
+    // Pages the drive has taken, of how many: windows whose bar is a heartbeat ignore it.
+    virtual void ShowTransferProgress(uint32_t done, uint32_t total) {
+        static_cast<void>(done);
+        static_cast<void>(total);
+    }
 
     // The Close item of the window's system menu (and with it the title bar's close).
     virtual void EnableCloseCommand(bool enabled) = 0;

@@ -98,6 +98,9 @@ public:
     void AppendLog(std::string_view line) override;
     void EnableButtons(bool enabled) override;
     void Reboot() override;
+    void TransferProgress(uint32_t done, uint32_t total) override {
+        window.ShowTransferProgress(done, total);
+    }
 
     // Reporting; either thread.
     void ReportResult(ResultCode code) override;

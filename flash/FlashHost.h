@@ -5,6 +5,8 @@
 // window menu, and the restart. Every call may come from the flash worker; the window
 // carries it to the user-interface thread and returns when it has been done there.
 
+#include <cstdint>
+
 #include "policy/GatingHost.h"
 
 namespace flashtool {
@@ -20,6 +22,12 @@ public:
     virtual void SetCloseEnabled(bool enabled) = 0;
     // Restarts the computer, or tells the user that the system refused.
     virtual void Reboot() = 0;
+    // After each page the drive took: how many so far, of how many. The window's bar is a
+    // heartbeat and ignores it; the command line shows it.
+    virtual void TransferProgress(uint32_t done, uint32_t total) {
+        static_cast<void>(done);
+        static_cast<void>(total);
+    }
 };
 
 }  // namespace flashtool

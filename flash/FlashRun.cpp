@@ -131,6 +131,9 @@ std::optional<RunEnding> FlashRun::Transfer(Plan& plan) {
     inputs.workBuffer = context.image.WorkBuffer();
     inputs.pageSums = TraitsOf(context.config.FamilyCode()).pageSums;
     inputs.twoSegments = TraitsOf(context.state.CurrentFamilyText()).twoSegments;
+    inputs.progress = [&host](uint32_t done, uint32_t total) {
+        host.TransferProgress(done, total);
+    };
     const TransferOutcome transferred = context.transfer.TransferImage(inputs);
     if (transferred == TransferOutcome::Failed) {
         host.ReportResult(ResultCode::UpdateFailed);

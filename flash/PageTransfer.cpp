@@ -21,6 +21,12 @@ uint64_t PagesBytes(uint32_t pages) {
     return uint64_t{pages} * kPageSize;
 }
 
+void Tell(const TransferInputs& inputs, uint32_t done, uint32_t total) {
+    if (inputs.progress) {
+        inputs.progress(done, total);
+    }
+}
+
 }  // namespace
 
 PageTransfer::PageTransfer(ScsiDevice deviceIn, Clock& clockIn, DiagnosticSink& diagnosticsIn)
@@ -83,6 +89,7 @@ TransferOutcome PageTransfer::SignedPages(const TransferInputs& inputs) {
         if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Took()) {
             return TransferOutcome::Failed;
         }
+        Tell(inputs, p, count);
     }
     return TransferOutcome::Done;
 }
@@ -113,6 +120,7 @@ TransferOutcome PageTransfer::SummedPages(const TransferInputs& inputs) {
         if (!Send(cdb, DataDirection::Out, page.data(), kPageSize, kLongCommandTimeout).Took()) {
             return TransferOutcome::Failed;
         }
+        Tell(inputs, p + 1, count);
     }
     return TransferOutcome::Done;
 }
@@ -146,6 +154,7 @@ TransferOutcome PageTransfer::Blocks(const TransferInputs& inputs) {
                  .Took()) {
             return TransferOutcome::Failed;
         }
+        Tell(inputs, static_cast<uint32_t>(k + 1), static_cast<uint32_t>(blocks));
     }
     diagnostics.Write(FormatText("\nFirmware checksum = %04X\n", total));
     const TransferOutcome verdict = FinalCommandVerdict(

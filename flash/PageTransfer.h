@@ -12,6 +12,7 @@
 // the transfer with nothing sent.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -44,6 +45,8 @@ struct TransferInputs {
     std::span<const uint8_t> workBuffer;  // the expanded image when `expanded`
     bool pageSums = false;     // the build's family: each page command carries its page's sum
     bool twoSegments = false;  // the drive's family: the segmented write sends two segments
+    // Told after each page (or block) the drive took: how many so far, of how many in all.
+    std::function<void(uint32_t done, uint32_t total)> progress;
 };
 
 class PageTransfer {
@@ -62,6 +65,8 @@ private:
     struct ReadBackCounters {
         uint32_t failures = 0;  // consecutive, across segments
         int pageNumber = 1;     // of the progress lines, across segments
+        uint32_t totalPages = 0;
+        const std::function<void(uint32_t, uint32_t)>* progress = nullptr;
     };
 
     TransferOutcome BufferWriteWithReadBack(const TransferInputs& inputs);

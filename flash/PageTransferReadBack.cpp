@@ -80,6 +80,10 @@ bool PageTransfer::SendPagesWithReadBack(std::span<uint8_t> image, std::span<uin
         if (SendVerifiedPage(write(offset), read(offset), image.data() + o, readBack.data() + o)) {
             counters.failures = 0;
             diagnostics.Write(FormatText("Transfer of %d page 16k bytes\n", counters.pageNumber));
+            if (counters.progress != nullptr && *counters.progress) {
+                (*counters.progress)(static_cast<uint32_t>(counters.pageNumber),
+                                     counters.totalPages);
+            }
             ++counters.pageNumber;
             o += kPageSize;
         } else {
@@ -117,6 +121,8 @@ TransferOutcome PageTransfer::BufferWriteWithReadBack(const TransferInputs& inpu
     std::copy_n(inputs.storedRegion.data() + kPayloadOffset, size, image.Span().begin());
 
     ReadBackCounters counters;
+    counters.totalPages = static_cast<uint32_t>((uint64_t{flashSize} + kPageSize - 1) / kPageSize);
+    counters.progress = &inputs.progress;
     if (!SendPagesWithReadBack(image.Span(), readBack.Span(), flashSize, BufferPageWriteCdb,
                                BufferPageReadCdb, counters)) {
         return TransferOutcome::Failed;
@@ -160,6 +166,11 @@ TransferOutcome PageTransfer::SegmentedWrite(const TransferInputs& inputs) {
     diagnostics.Write("\n\nTransferring firmware...");
 
     ReadBackCounters counters;
+    counters.progress = &inputs.progress;
+    for (size_t i = 0; i < segmentCount; ++i) {
+        counters.totalPages +=
+            static_cast<uint32_t>((uint64_t{segments[i].length} + kPageSize - 1) / kPageSize);
+    }
     for (size_t i = 0; i < segmentCount; ++i) {
         const Segment segment = segments[i];
         const uint8_t* from =

@@ -44,11 +44,9 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
     Prompter prompter(environment.terminal,
                       {options.yes, options.allowReinstall, options.allowOlder, options.restart});
     CountdownClock clock(environment.clock, lines, 0);
-    unsigned pagesFor = 0;
     DriveSession session(
         environment, prompter, options.json ? nullptr : &lines, lines, lines, clock,
-        std::make_unique<OneDriveBackend>(environment.makeBackend(lines), std::nullopt,
-                                          [&] { lines.PageSent(pagesFor); }));
+        std::make_unique<OneDriveBackend>(environment.makeBackend(lines), std::nullopt));
     if (!session.Start()) {
         return ExitStatusOf(session.dialog.LastEnding());
     }
@@ -59,7 +57,9 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
         return kExitUsage;
     }
     clock.SetRow(*row);
-    pagesFor = *row;
+    session.window.OnTransferProgress([&lines, shown = *row](uint32_t done, uint32_t total) {
+        lines.PagesTaken(shown, done, total);
+    });
     DriveReport report;
     report.row = *row;
     report.identification = IdentificationOf(session.dialog, *row);

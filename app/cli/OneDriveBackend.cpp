@@ -1,7 +1,5 @@
 #include "app/cli/OneDriveBackend.h"
 
-#include "image/ImageLayout.h"
-
 namespace flashtool {
 
 void OneDriveBackend::BeginDiscovery() {
@@ -21,15 +19,6 @@ bool OneDriveBackend::IsWanted(const DeviceAddress& address) const {
     }
     const std::vector<std::string> names = Inner().NodeNames(address);
     return !names.empty() && names.front() == wanted->node;
-}
-
-PassThroughOutcome OneDriveBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
-    const PassThroughOutcome outcome = Inner().Send(device, request);
-    // Every transfer method hands the drive its image a page at a time.
-    if (onPage && request.direction == DataDirection::Out && request.length == kPageSize) {
-        onPage();
-    }
-    return outcome;
 }
 
 std::optional<DeviceAddress> OneDriveBackend::NextCandidate() {

@@ -4,8 +4,7 @@
 // drive gets a back-end of its own (its own handles, its own trace), so that the drives are
 // written at once and no state is shared between their threads. The drive is known by its
 // first node name where the platform has names, else by its handle (the emulated drives'
-// handles are their positions, the same in every back-end). It also tells the progress
-// display of every page that leaves for the drive.
+// handles are their positions, the same in every back-end).
 
 #include <functional>
 #include <memory>
@@ -24,25 +23,20 @@ struct DriveIdentity {
 
 class OneDriveBackend final : public ForwardingBackend {
 public:
-    // `wanted` none: every drive of `inner`. `onPage` is called after each page sent.
-    OneDriveBackend(std::unique_ptr<PassThroughBackend> inner, std::optional<DriveIdentity> wanted,
-                    std::function<void()> onPage = {})
-        : ForwardingBackend(std::move(inner)),
-          wanted(std::move(wanted)),
-          onPage(std::move(onPage)) {}
+    // `wanted` none: every drive of `inner`.
+    OneDriveBackend(std::unique_ptr<PassThroughBackend> inner, std::optional<DriveIdentity> wanted)
+        : ForwardingBackend(std::move(inner)), wanted(std::move(wanted)) {}
 
     void BeginDiscovery() override;
     // The wanted drive only: where drives have names the inner back-end does not even open
     // the others (LimitDiscoveryTo); elsewhere every other candidate is closed again
     // unasked (nothing is sent to it).
     std::optional<DeviceAddress> NextCandidate() override;
-    PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
 
 private:
     bool IsWanted(const DeviceAddress& address) const;
 
     std::optional<DriveIdentity> wanted;
-    std::function<void()> onPage;
     bool found = false;
 };
 

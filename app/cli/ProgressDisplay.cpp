@@ -16,9 +16,11 @@ std::string ProgressDisplay::StatusLine() const {
     std::string line;
     for (const auto& [row, state] : drives) {
         line += line.empty() ? "" : "  ";
-        line += state.settleSeconds != 0 ? FormatText("[%u] %u pages sent, settling %u s", row,
-                                                      state.pages, state.settleSeconds)
-                                         : FormatText("[%u] %u pages sent", row, state.pages);
+        const unsigned percent = state.total == 0 ? 0 : state.pages * 100 / state.total;
+        line += FormatText("[%u] %u/%u pages (%u%%)", row, state.pages, state.total, percent);
+        if (state.settleSeconds != 0) {
+            line += FormatText(", settling %u s", state.settleSeconds);
+        }
     }
     return line;
 }
@@ -41,9 +43,10 @@ void ProgressDisplay::Redraw() {
     shown = true;
 }
 
-void ProgressDisplay::PageSent(unsigned row) {
+void ProgressDisplay::PagesTaken(unsigned row, uint32_t done, uint32_t total) {
     std::lock_guard lock(mutex);
-    ++drives[row].pages;
+    drives[row].pages = done;
+    drives[row].total = total;
     if (draw) {
         Redraw();
     }

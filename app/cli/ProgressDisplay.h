@@ -21,7 +21,8 @@ public:
 
     bool Drawing() const { return draw; }
     void Write(std::string_view text) override;
-    void PageSent(unsigned row);
+    // The drive at `row` has taken `done` pages of `total`.
+    void PagesTaken(unsigned row, uint32_t done, uint32_t total);
     // Seconds of the settle wait still to go; 0 when it is over.
     void Settling(unsigned row, unsigned seconds);
     unsigned PagesSent(unsigned row) const;
@@ -31,6 +32,7 @@ public:
 private:
     struct DriveState {
         unsigned pages = 0;
+        unsigned total = 0;
         unsigned settleSeconds = 0;
     };
     std::string StatusLine() const;

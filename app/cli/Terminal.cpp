@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <string_view>
 
 namespace flashtool {
 
@@ -12,7 +14,10 @@ bool ProcessTerminal::Interactive() const {
 }
 
 bool ProcessTerminal::DrawsProgress() const {
-    return mayDraw && isatty(STDOUT_FILENO) == 1;
+    // A terminal that cannot move its cursor (or none) gets no line drawn in place.
+    const char* term = std::getenv("TERM");
+    return mayDraw && isatty(STDOUT_FILENO) == 1 && term != nullptr && *term != '\0' &&
+           std::string_view(term) != "dumb";
 }
 
 std::optional<std::string> ProcessTerminal::ReadLine() {

@@ -53,6 +53,15 @@ public:
     void StopProgressTimer() override {}
 
     BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
+    // Where the pages taken go (the progress display); none: nowhere.
+    void OnTransferProgress(std::function<void(uint32_t, uint32_t)> show) {
+        transferProgress = std::move(show);
+    }
+    void ShowTransferProgress(uint32_t done, uint32_t total) override {
+        if (transferProgress) {
+            transferProgress(done, total);
+        }
+    }
     void EnableCloseCommand(bool /*enabled*/) override {}
     void EndDialog(int result) override;
 
@@ -72,6 +81,7 @@ private:
     TreeSelection selection;
     int progress = 0;
     std::vector<std::string> logLines;
+    std::function<void(uint32_t, uint32_t)> transferProgress;
 };
 
 }  // namespace flashtool

@@ -67,10 +67,14 @@ struct DriveWorker {
         : target(targetIn),
           lines(progress, FormatText("[%u] ", target.row)),
           clock(environment.clock, progress, target.row),
-          session(environment, prompter, options.json ? nullptr : &lines, lines, lines, clock,
-                  std::make_unique<OneDriveBackend>(
-                      environment.makeBackend(lines), target.identity,
-                      [&progress, row = target.row] { progress.PageSent(row); })) {}
+          session(
+              environment, prompter, options.json ? nullptr : &lines, lines, lines, clock,
+              std::make_unique<OneDriveBackend>(environment.makeBackend(lines), target.identity)) {
+        session.window.OnTransferProgress(
+            [&progress, row = target.row](uint32_t done, uint32_t total) {
+                progress.PagesTaken(row, done, total);
+            });
+    }
 
     void Run() {
         if (session.Start() && session.window.DriveCount() == 1) {

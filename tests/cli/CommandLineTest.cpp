@@ -24,7 +24,8 @@ public:
     bool interactive = false;
     std::deque<std::string> typed;
     bool Interactive() const override { return interactive; }
-    bool DrawsProgress() const override { return false; }
+    bool DrawsProgress() const override { return draws; }
+    bool draws = false;
     std::optional<std::string> ReadLine() override {
         if (typed.empty()) {
             return std::nullopt;
@@ -475,6 +476,21 @@ TEST(CommandLineCheck, JsonIsOneDocumentWithEveryDriveAndTheSummary) {
     EXPECT_TRUE(
         text.ends_with("], \"summary\": \"1 can update, 2 refused\", \"exitStatus\": 17}\n"))
         << text;
+}
+
+// On a terminal the status line counts what the drive took of the whole image, whatever the
+// method's unit, and every other line clears it first.
+TEST(CommandLineUpdate, TheStatusLineCountsThePagesTakenOfTheTotal) {
+    CliRig rig(MakeDrives({TargetAt("1.0d")}));
+    rig.terminal.draws = true;
+    EXPECT_EQ(rig.Run({"--update", "0", "--yes"}), 0);
+    const std::string text = rig.out.Text();
+    EXPECT_THAT(text, HasSubstr("\r\x1b[K[0] 1/128 pages (0%)"));
+    EXPECT_THAT(text, HasSubstr("\r\x1b[K[0] 64/128 pages (50%)"));
+    EXPECT_THAT(text, HasSubstr("[0] 128/128 pages (100%), settling 5 s"));
+    // Every other line clears it first, and nothing is left drawn at the end.
+    EXPECT_THAT(text, HasSubstr("\r\x1b[K======== SUCCEED ========\n"));
+    EXPECT_TRUE(text.ends_with(".\n")) << text.substr(text.size() - 80);
 }
 
 TEST(CommandLineAll, NoTerminalAndNoYesSendsNothing) {
