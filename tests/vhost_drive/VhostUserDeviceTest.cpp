@@ -277,6 +277,8 @@ TEST_F(VhostUserDeviceTest, NewMemoryTableDropsTheCommandsHeldInTheOldOne) {
     SendMemTable(movedFd, movedBase);
     ASSERT_TRUE(lastOk);
     ASSERT_EQ(queues.HeldCommands(), 0u);
+    Send(vu::kSetVringNum, Bytes({kRequestQueue, 16}));
+    EXPECT_TRUE(lastOk) << "the request ring's areas went with the old table: it may be resized";
 
     // The guest gives up on the command: only its abort comes back.
     GuestRam moved(std::span(movedView, kRamSize), movedBase);

@@ -178,8 +178,9 @@ bool VhostUserDevice::HandleVring(uint32_t request, std::span<const uint8_t> pay
     Ring& ring = rings[state->index];
     switch (request) {
         case vu::kSetVringNum:
-            // The driver sized its rings when it was started; a running ring keeps its size.
-            if (ring.started) {
+            // The driver sized its ring when it was started; while the ring runs over its
+            // areas it keeps that size (after a new memory table it has none to run over).
+            if (ring.started && ring.queue.Ready()) {
                 Log("ring %u: size change while the ring runs refused", state->index);
                 return false;
             }
