@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/BenchMain.h"
 #include "core/Bytes.h"
 #include "data/EmbeddedRegion.h"
 #include "image/Checksums.h"
@@ -122,4 +123,6 @@ BENCHMARK(BM_Memcpy)->Unit(benchmark::kMicrosecond);
 }  // namespace
 }  // namespace flashtool
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return flashtool::RunBenchmarks(argc, argv);
+}

@@ -39,7 +39,7 @@ public:
         : bytes(external), userBase(userBase) {}
 
     bool SetUpQueue(SplitVirtqueue& queue) {
-        return queue.SetSize(kRingSize) &&
+        return queue.SetSize(memory, kRingSize) &&
                queue.SetAddresses(memory, userBase + kDescOffset, userBase + kAvailOffset,
                                   userBase + kUsedOffset);
     }

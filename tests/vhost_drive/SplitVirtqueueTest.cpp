@@ -33,18 +33,52 @@ TEST(GuestMemoryTest, TranslatesOnlyRangesWhollyInsideOneRegion) {
 }
 
 TEST(SplitVirtqueueTest, SizeMustBeAPowerOfTwoWithinTheLimit) {
+    GuestMemory none;
     SplitVirtqueue queue;
-    for (const uint32_t bad : {0u, 3u, 100u, 65536u}) {
-        EXPECT_FALSE(queue.SetSize(bad)) << bad;
+    for (const uint32_t bad : {0u, 3u, 100u, 2048u, 32768u, 65536u}) {
+        EXPECT_FALSE(queue.SetSize(none, bad)) << bad;
     }
-    EXPECT_TRUE(queue.SetSize(256));
-    EXPECT_EQ(queue.Size(), 256u);
+    EXPECT_TRUE(queue.SetSize(none, 1024));
+    EXPECT_EQ(queue.Size(), 1024u);
+}
+
+TEST(SplitVirtqueueTest, ResizingChecksTheAreasAgainForTheNewSize) {
+    // The descriptor table of an 8-entry ring ends where guest memory ends: 16 entries
+    // would run past it.
+    GuestRam ram;
+    SplitVirtqueue queue;
+    const uint64_t tableAtEnd = kUserBase + 0x40000 - 8 * SplitVirtqueue::kDescriptorSize;
+    ASSERT_TRUE(queue.SetSize(ram.memory, 8));
+    ASSERT_TRUE(queue.SetAddresses(ram.memory, tableAtEnd, kUserBase + 0x1000, kUserBase + 0x2000));
+    ASSERT_FALSE(queue.SetSize(ram.memory, 16));
+    EXPECT_EQ(queue.Size(), 8u);
+    ASSERT_TRUE(queue.Ready());
+    // Head 15 exists only in the larger table; the ring still refuses it.
+    ram.MakeAvailable(15);
+    EXPECT_EQ(queue.Pop(ram.memory)->error, ChainError::BadHead);
+
+    // Areas that hold the larger ring take it, and head 15 (still the first available)
+    // is followed there.
+    SplitVirtqueue roomy;
+    ASSERT_TRUE(ram.SetUpQueue(roomy));
+    ASSERT_TRUE(roomy.SetSize(ram.memory, 16));
+    EXPECT_EQ(roomy.Size(), 16u);
+    ram.Descriptor(15, ram.Buffer({}, 4), 4, kDescWrite);
+    const auto last = roomy.Pop(ram.memory);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->error, ChainError::None);
+    EXPECT_EQ(last->chain.head, 15);
+
+    // Forgotten areas are not checked: the size is taken and the areas come again.
+    roomy.Detach();
+    EXPECT_TRUE(roomy.SetSize(ram.memory, 1024));
+    EXPECT_FALSE(roomy.Ready());
 }
 
 TEST(SplitVirtqueueTest, RefusesRingAreasOutsideGuestMemory) {
     GuestRam ram;
     SplitVirtqueue queue;
-    ASSERT_TRUE(queue.SetSize(8));
+    ASSERT_TRUE(queue.SetSize(ram.memory, 8));
     EXPECT_FALSE(queue.SetAddresses(ram.memory, kGuestBase, kUserBase + 0x1000, kUserBase + 0x2000))
         << "rings are given at the front-end's addresses";
     EXPECT_FALSE(queue.SetAddresses(ram.memory, kUserBase + 0x40000 - 16, kUserBase + 0x1000,

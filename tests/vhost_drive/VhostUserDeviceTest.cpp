@@ -73,18 +73,28 @@ TEST(VhostUserMessageTest, ParsesPayloadsAndRefusesShortOrOversizedOnes) {
 
 class VhostUserDeviceTest : public ::testing::Test {
 protected:
-    VhostUserDeviceTest() : target(drives, trace), queues(target, 1), device(queues, false) {
-        ramFd = memfd_create("guest", MFD_CLOEXEC);
-        EXPECT_EQ(ftruncate(ramFd, kRamSize), 0);
-        void* view = mmap(nullptr, kRamSize, PROT_READ | PROT_WRITE, MAP_SHARED, ramFd, 0);
-        EXPECT_NE(view, MAP_FAILED);
-        guestView = static_cast<uint8_t*>(view);
+    VhostUserDeviceTest()
+        : target(drives, trace), queues(target, 1, errors), device(queues, false) {
+        ramFd = NewRam(guestView);
         // The front-end's address of the memory is its own; this view's address will do.
         userBase = reinterpret_cast<uint64_t>(guestView);
     }
     ~VhostUserDeviceTest() override {
-        munmap(guestView, kRamSize);
-        close(ramFd);
+        for (const auto& [fd, view] : rams) {
+            munmap(view, kRamSize);
+            close(fd);
+        }
+    }
+
+    // A memfd of guest memory and the test's own view of it.
+    int NewRam(uint8_t*& view) {
+        const int fd = memfd_create("guest", MFD_CLOEXEC);
+        EXPECT_EQ(ftruncate(fd, kRamSize), 0);
+        void* mapped = mmap(nullptr, kRamSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        EXPECT_NE(mapped, MAP_FAILED);
+        view = static_cast<uint8_t*>(mapped);
+        rams.emplace_back(fd, view);
+        return fd;
     }
 
     std::optional<std::vector<uint8_t>> Send(uint32_t request, std::vector<uint8_t> payload,
@@ -104,27 +114,37 @@ protected:
              U64(vu::kVirtioVersion1 | vu::kProtocolFeatures | VirtioScsiQueues::kFeatureChange));
         ASSERT_TRUE(lastOk);
         Send(vu::kSetProtocolFeatures, U64(vu::kProtocolReplyAck));
+        SendMemTable(ramFd, userBase);
+        ASSERT_TRUE(lastOk);
+        callFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        StartRing(kRequestQueue, userBase);
+    }
+
+    // One region at kGuestBase, the whole of the memfd, at the front-end's address `user`.
+    void SendMemTable(int fd, uint64_t user) {
         auto table = Bytes({1, 0});
-        for (const uint64_t v : {kGuestBase, uint64_t{kRamSize}, userBase, uint64_t{0}}) {
+        for (const uint64_t v : {kGuestBase, uint64_t{kRamSize}, user, uint64_t{0}}) {
             const auto b = U64(v);
             table.insert(table.end(), b.begin(), b.end());
         }
-        Send(vu::kSetMemTable, table, {dup(ramFd)});
+        Send(vu::kSetMemTable, table, {dup(fd)});
+    }
+
+    // A ring laid out as GuestRam lays it out in the memory at `user`, kicked; every ring
+    // signals callFd.
+    void StartRing(uint32_t index, uint64_t user) {
+        Send(vu::kSetVringNum, Bytes({index, GuestRam::kRingSize}));
+        Send(vu::kSetVringBase, Bytes({index, 0}));
+        const uint64_t desc = user + GuestRam::kDescOffset;
+        const uint64_t avail = user + GuestRam::kAvailOffset;
+        const uint64_t used = user + GuestRam::kUsedOffset;
+        Send(vu::kSetVringAddr,
+             Bytes({index, 0, static_cast<uint32_t>(desc), static_cast<uint32_t>(desc >> 32),
+                    static_cast<uint32_t>(used), static_cast<uint32_t>(used >> 32),
+                    static_cast<uint32_t>(avail), static_cast<uint32_t>(avail >> 32), 0, 0}));
         ASSERT_TRUE(lastOk);
-        Send(vu::kSetVringNum, Bytes({kRequestQueue, GuestRam::kRingSize}));
-        Send(vu::kSetVringBase, Bytes({kRequestQueue, 0}));
-        const uint64_t desc = userBase + GuestRam::kDescOffset;
-        const uint64_t avail = userBase + GuestRam::kAvailOffset;
-        const uint64_t used = userBase + GuestRam::kUsedOffset;
-        Send(
-            vu::kSetVringAddr,
-            Bytes({kRequestQueue, 0, static_cast<uint32_t>(desc), static_cast<uint32_t>(desc >> 32),
-                   static_cast<uint32_t>(used), static_cast<uint32_t>(used >> 32),
-                   static_cast<uint32_t>(avail), static_cast<uint32_t>(avail >> 32), 0, 0}));
-        ASSERT_TRUE(lastOk);
-        callFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        Send(vu::kSetVringCall, U64(kRequestQueue), {callFd == -1 ? -1 : dup(callFd)});
-        Send(vu::kSetVringKick, U64(kRequestQueue), {eventfd(0, EFD_CLOEXEC)});
+        Send(vu::kSetVringCall, U64(index), {callFd == -1 ? -1 : dup(callFd)});
+        Send(vu::kSetVringKick, U64(index), {eventfd(0, EFD_CLOEXEC)});
         ASSERT_TRUE(lastOk);
     }
 
@@ -135,9 +155,11 @@ protected:
 
     std::vector<std::shared_ptr<VirtualDrive>> drives = MakeDemoDrives();
     CapturedDiagnostics trace;
+    CapturedDiagnostics errors;
     VirtualDriveTarget target;
     VirtioScsiQueues queues;
     VhostUserDevice device;
+    std::vector<std::pair<int, uint8_t*>> rams;
     int ramFd = -1;
     int callFd = -1;
     uint8_t* guestView = nullptr;
@@ -208,6 +230,67 @@ TEST_F(VhostUserDeviceTest, MalformedChainIsReturnedEmptyAndServingGoesOn) {
     EXPECT_EQ(ram.UsedLength(0), 0u);
     EXPECT_TRUE(trace.Text().empty());
     EXPECT_EQ(Calls(), 1u);
+}
+
+TEST_F(VhostUserDeviceTest, RunningRingKeepsItsSizeAndAStoppedOneIsCheckedAgain) {
+    StartRequestRing();
+    Send(vu::kSetVringNum, Bytes({kRequestQueue, 16}));
+    EXPECT_FALSE(lastOk) << "the ring was kicked: it runs";
+
+    Send(vu::kGetVringBase, Bytes({kRequestQueue, 0}));
+    const std::pair<uint32_t, bool> sizes[] = {{16, true}, {1024, true}, {2048, false}};
+    for (const auto& [size, ok] : sizes) {
+        Send(vu::kSetVringNum, Bytes({kRequestQueue, size}));
+        EXPECT_EQ(lastOk, ok) << size;
+    }
+    // Areas that would end past guest memory at the new size refuse it.
+    Send(vu::kSetVringNum, Bytes({kRequestQueue, 8}));
+    const uint64_t desc = userBase + kRamSize - 8 * SplitVirtqueue::kDescriptorSize;
+    const uint64_t avail = userBase + GuestRam::kAvailOffset;
+    const uint64_t used = userBase + GuestRam::kUsedOffset;
+    Send(vu::kSetVringAddr,
+         Bytes({kRequestQueue, 0, static_cast<uint32_t>(desc), static_cast<uint32_t>(desc >> 32),
+                static_cast<uint32_t>(used), static_cast<uint32_t>(used >> 32),
+                static_cast<uint32_t>(avail), static_cast<uint32_t>(avail >> 32), 0, 0}));
+    ASSERT_TRUE(lastOk);
+    Send(vu::kSetVringNum, Bytes({kRequestQueue, 16}));
+    EXPECT_FALSE(lastOk);
+}
+
+TEST_F(VhostUserDeviceTest, NewMemoryTableDropsTheCommandsHeldInTheOldOne) {
+    // A held command's buffers lie in the old mappings: answering its abort after the
+    // table changed would write into memory the device no longer has.
+    drives[1]->AddFault(Fault{0x00, std::nullopt, 1, FaultKind::TimeOut, {}});
+    StartRequestRing();
+    Send(vu::kSetVringEnable, Bytes({kRequestQueue, 1}));
+    GuestRam ram(std::span(guestView, kRamSize), userBase);
+    const std::array<uint8_t, 51> tur{1, 0, 0x40, 1, 0, 0, 0, 0, 7};  // LUN 1, tag 7
+    ram.Descriptor(0, ram.Buffer(tur), 51, kDescNext, 1);
+    ram.Descriptor(1, ram.Buffer({}, 108), 108, kDescWrite);
+    ram.MakeAvailable(0);
+    device.ServeRing(kRequestQueue);
+    ASSERT_EQ(queues.HeldCommands(), 1u);
+
+    uint8_t* movedView = nullptr;
+    const int movedFd = NewRam(movedView);
+    const uint64_t movedBase = reinterpret_cast<uint64_t>(movedView);
+    SendMemTable(movedFd, movedBase);
+    ASSERT_TRUE(lastOk);
+    ASSERT_EQ(queues.HeldCommands(), 0u);
+    Send(vu::kSetVringNum, Bytes({kRequestQueue, 16}));
+    EXPECT_TRUE(lastOk) << "the request ring's areas went with the old table: it may be resized";
+
+    // The guest gives up on the command: only its abort comes back.
+    GuestRam moved(std::span(movedView, kRamSize), movedBase);
+    StartRing(VirtioScsiQueues::kControlQueue, movedBase);
+    Send(vu::kSetVringEnable, Bytes({VirtioScsiQueues::kControlQueue, 1}));
+    const std::array<uint8_t, 24> abort{0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0x40, 1, 0, 0, 0, 0, 7};
+    moved.Descriptor(0, moved.Buffer(abort), 24, kDescNext, 1);
+    moved.Descriptor(1, moved.Buffer({}, 1), 1, kDescWrite);
+    moved.MakeAvailable(0);
+    device.ServeRing(VirtioScsiQueues::kControlQueue);
+    EXPECT_EQ(moved.UsedIndex(), 1);
+    EXPECT_EQ(moved.UsedLength(0), 1u);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ std::array<uint8_t, vs::kCommandRequestSize> RequestHeader(std::span<const uint8
 
 class VirtioScsiTest : public ::testing::Test {
 protected:
-    VirtioScsiTest() : target(drives, trace), queues(target, 1) {}
+    VirtioScsiTest() : target(drives, trace), queues(target, 1, errors) {}
 
     // A command chain: header (and data out) readable; response, then data in split in two
     // segments (to show the data need not be contiguous) writable.
@@ -83,6 +83,7 @@ protected:
 
     std::vector<std::shared_ptr<VirtualDrive>> drives = MakeDemoDrives();
     CapturedDiagnostics trace;
+    CapturedDiagnostics errors;
     VirtualDriveTarget target;
     VirtioScsiQueues queues;
     GuestRam ram;
@@ -227,6 +228,70 @@ TEST_F(VirtioScsiTest, RefusesUnitsThatAreNotServedAndMalformedRequests) {
     }
 }
 
+TEST_F(VirtioScsiTest, DataLargerThanACommandMayMoveIsRefusedBeforeAnyBufferIsMade) {
+    // The guest's buffers may overlap, so a chain can name far more bytes than its memory
+    // holds: here the same 256 KB over and over, up to or past the limit.
+    const auto segments = [&](uint64_t total) {
+        std::vector<std::span<uint8_t>> out;
+        const auto whole = ram.At(testing::kGuestBase, 0x40000);
+        for (; total != 0; total -= std::min<uint64_t>(total, whole.size())) {
+            out.push_back(whole.first(std::min<uint64_t>(total, whole.size())));
+        }
+        return out;
+    };
+    const std::array<uint8_t, 10> writeBuffer{0x3B, 0x07, 0, 0, 0, 0, 0, 0x08, 0x00, 0};
+    const auto inquiry = InquiryCdb(96);
+    struct Case {
+        const char* name;
+        bool dataOut;
+        uint64_t length;
+        uint8_t response;
+    };
+    const Case cases[] = {
+        {"data in at the limit", false, kMaxTransferLength, vs::kOk},
+        {"data in past it", false, uint64_t{kMaxTransferLength} + 1, vs::kFailure},
+        {"data in past 4 GB", false, 0x100000000ULL + 96, vs::kFailure},
+        {"data out past it", true, uint64_t{kMaxTransferLength} + 1, vs::kFailure},
+    };
+    for (const Case& c : cases) {
+        auto chain = c.dataOut ? Command(writeBuffer, {}, 0) : Command(inquiry, {}, 0);
+        auto& side = c.dataOut ? chain.readable : chain.writable;
+        for (const auto& segment : segments(c.length)) {
+            side.push_back(segment);
+        }
+        const size_t commands = drives[0]->Trace().size();
+        errors.Clear();
+        queues.Serve(kRequestQueue, chain);
+        EXPECT_EQ(ReadResponse(chain.writable[0]).response, c.response) << c.name;
+        const bool refused = c.response == vs::kFailure;
+        EXPECT_EQ(drives[0]->Trace().size(), commands + (refused ? 0 : 1)) << c.name;
+        EXPECT_EQ(errors.Text().find("more than the 33553920 a command may") != std::string::npos,
+                  refused)
+            << c.name << ": " << errors.Text();
+    }
+}
+
+TEST_F(VirtioScsiTest, AChainOfferedOverAndOverIsNotHeldPastWhatARingHolds) {
+    struct Holding final : ScsiHandler {
+        ScsiCompletion Execute(const ScsiCommand&) override {
+            ScsiCompletion held;
+            held.delivery = ScsiDelivery::Held;
+            return held;
+        }
+    } holding;
+    VirtioScsiQueues holder(holding, 1, errors);
+    const std::array<uint8_t, 6> tur{};
+    const auto chain = Command(tur, {}, 0);
+    for (size_t i = 0; i < VirtioScsiQueues::kMaxHeld; ++i) {
+        ASSERT_TRUE(holder.Serve(kRequestQueue, chain).empty());
+    }
+    const auto used = holder.Serve(kRequestQueue, chain);
+    ASSERT_EQ(used.size(), 1u);
+    EXPECT_EQ(ReadResponse(chain.writable[0]).response, vs::kFailure);
+    EXPECT_EQ(holder.HeldCommands(), VirtioScsiQueues::kMaxHeld);
+    EXPECT_NE(errors.Text().find("1024 commands are held already"), std::string::npos);
+}
+
 TEST_F(VirtioScsiTest, TimedOutCommandIsHeldUntilTheGuestAbortsIt) {
     drives[1]->AddFault(Fault{0x00, std::nullopt, 1, FaultKind::TimeOut, {}});
     const std::array<uint8_t, 6> tur{};
@@ -274,7 +339,7 @@ TEST_F(VirtioScsiTest, TimedOutCommandIsHeldUntilTheGuestAbortsIt) {
 TEST_F(VirtioScsiTest, ForALinuxGuestATimedOutCommandIsAnsweredAsAbortedAtOnce) {
     // A Linux guest's virtio-scsi driver never gives up on a command: held, it would hang.
     VirtualDriveTarget aborting(drives, trace, VirtualDriveTarget::TimeOuts::Abort);
-    VirtioScsiQueues served(aborting, 1);
+    VirtioScsiQueues served(aborting, 1, errors);
     drives[0]->AddFault(Fault{0xFD, std::nullopt, 1, FaultKind::TimeOut, {}});
     const std::array<uint8_t, 12> handshake{0xFD, 0xF1, 0x54, 0x41, 0x52, 0x4E};
     const auto chain = Command(handshake, {}, 0);

@@ -10,12 +10,17 @@
 
 namespace flashtool {
 
+// The most data one command moves either way: the guest's driver is told 0xFFFF sectors
+// (QEMU's default for this device), so no command it sends moves more. The buffers for a
+// command are as large as the guest says, so a larger one is refused before any is made.
+constexpr uint32_t kMaxTransferLength = 0xFFFF * 512;
+
 struct ScsiCommand {
     uint8_t target = 0;
     uint16_t lun = 0;
     std::span<const uint8_t> cdb;      // the whole CDB field as the guest filled it
     std::span<const uint8_t> dataOut;  // empty unless the guest sent data
-    uint32_t dataInCapacity = 0;       // room the guest gave for data back
+    uint32_t dataInCapacity = 0;       // room the guest gave for data back, at most the limit
 };
 
 enum class ScsiDelivery : uint8_t {

@@ -49,9 +49,12 @@ void StoreIndexRelease(std::span<uint8_t> ring, uint16_t index) {
 
 }  // namespace
 
-bool SplitVirtqueue::SetSize(uint32_t sizeIn) {
+bool SplitVirtqueue::SetSize(const GuestMemory& memory, uint32_t sizeIn) {
     if (sizeIn == 0 || sizeIn > kMaxSize || (sizeIn & (sizeIn - 1)) != 0) {
         return false;
+    }
+    if (given) {
+        return Attach(memory, sizeIn, *given);
     }
     size = sizeIn;
     return true;
@@ -59,12 +62,14 @@ bool SplitVirtqueue::SetSize(uint32_t sizeIn) {
 
 bool SplitVirtqueue::SetAddresses(const GuestMemory& memory, uint64_t descriptors, uint64_t avail,
                                   uint64_t used) {
-    if (size == 0) {
-        return false;
-    }
-    const auto desc = memory.AtUser(descriptors, uint64_t{size} * kDescriptorSize);
-    const auto availArea = memory.AtUser(avail, kRingHeader + uint64_t{size} * 2);
-    const auto usedArea = memory.AtUser(used, kRingHeader + uint64_t{size} * kUsedElementSize);
+    return size != 0 && Attach(memory, size, Areas{descriptors, avail, used});
+}
+
+bool SplitVirtqueue::Attach(const GuestMemory& memory, uint32_t sizeIn, const Areas& areas) {
+    const auto desc = memory.AtUser(areas.descriptors, uint64_t{sizeIn} * kDescriptorSize);
+    const auto availArea = memory.AtUser(areas.avail, kRingHeader + uint64_t{sizeIn} * 2);
+    const auto usedArea =
+        memory.AtUser(areas.used, kRingHeader + uint64_t{sizeIn} * kUsedElementSize);
     // The indices are read and written atomically, so the rings must be 2-byte aligned.
     const auto aligned = [](std::span<uint8_t> area) {
         return reinterpret_cast<uintptr_t>(area.data()) % 2 == 0;
@@ -73,6 +78,8 @@ bool SplitVirtqueue::SetAddresses(const GuestMemory& memory, uint64_t descriptor
         !aligned(usedArea)) {
         return false;
     }
+    size = sizeIn;
+    given = areas;
     descTable = desc;
     availRing = availArea;
     usedRing = usedArea;
@@ -84,6 +91,7 @@ void SplitVirtqueue::Detach() {
     descTable = {};
     availRing = {};
     usedRing = {};
+    given.reset();
 }
 
 std::optional<PoppedChain> SplitVirtqueue::Pop(const GuestMemory& memory) {

@@ -41,11 +41,15 @@ struct PoppedChain {
 
 class SplitVirtqueue {
 public:
-    static constexpr uint32_t kMaxSize = 32768;
+    // The largest ring QEMU gives a device. A chain never holds more descriptors than the
+    // ring, so this bounds every chain as well.
+    static constexpr uint32_t kMaxSize = 1024;
     static constexpr size_t kDescriptorSize = 16;
 
-    // The ring size: a power of two up to kMaxSize. False, and nothing changed, otherwise.
-    bool SetSize(uint32_t size);
+    // The ring size: a power of two up to kMaxSize. Areas given before were checked for the
+    // old size only, so they are checked again for the new one. False, and nothing changed,
+    // when the size is not allowed or the areas do not hold a ring that large.
+    bool SetSize(const GuestMemory& memory, uint32_t size);
     uint32_t Size() const { return size; }
     // The next available-ring index the device will read (the ring's base).
     void SetNextAvail(uint16_t index) { nextAvail = index; }
@@ -65,6 +69,14 @@ public:
     void Push(uint16_t head, uint32_t written);
 
 private:
+    // The front-end's addresses of the three areas.
+    struct Areas {
+        uint64_t descriptors = 0;
+        uint64_t avail = 0;
+        uint64_t used = 0;
+    };
+
+    bool Attach(const GuestMemory& memory, uint32_t sizeIn, const Areas& areas);
     ChainError Walk(const GuestMemory& memory, uint16_t index, DescriptorChain& chain) const;
 
     uint32_t size = 0;
@@ -73,6 +85,7 @@ private:
     std::span<uint8_t> descTable;
     std::span<uint8_t> availRing;
     std::span<uint8_t> usedRing;
+    std::optional<Areas> given;
 };
 
 // Bytes across a chain's segments as if they were one buffer.

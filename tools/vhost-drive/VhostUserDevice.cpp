@@ -131,10 +131,13 @@ bool VhostUserDevice::SetMemTable(std::span<const uint8_t> payload, std::vector<
         Log("malformed memory table");
         return false;
     }
-    // The rings point into the old table: they are set up again after a new one.
+    // The rings and every command held point into the old table: the rings are set up
+    // again after a new one, and the held commands go with the old mappings, since
+    // answering one later would write where they no longer are.
     for (Ring& ring : rings) {
         ring.queue.Detach();
     }
+    server.RingsStopped();
     memory.Clear();
     for (size_t i = 0; i < regions->size(); ++i) {
         const vu::MemoryRegion& r = (*regions)[i];
@@ -175,7 +178,19 @@ bool VhostUserDevice::HandleVring(uint32_t request, std::span<const uint8_t> pay
     Ring& ring = rings[state->index];
     switch (request) {
         case vu::kSetVringNum:
-            return ring.queue.SetSize(state->num);
+            // The driver sized its ring when it was started; while the ring runs over its
+            // areas it keeps that size (after a new memory table it has none to run over).
+            if (ring.started && ring.queue.Ready()) {
+                Log("ring %u: size change while the ring runs refused", state->index);
+                return false;
+            }
+            if (!ring.queue.SetSize(memory, state->num)) {
+                Log("ring %u: size %u refused (a power of two up to %u, its areas inside guest "
+                    "memory)",
+                    state->index, state->num, SplitVirtqueue::kMaxSize);
+                return false;
+            }
+            return true;
         case vu::kSetVringBase:
             ring.queue.SetNextAvail(static_cast<uint16_t>(state->num));
             return state->num <= UINT16_MAX;

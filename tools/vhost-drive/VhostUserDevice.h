@@ -7,7 +7,7 @@
 //
 // Only what a virtio-scsi device needs is offered: version 1 and protocol features (with
 // acknowledgements), no indirect descriptors, no event index, no dirty-page log, no more
-// than eight memory regions.
+// than eight memory regions, rings of at most 1024 entries.
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "tools/vhost-drive/VirtioScsiQueues.h"
 
 #include <algorithm>
+#include <string>
 
 #include "core/Bytes.h"
 
@@ -77,13 +78,21 @@ uint32_t VirtioScsiQueues::ServeCommand(uint32_t queue, const DescriptorChain& c
         refusal.response = vs::kBadTarget;
         return AnswerCommand(chain, refusal);
     }
-    std::vector<uint8_t> dataOut(TotalLength(chain.readable) - vs::kCommandRequestSize);
-    CopyFromSegments(chain.readable, vs::kCommandRequestSize, dataOut);
+    const uint64_t dataOutLength = TotalLength(chain.readable) - vs::kCommandRequestSize;
     const uint64_t dataInCapacity = writable - vs::kCommandResponseSize;
-    if ((!dataOut.empty() && dataInCapacity != 0) || dataInCapacity > UINT32_MAX) {
+    if (dataOutLength != 0 && dataInCapacity != 0) {
         // A drive has no command that moves data both ways.
         return AnswerCommand(chain, refusal);
     }
+    if (dataOutLength > kMaxTransferLength || dataInCapacity > kMaxTransferLength) {
+        errors.Write(
+            "vhost-drive: command at head " + std::to_string(chain.head) + " refused: it moves " +
+            std::to_string(std::max(dataOutLength, dataInCapacity)) + " bytes, more than the " +
+            std::to_string(kMaxTransferLength) + " a command may\n");
+        return AnswerCommand(chain, refusal);
+    }
+    std::vector<uint8_t> dataOut(dataOutLength);
+    CopyFromSegments(chain.readable, vs::kCommandRequestSize, dataOut);
 
     ScsiCommand command;
     command.target = unit->target;
@@ -92,6 +101,11 @@ uint32_t VirtioScsiQueues::ServeCommand(uint32_t queue, const DescriptorChain& c
     command.dataOut = dataOut;
     command.dataInCapacity = static_cast<uint32_t>(dataInCapacity);
     ScsiCompletion completion = handler.Execute(command);
+    if (completion.delivery == ScsiDelivery::Held && held.size() >= kMaxHeld) {
+        errors.Write("vhost-drive: command at head " + std::to_string(chain.head) +
+                     " refused: " + std::to_string(held.size()) + " commands are held already\n");
+        return AnswerCommand(chain, refusal);
+    }
     if (completion.delivery == ScsiDelivery::Held) {
         held.push_back(HeldCommand{queue, chain, *unit, request->tag});
         wasHeld = true;

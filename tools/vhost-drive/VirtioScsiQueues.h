@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/Diagnostics.h"
 #include "tools/vhost-drive/ScsiHandler.h"
 #include "tools/vhost-drive/VirtioScsiLayout.h"
 #include "tools/vhost-drive/VirtqueueServer.h"
@@ -25,8 +26,13 @@ public:
     static constexpr uint32_t kEventQueue = 1;
     static constexpr uint32_t kFirstRequestQueue = 2;
 
-    VirtioScsiQueues(ScsiHandler& handler, uint32_t requestQueues)
-        : handler(handler), requestQueues(requestQueues) {}
+    // No more commands can be outstanding than the largest ring holds: past that the guest
+    // has made one chain available twice.
+    static constexpr size_t kMaxHeld = SplitVirtqueue::kMaxSize;
+
+    // `errors` gets a line for every command refused for its size.
+    VirtioScsiQueues(ScsiHandler& handler, uint32_t requestQueues, DiagnosticSink& errors)
+        : handler(handler), requestQueues(requestQueues), errors(errors) {}
 
     // Parameter-change events may be negotiated (QEMU acknowledges them on its own); this
     // device simply never reports one. Hot-plug and protection information are not offered.
@@ -60,6 +66,7 @@ private:
 
     ScsiHandler& handler;
     uint32_t requestQueues;
+    DiagnosticSink& errors;
     std::vector<HeldCommand> held;
 };
 

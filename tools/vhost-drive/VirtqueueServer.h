@@ -26,7 +26,8 @@ public:
     // True for a queue whose buffers the device keeps until it has something to put there.
     virtual bool KeepsBuffers(uint32_t queue) const = 0;
     virtual std::vector<UsedChain> Serve(uint32_t queue, const DescriptorChain& chain) = 0;
-    // The rings stopped: forget every chain still held, it will never be returned.
+    // The rings stopped, or the memory their chains lie in is going away: forget every
+    // chain still held, it will never be returned.
     virtual void RingsStopped() = 0;
 };
 

@@ -32,6 +32,12 @@ namespace {
 constexpr const char* kUsage =
     "usage: vhost-drive --socket PATH --trace FILE [--drives FILE] [--verbose]\n";
 
+// Protocol errors go to standard error beside the device's own (VhostUserDevice::Log).
+class StderrLines final : public flashtool::DiagnosticSink {
+public:
+    void Write(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
+};
+
 struct Options {
     std::string socket;
     std::string trace;
@@ -84,7 +90,8 @@ int main(int argc, char** argv) {
     }
     VirtualDriveTarget target(std::move(drives), trace, VirtualDriveTarget::TimeOuts::Abort);
     // One request queue: the drives answer one command at a time anyway.
-    VirtioScsiQueues queues(target, 1);
+    StderrLines errors;
+    VirtioScsiQueues queues(target, 1, errors);
     VhostUserDevice device(queues, options.verbose);
     return device.Run(options.socket);
 }
