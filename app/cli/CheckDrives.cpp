@@ -22,7 +22,8 @@ struct CheckTarget {
 // asked about. Nothing when the drive named is not there or the drives cannot be reached.
 std::optional<std::vector<CheckTarget>> Targets(const CliOptions& options,
                                                 CliEnvironment& environment, DiagnosticSink& lines,
-                                                int& status) {
+                                                RunDocument& document) {
+    int& status = document.exitStatus;
     Prompter prompter(environment.terminal, {});
     DriveSession scan(environment, prompter, &lines, lines, lines, environment.clock,
                       environment.makeBackend(lines));
@@ -40,8 +41,8 @@ std::optional<std::vector<CheckTarget>> Targets(const CliOptions& options,
     } else if (const auto row = FindDrive(dialog, options.drive)) {
         rows.push_back(*row);
     } else {
-        environment.err.Write(environment.program + ": no drive '" + options.drive +
-                              "' (--list shows the drives)\n");
+        document.error = "no drive '" + options.drive + "' (--list shows the drives)";
+        environment.err.Write(environment.program + ": " + *document.error + "\n");
         status = kExitUsage;
         return std::nullopt;
     }
@@ -55,25 +56,22 @@ std::optional<std::vector<CheckTarget>> Targets(const CliOptions& options,
     return targets;
 }
 
-}  // namespace
-
-int CheckDrives(const CliOptions& options, CliEnvironment& environment) {
+int Check(const CliOptions& options, CliEnvironment& environment, RunDocument& document) {
     DiagnosticSink& lines = options.json ? environment.err : environment.out;
-    int status = kExitUsage;
-    const auto targets = Targets(options, environment, lines, status);
+    const auto targets = Targets(options, environment, lines, document);
     if (!targets) {
-        return status;
+        return document.exitStatus;
     }
     if (targets->empty()) {
-        environment.err.Write(environment.program + ": no drive to check\n");
-        return kExitUsage;
+        document.error = "no drive to check";
+        environment.err.Write(environment.program + ": " + *document.error + "\n");
+        return document.exitStatus = kExitUsage;
     }
     // The revision questions are answered as an update with the same options would answer
     // them; there is no confirmation to answer, since no run starts.
     Prompter prompter(environment.terminal,
                       {false, options.allowReinstall, options.allowOlder, false});
     std::vector<RunEnding> endings;
-    std::vector<std::string> reports;
     RunEnding worst = RunEnding::Of(RunEndingKind::WouldUpdate);
     for (const CheckTarget& target : *targets) {
         const std::string name = FormatText("drive %u", target.identity.row);
@@ -105,22 +103,26 @@ int CheckDrives(const CliOptions& options, CliEnvironment& environment) {
         report.revisionAfter = target.revision;
         report.ending = ending;
         report.log = session.window.LogLines();
-        reports.push_back(ReportJson(report));
+        document.drives.push_back(ReportJson(report));
     }
     if (targets->size() > 1) {
         lines.Write(SummaryLine(endings) + "\n");
     }
-    const int exitStatus = ExitStatusOf(worst);
+    document.summary = SummaryLine(endings);
+    document.exitStatus = ExitStatusOf(worst);
+    return document.exitStatus;
+}
+
+}  // namespace
+
+int CheckDrives(const CliOptions& options, CliEnvironment& environment) {
+    RunDocument document;
+    document.action = "check";
+    const int status = Check(options, environment, document);
     if (options.json) {
-        std::string text = "{\"drives\": [";
-        for (size_t n = 0; n < reports.size(); ++n) {
-            text += (n == 0 ? "\n  " : ",\n  ") + reports[n];
-        }
-        text += FormatText("\n], \"summary\": %s, \"exitStatus\": %d}\n",
-                           JsonString(SummaryLine(endings)).c_str(), exitStatus);
-        environment.out.Write(text);
+        environment.out.Write(DocumentJson(document, ThisBuild(environment)));
     }
-    return exitStatus;
+    return status;
 }
 
 }  // namespace flashtool

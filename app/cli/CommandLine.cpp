@@ -38,7 +38,16 @@ std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive) 
 
 namespace {
 
-int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
+// The one line that ends the program early: on standard error, and in the document.
+int EndEarly(CliEnvironment& environment, RunDocument& document, int status,
+             const std::string& error) {
+    environment.err.Write(environment.program + ": " + error + "\n");
+    document.exitStatus = status;
+    document.error = error;
+    return status;
+}
+
+int UpdateOne(const CliOptions& options, CliEnvironment& environment, RunDocument& document) {
     ProgressDisplay lines(options.json ? environment.err : environment.out,
                           environment.terminal.DrawsProgress() && !options.json);
     Prompter prompter(environment.terminal,
@@ -48,13 +57,15 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
         environment, prompter, options.json ? nullptr : &lines, lines, lines, clock,
         std::make_unique<OneDriveBackend>(environment.makeBackend(lines), std::nullopt));
     if (!session.Start()) {
-        return ExitStatusOf(session.dialog.LastEnding());
+        const RunEnding ending = session.dialog.LastEnding();
+        document.exitStatus = ExitStatusOf(ending);
+        document.summary = ending.kind == RunEndingKind::Refused ? "cancelled" : "not started";
+        return document.exitStatus;
     }
     const std::optional<uint8_t> row = FindDrive(session.dialog, options.drive);
     if (!row) {
-        environment.err.Write(environment.program + ": no drive '" + options.drive +
-                              "' (--list shows the drives)\n");
-        return kExitUsage;
+        return EndEarly(environment, document, kExitUsage,
+                        "no drive '" + options.drive + "' (--list shows the drives)");
     }
     clock.SetRow(*row);
     session.window.OnTransferProgress([&lines, shown = *row](uint32_t done, uint32_t total) {
@@ -75,10 +86,10 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment) {
     if (prompter.RestartPending() && report.ending.kind == RunEndingKind::Updated) {
         lines.Write(std::string(kRestartNeeded) + "\n");
     }
-    if (options.json) {
-        environment.out.Write(ReportJson(report) + "\n");
-    }
-    return ExitStatusOf(report.ending);
+    document.drives.push_back(ReportJson(report));
+    document.summary = SummaryLine({report.ending});
+    document.exitStatus = ExitStatusOf(report.ending);
+    return document.exitStatus;
 }
 
 }  // namespace
@@ -110,12 +121,33 @@ std::string ReportJson(const DriveReport& report) {
            "}";
 }
 
+std::string DocumentJson(const RunDocument& document, const BuildConfig& config) {
+    std::string text = "{\"action\": " + JsonString(document.action) +
+                       ", \"build\": {\"model\": " + JsonString(config.TargetId()) +
+                       ", \"revision\": " + JsonString(config.NewRevision()) + "},\n\"drives\": [";
+    for (size_t n = 0; n < document.drives.size(); ++n) {
+        text += (n == 0 ? "\n  " : ",\n  ") + document.drives[n];
+    }
+    text += document.drives.empty() ? "]" : "\n]";
+    text += ",\n\"summary\": " + JsonString(document.summary) +
+            FormatText(", \"exitStatus\": %d", document.exitStatus) +
+            ", \"error\": " + (document.error ? JsonString(*document.error) : "null") + "}\n";
+    return text;
+}
+
 int RunCommandLine(const CliOptions& options, CliEnvironment& environment) {
     switch (options.action) {
         case CliAction::List:
             return ListDrives(options, environment);
-        case CliAction::Update:
-            return UpdateOne(options, environment);
+        case CliAction::Update: {
+            RunDocument document;
+            document.action = "update";
+            const int status = UpdateOne(options, environment, document);
+            if (options.json) {
+                environment.out.Write(DocumentJson(document, ThisBuild(environment)));
+            }
+            return status;
+        }
         case CliAction::All:
             return UpdateAll(options, environment);
         case CliAction::Check:

@@ -60,6 +60,23 @@ struct DriveReport {
 };
 std::string ReportJson(const DriveReport& report);
 
+// The one JSON document an invocation prints with --json, whatever happened: the build, the
+// drives (each a JSON object), the summary line, the exit status, and the error that ended
+// it early (none: null).
+struct RunDocument {
+    std::string action;  // "list", "update", "all", "check"
+    std::vector<std::string> drives;
+    std::string summary;
+    int exitStatus = kExitUsage;
+    std::optional<std::string> error;
+};
+std::string DocumentJson(const RunDocument& document, const BuildConfig& config);
+
+// The build this program carries (an all-zero one when the region is too short to hold it).
+inline BuildConfig ThisBuild(const CliEnvironment& environment) {
+    return BuildConfig::FromBytes(environment.storedRegion).value_or(BuildConfig{});
+}
+
 // The list of --list, as text or JSON.
 int ListDrives(const CliOptions& options, CliEnvironment& environment);
 // --all.

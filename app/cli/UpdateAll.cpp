@@ -24,7 +24,8 @@ struct Target {
 // The notice, then the scan: the drives this build can update. Declining the notice ends
 // the program before any drive is touched, as in the window.
 std::optional<std::vector<Target>> Survey(CliEnvironment& environment, Prompter& prompter,
-                                          ProgressDisplay& progress, int& status) {
+                                          ProgressDisplay& progress, RunDocument& document) {
+    int& status = document.exitStatus;
     PrefixedLines scanLines(progress, "[scan] ");
     DriveSession survey(environment, prompter, &scanLines, scanLines, scanLines, environment.clock,
                         environment.makeBackend(scanLines));
@@ -32,6 +33,7 @@ std::optional<std::vector<Target>> Survey(CliEnvironment& environment, Prompter&
     if (!dialog.ShowStartupNotice(dialog.Brand())) {
         dialog.ReportResult(ResultCode::UserCancelled);
         status = ExitStatusOf(RunEnding::Refusal(ResultCode::UserCancelled));
+        document.summary = "cancelled";
         return std::nullopt;
     }
     if (!dialog.Transport().LoadBackend()) {
@@ -51,7 +53,8 @@ std::optional<std::vector<Target>> Survey(CliEnvironment& environment, Prompter&
                                  IdentificationOf(dialog, row), RevisionOf(dialog, row)});
     }
     if (targets.empty()) {
-        environment.err.Write(environment.program + ": no drive this build can update\n");
+        document.error = "no drive this build can update";
+        environment.err.Write(environment.program + ": " + *document.error + "\n");
         status = kExitUsage;
         return std::nullopt;
     }
@@ -101,19 +104,16 @@ struct DriveWorker {
     DriveSession session;
 };
 
-}  // namespace
-
-int UpdateAll(const CliOptions& options, CliEnvironment& environment) {
+int RunAll(const CliOptions& options, CliEnvironment& environment, RunDocument& document) {
     // Every drive's restart question is Cancel: the computer restarts, if at all, once the
     // last drive has finished.
     Prompter prompter(environment.terminal,
                       {options.yes, options.allowReinstall, options.allowOlder, false});
     DiagnosticSink& lines = options.json ? environment.err : environment.out;
     ProgressDisplay progress(lines, environment.terminal.DrawsProgress() && !options.json);
-    int status = kExitUsage;
-    const auto targets = Survey(environment, prompter, progress, status);
+    const auto targets = Survey(environment, prompter, progress, document);
     if (!targets) {
-        return status;
+        return document.exitStatus;
     }
     std::vector<std::unique_ptr<DriveWorker>> workers;
     for (const Target& target : *targets) {
@@ -140,9 +140,7 @@ int UpdateAll(const CliOptions& options, CliEnvironment& environment) {
                                report.revisionBefore, report.revisionAfter,
                                worker->session.dialog.Config().NewRevision()) +
                     "\n");
-        if (options.json) {
-            environment.out.Write(ReportJson(report) + "\n");
-        }
+        document.drives.push_back(ReportJson(report));
     }
     if (prompter.RestartPending() && !options.restart) {
         lines.Write(std::string(kRestartNeeded) + "\n");
@@ -152,7 +150,21 @@ int UpdateAll(const CliOptions& options, CliEnvironment& environment) {
     if (prompter.RestartPending() && options.restart && !environment.restart.RequestRestart()) {
         lines.Write(std::string(kRebootFail) + "\n");
     }
-    return ExitStatusOf(worst);
+    document.summary = SummaryLine(endings);
+    document.exitStatus = ExitStatusOf(worst);
+    return document.exitStatus;
+}
+
+}  // namespace
+
+int UpdateAll(const CliOptions& options, CliEnvironment& environment) {
+    RunDocument document;
+    document.action = "all";
+    const int status = RunAll(options, environment, document);
+    if (options.json) {
+        environment.out.Write(DocumentJson(document, ThisBuild(environment)));
+    }
+    return status;
 }
 
 }  // namespace flashtool
