@@ -72,12 +72,15 @@ int Check(const CliOptions& options, CliEnvironment& environment, RunDocument& d
     Prompter prompter(environment.terminal,
                       {false, options.allowReinstall, options.allowOlder, false});
     std::vector<RunEnding> endings;
+    DiscardedLines discarded;
+    DiagnosticSink& detail = options.quiet ? static_cast<DiagnosticSink&>(discarded) : lines;
     RunEnding worst = RunEnding::Of(RunEndingKind::WouldUpdate);
     for (const CheckTarget& target : *targets) {
         const std::string name = FormatText("drive %u", target.identity.row);
         DriveSession session(
-            environment, prompter, options.json ? nullptr : &lines, lines, lines, environment.clock,
-            std::make_unique<OneDriveBackend>(environment.makeBackend(lines), target.identity));
+            environment, prompter, options.json || options.quiet ? nullptr : &lines, lines, detail,
+            environment.clock,
+            std::make_unique<OneDriveBackend>(environment.makeBackend(detail), target.identity));
         FlashDialog& dialog = session.dialog;
         RunEnding ending = RunEnding::Of(RunEndingKind::NothingSent);
         if (dialog.Transport().LoadBackend()) {

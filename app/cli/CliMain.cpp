@@ -16,14 +16,21 @@ CliStart ReadCliOptions(int argc, char* argv[], const std::string& program, bool
     StdoutDiagnostics out;
     StderrDiagnostics err;
     if (!parse.error.empty()) {
-        err.Write(program + ": " + parse.error + "\n" + UsageText(program, takesDrivesFile));
-        start.exitStatus = kExitUsage;
+        // One line for what was wrong and one for where to read more, as tools on the
+        // command line do; the whole usage would push the reason off the screen.
+        err.Write(program + ": " + parse.error + "\nTry '" + program +
+                  " --help' for more information.\n");
+        start.exitStatus = kExitBadUsage;
     } else if (parse.options.action == CliAction::Help) {
         out.Write(UsageText(program, takesDrivesFile));
         start.exitStatus = 0;
     } else if (parse.options.action == CliAction::Version) {
         out.Write(program + " " + version + "\n");
         start.exitStatus = 0;
+    }
+    // -v shows each command as it is sent: the trace lines, on standard error.
+    if (start.options.verbosity > 0 && !start.options.trace) {
+        start.options.trace = std::string();
     }
     return start;
 }

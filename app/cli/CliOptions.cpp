@@ -67,16 +67,61 @@ std::string CheckCombination(const CliOptions& options) {
     return {};
 }
 
+// The short forms, as tools on the command line spell them: -h, -V, -y, -q, -v (-vv, -yq).
+std::string ShortOptions(std::string_view argument, CliOptions& options, std::string& error) {
+    for (const char letter : argument.substr(1)) {
+        switch (letter) {
+            case 'h':
+                SetAction(options, CliAction::Help, error);
+                break;
+            case 'V':
+                SetAction(options, CliAction::Version, error);
+                break;
+            case 'y':
+                options.yes = true;
+                break;
+            case 'q':
+                options.quiet = true;
+                break;
+            case 'v':
+                ++options.verbosity;
+                break;
+            default:
+                return "unknown option '-" + std::string(1, letter) + "'";
+        }
+    }
+    return error;
+}
+
+// A word that is not an option: the drive of --update or --check when none was named yet.
+std::string Positional(std::string_view word, CliOptions& options) {
+    const bool takesDrive =
+        options.action == CliAction::Update || options.action == CliAction::Check;
+    if (takesDrive && options.drive.empty()) {
+        options.drive = std::string(word);
+        return {};
+    }
+    return word.starts_with("-") ? "unknown option '" + std::string(word) + "'"
+                                 : "unexpected argument '" + std::string(word) + "'";
+}
+
 }  // namespace
 
 CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile) {
     CliParse parse;
     CliOptions& options = parse.options;
     std::string& error = parse.error;
+    bool optionsEnded = false;
     for (size_t at = 0; at < arguments.size() && error.empty(); ++at) {
         const std::string_view argument = arguments[at];
         std::string value;
-        if (TakeValue(arguments, at, "--update", value, error)) {
+        if (optionsEnded) {
+            error = Positional(argument, options);
+        } else if (argument == "--") {
+            optionsEnded = true;  // what follows is a drive, even one that starts with '-'
+        } else if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-') {
+            error = ShortOptions(argument, options, error);
+        } else if (TakeValue(arguments, at, "--update", value, error)) {
             SetAction(options, CliAction::Update, error);
             options.drive = value;
         } else if (takesDrivesFile && TakeValue(arguments, at, "--drives", value, error)) {
@@ -118,9 +163,27 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
                 error = "an option is given more than once";
             }
             flag = true;
+        } else if (argument == "--quiet") {
+            options.quiet = true;
+        } else if (argument == "--verbose") {
+            ++options.verbosity;
+        } else if (const size_t equals = argument.find('=');
+                   equals != std::string_view::npos && argument.starts_with("--")) {
+            error = std::string(argument.substr(0, equals)) + " takes no value";
+            if (argument.starts_with("--json=") || argument.starts_with("--yes=") ||
+                argument.starts_with("--list=") || argument.starts_with("--all=")) {
+                // a known flag with a value: say so rather than call it unknown
+            } else {
+                error = "unknown option '" + std::string(argument.substr(0, equals)) + "'";
+            }
+        } else if (!argument.starts_with("-")) {
+            error = Positional(argument, options);
         } else {
             error = "unknown option '" + std::string(argument) + "'";
         }
+    }
+    if (error.empty() && options.quiet && options.verbosity > 0) {
+        error = "--quiet and --verbose cannot be combined";
     }
     if (error.empty()) {
         error = CheckCombination(options);
@@ -141,7 +204,7 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
                        "  --check [DRIVE] run every check of an update on DRIVE (or on every\n"
                        "                  drive, also --check --all) and send nothing that\n"
                        "                  changes it: says what an update would do, or why not\n"
-                       "  --yes           answer OK to the start-up notice and the confirmation\n"
+                       "  -y, --yes       answer OK to the start-up notice and the confirmation\n"
                        "  --allow-reinstall\n"
                        "                  install this firmware on a drive that already has it\n"
                        "                  (without it, such a drive is up to date: nothing to do)\n"
@@ -154,13 +217,18 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
         text += "  --drives FILE   the virtual drives of a scenario file\n";
     }
     text +=
-        "  --help          show this help and exit\n"
-        "  --version       show the program's version and exit\n\n"
+        "  -q, --quiet     print only each drive's ending, the summary and errors\n"
+        "  -v, --verbose   print each command sent to a drive too (a trace line on\n"
+        "                  standard error; --trace=FILE keeps them in a file)\n"
+        "  -h, --help      show this help and exit\n"
+        "  -V, --version   show the program's version and exit\n"
+        "  --              what follows is a drive, not an option\n\n"
         "Without a terminal, and without --yes, every question is answered Cancel.\n\n"
         "Exit status:\n"
         "   0  updated (or listed)\n"
-        "   1  a usage or environment error: a bad option, no access to the drives,\n"
-        "      no such drive, a drive that could not be listed or reached\n"
+        "   1  an environment error: no access to the drives, no such drive, a drive\n"
+        "      that could not be listed or reached, another copy running\n"
+        "   2  a usage error: a bad option or argument\n"
         "   3  up to date: the drive already has this firmware, nothing to do\n"
         "  12  cancelled              13  checksum mismatch\n"
         "  14  a command failed       15  the update failed\n"

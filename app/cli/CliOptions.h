@@ -20,6 +20,8 @@ struct CliOptions {
     bool allowReinstall = false;  // install the revision the drive already has
     bool allowOlder = false;      // install this build's revision over a newer one
     bool restart = false;
+    bool quiet = false;  // -q: only the ending of each drive, the summary, questions and errors
+    int verbosity = 0;   // -v, repeatable: each command sent, as a trace line on standard error
     std::optional<std::string> drivesFile;  // the emulated program's scenario file
     // --trace: every command's trace line goes to standard error (empty) or to this file.
     std::optional<std::string> trace;
@@ -41,7 +43,8 @@ std::string UsageText(std::string_view program, bool takesDrivesFile);
 // to do), 10 + the result code for a refusal or a failure, 20 not confirmed (the drive took
 // every page but did not confirm the new firmware).
 inline constexpr int kExitUpdated = 0;
-inline constexpr int kExitUsage = 1;
+inline constexpr int kExitUsage = 1;     // the environment: no drive access, no such drive
+inline constexpr int kExitBadUsage = 2;  // the command line itself: a bad option or argument
 inline constexpr int kExitUpToDate = 3;
 inline constexpr int kExitResultBase = 10;
 inline constexpr int kExitNotConfirmed = 20;

@@ -53,9 +53,14 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment, RunDocumen
     Prompter prompter(environment.terminal,
                       {options.yes, options.allowReinstall, options.allowOlder, options.restart});
     CountdownClock clock(environment.clock, lines, 0);
+    DiscardedLines discarded;
     DriveSession session(
-        environment, prompter, options.json ? nullptr : &lines, lines, lines, clock,
-        std::make_unique<OneDriveBackend>(environment.makeBackend(lines), std::nullopt));
+        environment, prompter, options.json || options.quiet ? nullptr : &lines, lines,
+        options.quiet ? discarded : static_cast<DiagnosticSink&>(lines), clock,
+        std::make_unique<OneDriveBackend>(
+            environment.makeBackend(options.quiet ? discarded
+                                                  : static_cast<DiagnosticSink&>(lines)),
+            std::nullopt));
     if (!session.Start()) {
         const RunEnding ending = session.dialog.LastEnding();
         document.exitStatus = ExitStatusOf(ending);

@@ -37,6 +37,12 @@ private:
     bool mayDraw;
 };
 
+// Lines no one asked to see (--quiet): the run's and the back-end's detail.
+class DiscardedLines final : public DiagnosticSink {
+public:
+    void Write(std::string_view /*text*/) override {}
+};
+
 // Standard error of the process (usage errors, and every message in --json mode, where
 // standard output carries only JSON).
 class StderrDiagnostics final : public DiagnosticSink {

@@ -70,9 +70,11 @@ struct DriveWorker {
         : target(targetIn),
           lines(progress, FormatText("[%u] ", target.row)),
           clock(environment.clock, progress, target.row),
+          detail(options.quiet ? static_cast<DiagnosticSink&>(discarded) : lines),
           session(
-              environment, prompter, options.json ? nullptr : &lines, lines, lines, clock,
-              std::make_unique<OneDriveBackend>(environment.makeBackend(lines), target.identity)) {
+              environment, prompter, options.json || options.quiet ? nullptr : &lines, lines,
+              detail, clock,
+              std::make_unique<OneDriveBackend>(environment.makeBackend(detail), target.identity)) {
         session.window.OnTransferProgress(
             [&progress, row = target.row](uint32_t done, uint32_t total) {
                 progress.PagesTaken(row, done, total);
@@ -101,6 +103,8 @@ struct DriveWorker {
     Target target;
     PrefixedLines lines;
     CountdownClock clock;
+    DiscardedLines discarded;
+    DiagnosticSink& detail;  // the run's and the back-end's lines: `lines`, or none (--quiet)
     DriveSession session;
 };
 

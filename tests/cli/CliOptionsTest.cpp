@@ -51,10 +51,32 @@ TEST(CliOptions, GoodCombinationsGiveTheirAction) {
                 all.options.restart && all.options.json);
 }
 
+// The short forms and the end of options, as the tools an operator knows spell them.
+TEST(CliOptions, ShortFormsAndTheEndOfOptions) {
+    const CliParse bundled = Parse({"--update", "0", "-yv", "-v"});
+    EXPECT_EQ(bundled.error, "");
+    EXPECT_TRUE(bundled.options.yes);
+    EXPECT_EQ(bundled.options.verbosity, 2);
+    EXPECT_EQ(Parse({"-h"}).options.action, CliAction::Help);
+    EXPECT_EQ(Parse({"-V"}).options.action, CliAction::Version);
+    EXPECT_TRUE(Parse({"--check", "-q"}).options.quiet);
+    // After "--" a word is the drive, even one that looks like an option.
+    const CliParse ended = Parse({"--check", "--", "-odd-node"});
+    EXPECT_EQ(ended.error, "");
+    EXPECT_EQ(ended.options.drive, "-odd-node");
+    EXPECT_EQ(Parse({"--check", "--", "1", "2"}).error, "unexpected argument '2'");
+}
+
 TEST(CliOptions, MisuseIsRefusedWithItsReason) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--versoin"}, "unknown option '--versoin'"},
-        {{"sg0"}, "unknown option 'sg0'"},
+        {{"sg0"}, "unexpected argument 'sg0'"},
+        {{"-x"}, "unknown option '-x'"},
+        {{"-yx"}, "unknown option '-x'"},
+        {{"--list", "0"}, "unexpected argument '0'"},
+        {{"--json=yes", "--list"}, "--json takes no value"},
+        {{"--list", "-q", "-v"}, "--quiet and --verbose cannot be combined"},
+        {{"--update", "0", "1"}, "unexpected argument '1'"},
         {{"--update"}, "--update needs a drive"},
         {{"--list", "--all"},
          "--list, --update, --all, --check, --help and --version cannot be combined"},
@@ -91,7 +113,7 @@ TEST(CliOptions, TraceGoesToStandardErrorOrTheFileAfterTheEqualsSign) {
         {{"--trace=run.txt", "--update", "/dev/sg1", "--yes"}, "run.txt", ""},
         {{"--trace"}, "", ""},  // the window, traced
         // A file is only ever given after "=": the next word is never taken for one.
-        {{"--trace", "run.txt", "--list"}, "", "unknown option 'run.txt'"},
+        {{"--trace", "run.txt", "--list"}, "", "unexpected argument 'run.txt'"},
     };
     for (const Case& c : cases) {
         const CliParse parse = Parse(c.words);

@@ -33,9 +33,11 @@ case "$usage" in
 esac
 expect version 0 "flashtool $version"$'\n' "" --version
 expect help 0 "$usage" "" --help
-expect "unknown option" 1 "" "flashtool: unknown option '--versoin'"$'\n'"$usage" --versoin
-expect "option after --version" 1 "" "flashtool: --list, --update, --all, --check, --help and --version cannot be combined"$'\n'"$usage" --version --help
-expect "a plain argument" 1 "" "flashtool: unknown option 'sg0'"$'\n'"$usage" sg0
-expect "--update without a drive" 1 "" "flashtool: --update needs a drive"$'\n'"$usage" --update
-expect "--yes without an update" 1 "" "flashtool: --yes needs --update or --all"$'\n'"$usage" --list --yes
+try=$'\n'"Try 'flashtool --help' for more information."$'\n'
+expect "short version" 0 "flashtool $version"$'\n' "" -V
+expect "unknown option" 2 "" "flashtool: unknown option '--versoin'$try" --versoin
+expect "option after --version" 2 "" "flashtool: --list, --update, --all, --check, --help and --version cannot be combined$try" --version --help
+expect "a plain argument" 2 "" "flashtool: unexpected argument 'sg0'$try" sg0
+expect "--update without a drive" 2 "" "flashtool: --update needs a drive$try" --update
+expect "--yes without an update" 2 "" "flashtool: --yes needs --update or --all$try" --list --yes
 exit $((failures > 0))
