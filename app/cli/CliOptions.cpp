@@ -138,7 +138,8 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
         "  14  a command failed       15  the update failed\n"
         "  16  not allowed            17  a check failed\n"
         "  18  downgrade refused      19  a disc is in the drive\n"
-        "  With --all, the highest status of the drives.\n";
+        "  With --all, the highest status of the drives.\n"
+        " 130  interrupted (Ctrl+C, SIGTERM, SIGHUP) while no drive was being written\n";
     return text;
 }
 

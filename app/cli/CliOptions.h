@@ -37,9 +37,10 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
 std::string UsageText(std::string_view program, bool takesDrivesFile);
 
 // Exit statuses: 0 updated (or listed), 1 usage or environment error, 10 + the result code
-// for a refusal or a failure.
+// for a refusal or a failure, 130 stopped by a signal while no drive was being written.
 inline constexpr int kExitUpdated = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitResultBase = 10;
+inline constexpr int kExitInterrupted = 130;
 
 }  // namespace flashtool
