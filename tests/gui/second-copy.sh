@@ -38,10 +38,9 @@ wait_for() {
     done
 }
 
-# The first copy: this user's lock held for the test's length.
-flock "$XDG_RUNTIME_DIR/flashtool.lock" sleep 600 &
-pids="$!"
-until ! flock -n "$XDG_RUNTIME_DIR/flashtool.lock" true 2>/dev/null; do sleep 0.05; done
+# The first copy: this user's lock, held by this script for its length.
+exec 9> "$XDG_RUNTIME_DIR/flashtool.lock"
+flock -n 9 || { echo "FAIL the lock could not be taken"; exit 1; }
 echo "the first copy's trace" > "$dir/trace.txt"
 
 "$program" --trace="$dir/trace.txt" > "$dir/window.out" 2> "$dir/window.err" &
@@ -62,9 +61,8 @@ check "--update: the first copy's trace left alone" \
 check "--list: not refused" sh -c "! grep -qF 'Another copy' '$dir/list.err'"
 
 # The emulated program takes no lock, even where its own name's would be.
-flock "$XDG_RUNTIME_DIR/flashtool-emulated.lock" sleep 600 &
-pids="$pids $!"
-until ! flock -n "$XDG_RUNTIME_DIR/flashtool-emulated.lock" true 2>/dev/null; do sleep 0.05; done
+exec 8> "$XDG_RUNTIME_DIR/flashtool-emulated.lock"
+flock -n 8 || { echo "FAIL the emulated program's lock could not be taken"; exit 1; }
 "$emulated" --update 1 --yes > "$dir/emulated.out" 2> "$dir/emulated.err"
 check "emulated: not refused" sh -c "! grep -qF 'Another copy' '$dir/emulated.err'"
 check "emulated: its drives were asked" grep -q '^vdrive 1: ' "$dir/emulated.out"
