@@ -1,12 +1,17 @@
 #pragma once
 
-// One copy of the program at a time on a computer: two copies could each pick the same drive
-// and send it pages of two runs at once. The lock is held for the life of the program and
-// given up by the system when the process ends, however it ends.
+// One copy of the program at a time for a user: two copies could each pick the same drive
+// and send it pages of two runs at once. The lock is the user's own, so that no other user
+// can hold it and keep this one from ever starting; two users on one computer are kept off
+// the same drive by the exclusive claim on its node that every run takes. The lock is held
+// for the life of the program and given up by the system when the process ends, however it
+// ends. Only the product takes it: the emulated program touches no real drive.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace flashtool {
 
@@ -21,6 +26,13 @@ public:
 
     virtual bool Guarding() const = 0;
 };
+
+#ifndef _WIN32
+// Where the Linux lock is kept: the first of `candidates` that is a folder (not a link to
+// one) owned by this user that no one else may enter or change; the last candidate is made
+// (mode 0700) when it does not exist. Nothing when none will do.
+std::optional<std::string> PrivateLockFolder(const std::vector<std::string>& candidates);
+#endif
 
 // What the second copy says before it ends.
 inline constexpr std::string_view kAnotherCopyRunning =

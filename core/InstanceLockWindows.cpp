@@ -1,5 +1,5 @@
-// The single-instance lock on Windows: a named mutex in the global namespace, shared by
-// every session (drives are the machine's, not a user's).
+// The single-instance lock on Windows: a named mutex in the session's own namespace, so
+// that a user of another session cannot hold it and keep this one from starting.
 
 #include <windows.h>
 
@@ -26,7 +26,7 @@ private:
 }  // namespace
 
 std::unique_ptr<InstanceLock> InstanceLock::Acquire(std::string_view name) {
-    std::wstring wide = L"Global\\";
+    std::wstring wide = L"Local\\";
     for (const char c : name) {
         wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
     }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "app/cli/InterruptGuard.h"
 #include "app/cli/TraceOutput.h"
 #include "core/InstanceLock.h"
 #include "data/EmbeddedRegion.h"
@@ -38,11 +39,19 @@ CliStart ReadCliOptions(int argc, char* argv[], const std::string& program, bool
 int RunCommandLineMain(
     const CliOptions& options, const std::string& program,
     const std::function<std::unique_ptr<PassThroughBackend>(DiagnosticSink&)>& makeBackend,
-    SystemRestart& restart, SleepInhibitor& inhibitor) {
+    SystemRestart& restart, SleepInhibitor& inhibitor, bool singleInstance) {
     StdoutDiagnostics out;
     StderrDiagnostics err;
-    const auto lock = InstanceLock::Acquire(program);
-    if (!lock) {
+    // From here on an interrupt ends the program only while no drive is being written.
+    InterruptGuard interrupts(err, program);
+    WriteWindowInhibitor writeWindow(inhibitor, interrupts);
+    // --list changes no drive, and a drive being written is held with O_EXCL, which keeps
+    // its open (and so its questions) out: it may run beside a copy that updates.
+    std::unique_ptr<InstanceLock> lock;
+    if (singleInstance && options.action != CliAction::List) {
+        lock = InstanceLock::Acquire(program);
+    }
+    if (singleInstance && options.action != CliAction::List && !lock) {
         err.Write(std::string(kAnotherCopyRunning) + "\n");
         return kExitUsage;
     }
@@ -61,7 +70,7 @@ int RunCommandLineMain(
     // terminal: they show the progress instead.
     ProcessTerminal terminal(!(trace.toStandardError && isatty(STDERR_FILENO) == 1));
     CliEnvironment environment{
-        tracedBackend, EmbeddedStoredRegion(), restart, inhibitor, clock, out, err, terminal,
+        tracedBackend, EmbeddedStoredRegion(), restart, writeWindow, clock, out, err, terminal,
         program};
     return RunCommandLine(options, environment);
 }

@@ -237,7 +237,8 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
         "  20  not confirmed: the drive took every page but did not confirm the new\n"
         "      firmware; restart, check its revision, and update again if needed\n"
         "  With --all, the status of the worst ending: a failure, then not confirmed,\n"
-        "  a drive not reached, a refusal, up to date, updated.\n";
+        "  a drive not reached, a refusal, up to date, updated.\n"
+        " 130  interrupted (Ctrl+C, SIGTERM, SIGHUP) while no drive was being written\n";
     return text;
 }
 

@@ -39,14 +39,16 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
 // The text of --help, exit statuses included; `program` is the executable's name.
 std::string UsageText(std::string_view program, bool takesDrivesFile);
 
-// Exit statuses: 0 updated (or listed), 1 usage or environment error, 3 up to date (nothing
-// to do), 10 + the result code for a refusal or a failure, 20 not confirmed (the drive took
-// every page but did not confirm the new firmware).
+// Exit statuses: 0 updated (or listed), 1 environment error, 2 usage error, 3 up to date
+// (nothing to do), 10 + the result code for a refusal or a failure, 20 not confirmed (the
+// drive took every page but did not confirm the new firmware), 130 stopped by a signal while
+// no drive was being written.
 inline constexpr int kExitUpdated = 0;
 inline constexpr int kExitUsage = 1;     // the environment: no drive access, no such drive
 inline constexpr int kExitBadUsage = 2;  // the command line itself: a bad option or argument
 inline constexpr int kExitUpToDate = 3;
 inline constexpr int kExitResultBase = 10;
 inline constexpr int kExitNotConfirmed = 20;
+inline constexpr int kExitInterrupted = 130;
 
 }  // namespace flashtool

@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "emulator/EmulatedInhibitor.h"
-#include "emulator/EmulatedRestart.h"
 #include "app/cli/CliMain.h"
+#include "app/cli/InterruptGuard.h"
 #include "app/cli/Terminal.h"
 #include "app/cli/TraceOutput.h"
 #include "app/qt/FlashToolApplication.h"
 #include "emulator/DemoDrives.h"
 #include "emulator/EmulatedBackend.h"
+#include "emulator/EmulatedInhibitor.h"
+#include "emulator/EmulatedRestart.h"
 #include "emulator/Scenario.h"
 
 namespace {
@@ -30,6 +31,10 @@ int main(int argc, char* argv[]) {
         ReadCliOptions(argc, argv, "flashtool-emulated", true, FLASHTOOL_VERSION);
     if (start.exitStatus) {
         return *start.exitStatus;
+    }
+    if (start.options.action != CliAction::Window) {
+        // Before any thread starts, so that every thread inherits the blocked signals.
+        BlockInterruptSignals();
     }
     // The drives' latencies and delays are real time here: the program really waits.
     static SystemClock driveClock;
@@ -59,7 +64,7 @@ int main(int argc, char* argv[]) {
             [&drives](DiagnosticSink& trace) {
                 return std::make_unique<EmulatedBackend>(drives, trace);
             },
-            restart, inhibitor);
+            restart, inhibitor, false);
     }
     // With --trace the window's trace lines go there instead of standard output.
     const TraceOutput trace = OpenTraceOutput(start.options.trace, "flashtool-emulated");
@@ -71,9 +76,13 @@ int main(int argc, char* argv[]) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     DiagnosticSink& traceLines = trace.sink ? *trace.sink : diagnostics;
+    // No lock: the virtual drives are this process's own, and demos and test runs may
+    // run side by side.
     return RunFlashTool(
-        qtArgc, qtArgv, std::make_unique<EmulatedBackend>(drives, traceLines), restart, inhibitor,
-        diagnostics, [&restart](FlashDialog& dialog) {
+        qtArgc, qtArgv, false,
+        [&] { return std::make_unique<EmulatedBackend>(drives, traceLines); }, restart, inhibitor,
+        diagnostics,
+        [&restart](FlashDialog& dialog) {
             restart.SetLog([&dialog](std::string_view line) { dialog.AppendLog(line); });
         });
 }

@@ -19,23 +19,31 @@ FlashToolApplication::FlashToolApplication(std::unique_ptr<PassThroughBackend> b
     window.SetHandlers(&dialog);
 }
 
-int RunFlashTool(int argc, char* argv[], std::unique_ptr<PassThroughBackend> backend,
+int RunFlashTool(int argc, char* argv[], bool singleInstance,
+                 const std::function<std::unique_ptr<PassThroughBackend>()>& makeBackend,
                  SystemRestart& restart, SleepInhibitor& inhibitor, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire) {
     QApplication application(argc, argv);
     // The program ends when the dialog does, never because a message box was the last
     // window open.
     QApplication::setQuitOnLastWindowClosed(false);
-    // One copy per computer; each executable has its own lock, since the emulated one
-    // touches no drive. Said on standard error too, for a copy started from a terminal.
-    const QString name = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
-    const auto lock = InstanceLock::Acquire(name.toStdString());
-    if (!lock) {
-        std::fprintf(stderr, "%s\n", std::string(kAnotherCopyRunning).c_str());
-        std::fflush(stderr);
-        QMessageBox::warning(
-            nullptr, name,
-            QString::fromLatin1(kAnotherCopyRunning.data(), kAnotherCopyRunning.size()));
+    // One copy per user of the product. Said on standard error too, for a copy started
+    // from a terminal.
+    std::unique_ptr<InstanceLock> lock;
+    if (singleInstance) {
+        const QString name = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
+        lock = InstanceLock::Acquire(name.toStdString());
+        if (!lock) {
+            std::fprintf(stderr, "%s\n", std::string(kAnotherCopyRunning).c_str());
+            std::fflush(stderr);
+            QMessageBox::warning(
+                nullptr, name,
+                QString::fromLatin1(kAnotherCopyRunning.data(), kAnotherCopyRunning.size()));
+            return 1;
+        }
+    }
+    std::unique_ptr<PassThroughBackend> backend = makeBackend();
+    if (!backend) {
         return 1;
     }
     SystemClock clock;

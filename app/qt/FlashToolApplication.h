@@ -29,8 +29,13 @@ private:
     FlashDialog dialog;
 };
 
-// What both executables' main() do once the back-end and the restart are chosen.
-int RunFlashTool(int argc, char* argv[], std::unique_ptr<PassThroughBackend> backend,
+// What both executables' main() do once the back-end and the restart are chosen. With
+// `singleInstance` the program's lock is taken first, and a second copy ends there with
+// exit 1. `makeBackend` runs only after that, so that a refused copy opens nothing (a
+// --trace file stays as the first copy writes it); when it gives nothing (it said why on
+// standard error) the program ends with exit 1.
+int RunFlashTool(int argc, char* argv[], bool singleInstance,
+                 const std::function<std::unique_ptr<PassThroughBackend>()>& makeBackend,
                  SystemRestart& restart, SleepInhibitor& inhibitor, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire = {});
 

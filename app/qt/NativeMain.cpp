@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <optional>
 
 #include "app/cli/CliMain.h"
+#include "app/cli/InterruptGuard.h"
 #include "app/cli/TraceOutput.h"
 #include "app/qt/FlashToolApplication.h"
 #include "app/qt/LogindInhibitor.h"
@@ -18,6 +20,10 @@ int main(int argc, char* argv[]) {
     const CliStart start = ReadCliOptions(argc, argv, "flashtool", false, FLASHTOOL_VERSION);
     if (start.exitStatus) {
         return *start.exitStatus;
+    }
+    if (start.options.action != CliAction::Window) {
+        // Before any thread starts, so that every thread inherits the blocked signals.
+        BlockInterruptSignals();
     }
     const bool tracing = start.options.trace.has_value();
     // The system's pass-through, with --trace's line for every command it carries.
@@ -34,14 +40,19 @@ int main(int argc, char* argv[]) {
         // The login manager is asked over D-Bus, which wants an application object; a core
         // one opens no display.
         QCoreApplication core(argc, argv);
-        return RunCommandLineMain(start.options, "flashtool", makeBackend, restart, inhibitor);
+        return RunCommandLineMain(start.options, "flashtool", makeBackend, restart, inhibitor,
+                                  true);
     }
     StdoutDiagnostics diagnostics;
-    const TraceOutput trace = OpenTraceOutput(start.options.trace, "flashtool");
-    if (!trace.error.empty()) {
-        std::fprintf(stderr, "%s\n", trace.error.c_str());
-        return kExitUsage;
-    }
-    return RunFlashTool(argc, argv, makeBackend(trace.sink ? *trace.sink : diagnostics), restart,
-                        inhibitor, diagnostics);
+    // Opened once the lock is held: a second copy must leave the first one's file alone.
+    std::optional<TraceOutput> trace;
+    auto openBackend = [&]() -> std::unique_ptr<PassThroughBackend> {
+        trace = OpenTraceOutput(start.options.trace, "flashtool");
+        if (!trace->error.empty()) {
+            std::fprintf(stderr, "%s\n", trace->error.c_str());
+            return nullptr;
+        }
+        return makeBackend(trace->sink ? *trace->sink : diagnostics);
+    };
+    return RunFlashTool(argc, argv, true, openBackend, restart, inhibitor, diagnostics);
 }

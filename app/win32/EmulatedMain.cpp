@@ -50,9 +50,12 @@ int main(int argc, char* argv[]) {
     EmulatedRestart restart(diagnostics);
     EmulatedInhibitor inhibitor(diagnostics);
     SystemClock clock;
+    // No lock: the virtual drives are this process's own, and demos and test runs may
+    // run side by side.
     return win32::RunFlashTool(
-        std::make_unique<EmulatedBackend>(drives, diagnostics), restart, inhibitor, clock,
-        diagnostics, [&restart](FlashDialog& dialog) {
+        false, [&] { return std::make_unique<EmulatedBackend>(drives, diagnostics); }, restart,
+        inhibitor, clock, diagnostics,
+        [&restart](FlashDialog& dialog) {
             restart.SetLog([&dialog](std::string_view line) { dialog.AppendLog(line); });
         });
 }

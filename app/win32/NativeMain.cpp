@@ -12,6 +12,7 @@ int main() {
     WindowsRestart restart(MakeSystemRestartApi());
     win32::ExecutionStateInhibitor inhibitor;
     SystemClock clock;
-    return win32::RunFlashTool(MakeWindowsBackend(MakeSystemWin32Api(), clock), restart, inhibitor,
-                               clock, diagnostics);
+    return win32::RunFlashTool(
+        true, [&clock] { return MakeWindowsBackend(MakeSystemWin32Api(), clock); }, restart,
+        inhibitor, clock, diagnostics);
 }

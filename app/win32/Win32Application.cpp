@@ -61,21 +61,24 @@ private:
 
 }  // namespace
 
-int RunFlashTool(std::unique_ptr<PassThroughBackend> backend, SystemRestart& restart,
-                 SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
-                 const std::function<void(FlashDialog&)>& wire) {
+int RunFlashTool(bool singleInstance,
+                 const std::function<std::unique_ptr<PassThroughBackend>()>& makeBackend,
+                 SystemRestart& restart, SleepInhibitor& inhibitor, Clock& clock,
+                 DiagnosticSink& diagnostics, const std::function<void(FlashDialog&)>& wire) {
     PrepareStandardOutput();
-    // One copy per computer; each executable has its own lock, since the emulated one
-    // touches no drive.
+    // One copy per session of the product; the emulated one touches no drive.
     const std::u16string title = ApplicationTitle();
-    const auto lock = InstanceLock::Acquire(std::string(title.begin(), title.end()));
-    if (!lock) {
-        std::fprintf(stderr, "%s\n", std::string(kAnotherCopyRunning).c_str());
-        std::fflush(stderr);
-        const std::u16string text = WidenBytes(kAnotherCopyRunning);
-        MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(text.c_str()),
-                    reinterpret_cast<LPCWSTR>(title.c_str()), MB_OK | MB_ICONEXCLAMATION);
-        return 1;
+    std::unique_ptr<InstanceLock> lock;
+    if (singleInstance) {
+        lock = InstanceLock::Acquire(std::string(title.begin(), title.end()));
+        if (!lock) {
+            std::fprintf(stderr, "%s\n", std::string(kAnotherCopyRunning).c_str());
+            std::fflush(stderr);
+            const std::u16string text = WidenBytes(kAnotherCopyRunning);
+            MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(text.c_str()),
+                        reinterpret_cast<LPCWSTR>(title.c_str()), MB_OK | MB_ICONEXCLAMATION);
+            return 1;
+        }
     }
     const ComApartment com;
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES |
@@ -84,7 +87,7 @@ int RunFlashTool(std::unique_ptr<PassThroughBackend> backend, SystemRestart& res
     InitCommonControlsEx(&controls);
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconResource));
     Win32DialogWindow window(ApplicationTitle(), icon);
-    FlashDialog dialog(FlashDialogParts{window, std::move(backend), EmbeddedStoredRegion(), restart,
+    FlashDialog dialog(FlashDialogParts{window, makeBackend(), EmbeddedStoredRegion(), restart,
                                         clock, diagnostics, inhibitor});
     window.SetHandlers(&dialog);
     if (wire) {

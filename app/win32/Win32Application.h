@@ -11,9 +11,12 @@
 namespace flashtool::win32 {
 
 // What both executables' main() do once the back-end and the restart are chosen; the
-// program's exit status.
-int RunFlashTool(std::unique_ptr<PassThroughBackend> backend, SystemRestart& restart,
-                 SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
-                 const std::function<void(FlashDialog&)>& wire = {});
+// program's exit status. With `singleInstance` the program's lock is taken first and a
+// second copy ends there; `makeBackend` runs only after that, so a refused copy opens
+// nothing.
+int RunFlashTool(bool singleInstance,
+                 const std::function<std::unique_ptr<PassThroughBackend>()>& makeBackend,
+                 SystemRestart& restart, SleepInhibitor& inhibitor, Clock& clock,
+                 DiagnosticSink& diagnostics, const std::function<void(FlashDialog&)>& wire = {});
 
 }  // namespace flashtool::win32

@@ -1,51 +1,69 @@
 #!/bin/sh
-# Two copies of flashtool-emulated on one computer: the first holds the single-instance lock
-# (it waits at its start-up notice), the second is refused with its message and ends with
-# exit 1 once its box is answered. Runs on Qt's offscreen platform: no display needed.
+# The single-instance lock as the programs take it. A second copy of flashtool, while this
+# user's lock is held, is refused with its message before it opens anything: its window
+# (waiting at its box) and its --update alike leave the first copy's --trace file as it
+# was. --list takes no lock and runs beside it, and so does flashtool-emulated,
+# which takes none. Runs on Qt's offscreen platform: no display needed.
+#   second-copy.sh FLASHTOOL FLASHTOOL-EMULATED
 set -u
-program="$1"
-dir="$(mktemp -d)"
-trap 'kill $first $second 2>/dev/null; rm -rf "$dir"' EXIT
-export QT_QPA_PLATFORM=offscreen
-expected="Another copy of this program is already running. Only one copy at a time may update drives: close the other one, then start this one again."
-
-"$program" >"$dir/first.out" 2>"$dir/first.err" &
-first=$!
-second=""
-# The first copy holds the lock once it shows its notice; give it up to 20 s to get there.
-lock=""
-for folder in /run/lock /var/lock /tmp; do
-    [ -e "$folder/flashtool-emulated.lock" ] && lock="$folder/flashtool-emulated.lock" && break
-done
-i=0
-while [ $i -lt 200 ]; do
-    for folder in /run/lock /var/lock /tmp; do
-        [ -e "$folder/flashtool-emulated.lock" ] && lock="$folder/flashtool-emulated.lock"
-    done
-    if [ -n "$lock" ] && ! flock -n "$lock" true 2>/dev/null; then
-        break
+program=$1
+emulated=$2
+# flashtool scans the computer's real drives once it is past the lock: where there are
+# nodes it could open, a broken lock would reach them, so the test does not run there.
+for node in /dev/sg* /dev/sr*; do
+    if [ -e "$node" ] && { [ -r "$node" ] || [ -w "$node" ]; }; then
+        echo "skipped: $node could be opened by flashtool"
+        exit 77
     fi
-    i=$((i + 1))
-    sleep 0.1
 done
-[ $i -lt 200 ] || { echo "FAILED: the first copy never took the lock"; exit 1; }
+dir="$(mktemp -d)"
+pids=""
+trap 'kill $pids 2>/dev/null; rm -rf "$dir"' EXIT
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="$dir/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+failures=0
+check() {
+    name=$1
+    shift
+    if "$@"; then echo "PASS $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
+}
+expected="Another copy of this program is already running. Only one copy at a time may update drives: close the other one, then start this one again."
+# wait_for PATTERN FILE: for at most 30 s.
+wait_for() {
+    deadline=$(($(date +%s) + 30))
+    until grep -q -- "$1" "$2" 2>/dev/null; do
+        [ "$(date +%s)" -le "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
 
-"$program" >"$dir/second.out" 2>"$dir/second.err" &
-second=$!
-i=0
-while [ $i -lt 200 ] && ! grep -qF "$expected" "$dir/second.err"; do
-    i=$((i + 1))
-    sleep 0.1
-done
-if ! grep -qF "$expected" "$dir/second.err"; then
-    echo "FAILED: the second copy did not say why it cannot start"
-    cat "$dir/second.err"
-    exit 1
-fi
-if [ -s "$dir/second.out" ]; then
-    echo "FAILED: the second copy sent commands:"
-    cat "$dir/second.out"
-    exit 1
-fi
-kill "$second" 2>/dev/null
-echo "the second copy was refused: $expected"
+# The first copy: this user's lock, held by this script for its length.
+exec 9> "$XDG_RUNTIME_DIR/flashtool.lock"
+flock -n 9 || { echo "FAIL the lock could not be taken"; exit 1; }
+echo "the first copy's trace" > "$dir/trace.txt"
+
+"$program" --trace="$dir/trace.txt" > "$dir/window.out" 2> "$dir/window.err" &
+window=$!
+pids="$pids $window"
+check "window: refused with its message" wait_for "$expected" "$dir/window.err"
+check "window: the first copy's trace left alone" \
+    [ "$(cat "$dir/trace.txt")" = "the first copy's trace" ]
+check "window: nothing on standard output" [ ! -s "$dir/window.out" ]
+
+"$program" --update 0 --yes --trace="$dir/trace.txt" > "$dir/cli.out" 2> "$dir/cli.err"
+check "--update: exit 1" [ $? -eq 1 ]
+check "--update: refused with its message" [ "$(cat "$dir/cli.err")" = "$expected" ]
+check "--update: the first copy's trace left alone" \
+    [ "$(cat "$dir/trace.txt")" = "the first copy's trace" ]
+
+"$program" --list > "$dir/list.out" 2> "$dir/list.err"
+check "--list: not refused" sh -c "! grep -qF 'Another copy' '$dir/list.err'"
+
+# The emulated program takes no lock, even where its own name's would be.
+exec 8> "$XDG_RUNTIME_DIR/flashtool-emulated.lock"
+flock -n 8 || { echo "FAIL the emulated program's lock could not be taken"; exit 1; }
+"$emulated" --update 1 --yes > "$dir/emulated.out" 2> "$dir/emulated.err"
+check "emulated: not refused" sh -c "! grep -qF 'Another copy' '$dir/emulated.err'"
+check "emulated: its drives were asked" grep -q '^vdrive 1: ' "$dir/emulated.out"
+[ $failures -eq 0 ]

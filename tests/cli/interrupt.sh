@@ -1,0 +1,143 @@
+#!/bin/sh
+# Real signals sent to the emulated program's command line. Before any drive is changed an
+# interrupt ends it with exit 130, the trace whole up to that moment and nothing
+# drive-changing in it; while the firmware is written (pages and settle) every interrupt is
+# refused with one line and the run ends updated; once no drive is being written an
+# interrupt ends it again; a closed standard output never stops a run.
+#   interrupt.sh FLASHTOOL-EMULATED CASE    (CASE: before, during, after, pipe, all)
+# Commands are made a few ms slow, or one command slow where the signal must find the
+# program; the script waits for trace lines, never for a guessed time.
+set -u
+program=$1
+case_name=$2
+scratch=$(mktemp -d)
+pid=""
+trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$scratch"' EXIT
+failures=0
+check() {
+    name=$1
+    shift
+    if "$@"; then echo "PASS $case_name: $name"; else echo "FAIL $case_name: $name"; failures=$((failures + 1)); fi
+}
+refused="The firmware is being written; it cannot be interrupted now."
+target='"identification": "ORIN    DVD RW QV-5500A ", "revision": "1.0d", "oemTag": "ORIN      QZ   "'
+# scenario FAULTS [DRIVES]: a file of DRIVES (1) targets, each with FAULTS.
+scenario() {
+    drives="{$target, \"faults\": [$1]}"
+    i=1
+    while [ "$i" -lt "${2:-1}" ]; do
+        drives="$drives, {$target, \"faults\": [$1]}"
+        i=$((i + 1))
+    done
+    echo "{\"drives\": [$drives]}" > "$scratch/drives.json"
+}
+slow_pages='{"opcode": "FA", "occurrence": 0, "result": "delay", "delayMs": 5}'
+# The program is started with every signal at its default: a shell starts a background
+# command with SIGINT ignored, and an ignored signal never reaches the program.
+start() {
+    env --default-signal "$program" --drives "$scratch/drives.json" --yes \
+        --trace="$scratch/trace.txt" "$@" > "$scratch/out.txt" 2> "$scratch/err.txt" &
+    pid=$!
+}
+# wait_for PATTERN FILE [COUNT]: until COUNT (1) lines of FILE match, for at most 60 s.
+wait_for() {
+    deadline=$(($(date +%s) + 60))
+    while :; do
+        count=$(grep -c -- "$1" "$2" 2>/dev/null)
+        [ "${count:-0}" -lt "${3:-1}" ] || return 0
+        if [ "$(date +%s)" -gt "$deadline" ]; then
+            echo "FAIL $case_name: never saw '$1' in $(basename "$2")"
+            exit 1
+        fi
+        sleep 0.01
+    done
+}
+finish() {
+    wait "$pid"
+    status=$?
+    pid=""
+}
+pages() { grep -c "^vdrive $1: FA " "$scratch/trace.txt"; }
+
+case $case_name in
+before)
+    # The second TEST UNIT READY takes 60 s: the interrupt finds the program in it, after
+    # the scan and before the first vendor command.
+    scenario '{"opcode": "00", "occurrence": 2, "result": "delay", "delayMs": 60000}'
+    start --update 0
+    wait_for '^vdrive 0: 12 ' "$scratch/trace.txt" 2
+    kill -INT "$pid"
+    finish
+    check "exit 130" [ "$status" -eq 130 ]
+    check "one line says why" [ "$(cat "$scratch/err.txt")" = \
+        "flashtool-emulated: stopped by SIGINT before any drive was changed" ]
+    check "the trace is whole: the scan and the checks up to the slow command" \
+        [ "$(wc -l < "$scratch/trace.txt")" -eq 3 ]
+    check "nothing but INQUIRY and TEST UNIT READY was sent" \
+        sh -c "! grep -v '^vdrive [0-9]: \(12\|00\) ' '$scratch/trace.txt'"
+    check "the keep-awake lock was never taken" sh -c "! grep -q keep-awake '$scratch/out.txt'"
+    ;;
+during)
+    scenario "$slow_pages"
+    start --update 0
+    wait_for '^vdrive 0: FA ' "$scratch/trace.txt"
+    n=0
+    for signal in INT TERM HUP QUIT; do
+        kill -"$signal" "$pid"
+        n=$((n + 1))
+        wait_for "^$refused\$" "$scratch/err.txt" $n
+    done
+    finish
+    check "exit 0: updated" [ "$status" -eq 0 ]
+    check "each of the four signals refused with the one line" \
+        [ "$(grep -cx "$refused" "$scratch/err.txt")" -eq 4 ]
+    check "nothing else on standard error" [ "$(wc -l < "$scratch/err.txt")" -eq 4 ]
+    check "every page sent" [ "$(pages 0)" -eq 128 ]
+    check "the drive reports the new revision" grep -q "updated successfully" "$scratch/out.txt"
+    ;;
+after)
+    # The identification read again after the run takes 60 s: the interrupt finds the
+    # program there, with the write window closed.
+    scenario "$slow_pages"', {"opcode": "12", "occurrence": 3, "result": "delay", "delayMs": 60000}'
+    start --update 0
+    wait_for '^keep-awake: released' "$scratch/out.txt"
+    kill -INT "$pid"
+    finish
+    check "exit 130" [ "$status" -eq 130 ]
+    check "one line says no drive was being written" [ "$(cat "$scratch/err.txt")" = \
+        "flashtool-emulated: stopped by SIGINT; no drive was being written" ]
+    check "every page had been sent" [ "$(pages 0)" -eq 128 ]
+    ;;
+pipe)
+    # Standard output read by `head -n 1`: every line after its first goes to a closed pipe.
+    scenario "$slow_pages"
+    { env --default-signal "$program" --drives "$scratch/drives.json" --yes \
+        --trace="$scratch/trace.txt" --update 0 2> "$scratch/err.txt"
+      echo $? > "$scratch/status"; } | head -n 1 > /dev/null
+    status=$(cat "$scratch/status")
+    check "exit 0: updated" [ "$status" -eq 0 ]
+    check "every page sent" [ "$(pages 0)" -eq 128 ]
+    check "the identification read again after the settle" \
+        [ "$(grep -c '^vdrive 0: 12 ' "$scratch/trace.txt")" -eq 3 ]
+    ;;
+all)
+    # --all over three targets, each on its own worker: the window stays open while any
+    # of them is written.
+    scenario "$slow_pages" 3
+    start --all
+    wait_for '^vdrive 2: FA ' "$scratch/trace.txt"
+    kill -INT "$pid"
+    wait_for "^$refused\$" "$scratch/err.txt"
+    finish
+    check "exit 0: all updated" [ "$status" -eq 0 ]
+    check "the interrupt refused with the one line" [ "$(cat "$scratch/err.txt")" = "$refused" ]
+    for drive in 0 1 2; do
+        check "drive $drive: every page sent" [ "$(pages $drive)" -eq 128 ]
+    done
+    ;;
+*)
+    echo "unknown case $case_name"
+    exit 2
+    ;;
+esac
+[ $failures -eq 0 ]

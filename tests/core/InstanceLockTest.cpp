@@ -1,0 +1,128 @@
+// The Linux single-instance lock: where it is kept, and that it refuses a second copy of
+// this user's program only. Each test keeps its lock in a folder of its own.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/InstanceLock.h"
+
+namespace flashtool {
+namespace {
+
+namespace fs = std::filesystem;
+
+class InstanceLockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "instance-lock-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root = pattern;  // made 0700 by mkdtemp
+        const char* old = std::getenv("XDG_RUNTIME_DIR");
+        savedRuntime = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
+    }
+    void TearDown() override {
+        if (savedRuntime) {
+            setenv("XDG_RUNTIME_DIR", savedRuntime->c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+        fs::remove_all(root);
+    }
+    // A folder under the test's own, with `mode`.
+    std::string Folder(const std::string& name, mode_t mode) {
+        const fs::path path = fs::path(root) / name;
+        fs::create_directory(path);
+        chmod(path.c_str(), mode);
+        return path.string();
+    }
+
+    std::string root;
+    std::optional<std::string> savedRuntime;
+};
+
+TEST_F(InstanceLockTest, ASecondCopyIsRefusedUntilTheFirstEnds) {
+    auto first = InstanceLock::Acquire("lock-test");
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->Guarding());
+    EXPECT_EQ(InstanceLock::Acquire("lock-test"), nullptr);
+    // Each program has its own lock.
+    EXPECT_NE(InstanceLock::Acquire("other-program"), nullptr);
+    first.reset();
+    EXPECT_NE(InstanceLock::Acquire("lock-test"), nullptr);
+}
+
+TEST_F(InstanceLockTest, TheFileIsTheUsersAloneInTheRuntimeFolder) {
+    const auto lock = InstanceLock::Acquire("lock-test");
+    ASSERT_NE(lock, nullptr);
+    struct stat status {};
+    ASSERT_EQ(lstat((root + "/lock-test.lock").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_EQ(status.st_uid, geteuid());
+}
+
+TEST_F(InstanceLockTest, OnlyAFolderNoOneElseMayChangeIsUsed) {
+    const std::string good = Folder("good", 0700);
+    const std::string shared = Folder("shared", 01777);
+    const std::string groupReadable = Folder("group", 0750);
+    const std::string link = root + "/link";
+    ASSERT_EQ(symlink(good.c_str(), link.c_str()), 0);
+    const std::string file = root + "/file";
+    FILE* made = std::fopen(file.c_str(), "w");
+    ASSERT_NE(made, nullptr);
+    std::fclose(made);
+    chmod(file.c_str(), 0700);
+    const struct {
+        const char* what;
+        std::vector<std::string> candidates;
+        std::optional<std::string> chosen;
+    } cases[] = {
+        {"the first that will do", {good, root}, good},
+        {"open to every user", {shared, good}, good},
+        {"open to the group", {groupReadable, good}, good},
+        {"a link to a good folder", {link, good}, good},
+        {"a file", {file, good}, good},
+        {"unset or relative", {"", "relative", good}, good},
+        {"none will do", {shared, link}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrivateLockFolder(c.candidates), c.chosen) << c.what;
+    }
+}
+
+TEST_F(InstanceLockTest, TheLastCandidateIsMadePrivateWhenMissing) {
+    const std::string missing = root + "/made";
+    umask(0);  // the folder's mode must not depend on the umask the program got
+    EXPECT_EQ(PrivateLockFolder({root + "/absent", missing}), missing);
+    umask(022);
+    struct stat status {};
+    ASSERT_EQ(lstat(missing.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    // A missing folder that is not the last is not made.
+    EXPECT_FALSE(fs::exists(root + "/absent"));
+}
+
+TEST_F(InstanceLockTest, AnotherUsersFolderIsNotUsed) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "making a folder another user's needs root";
+    }
+    const std::string theirs = Folder("theirs", 0700);
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    const std::string mine = Folder("mine", 0700);
+    EXPECT_EQ(PrivateLockFolder({theirs, mine}), mine);
+    // When it is the last, it is not taken over either: the lock then guards nothing, and
+    // the program still starts.
+    EXPECT_EQ(PrivateLockFolder({theirs}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace flashtool
