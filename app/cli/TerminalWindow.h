@@ -29,7 +29,8 @@ public:
     // Whether the n-th drive item is drawn in grey (this build cannot update it).
     bool DriveGreyed(size_t n) const;
     size_t DriveCount() const;
-    // Every line the log received, and each message box's text, in order.
+    // Every line the log received, and each message box's text, in order; a box that only
+    // repeats the log line before it is left out, as it is on the terminal.
     std::vector<std::string> LogLines() const;
 
     void RunOnWindowThread(const std::function<void()>& work) override;
@@ -65,8 +66,7 @@ private:
     mutable std::recursive_mutex mutex;
     bool startingUp = false;
     std::string log;
-    std::map<DialogButton, bool> enabled{{DialogButton::Upgrade, true},
-                                         {DialogButton::Exit, true}};
+    std::map<DialogButton, bool> enabled{{DialogButton::Upgrade, true}, {DialogButton::Exit, true}};
     std::vector<DriveItem> drives;
     TreeSelection selection;
     int progress = 0;
