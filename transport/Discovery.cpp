@@ -1,14 +1,34 @@
 // Device discovery: the back-end offers candidates in its stable order; each one that
-// answers a standard INQUIRY becomes the next row of the device table.
+// answers a standard INQUIRY becomes the next row of the device table, and each one that
+// does not is kept aside as unanswered, so that a list without it can say so.
 
 #include <algorithm>
 #include <array>
 
+#include "core/Format.h"
+#include "transport/FailureText.h"
 #include "transport/Inquiry.h"
 #include "transport/InquiryReply.h"
 #include "transport/ScsiTransport.h"
 
 namespace flashtool {
+
+namespace {
+
+// What the operator can call a candidate by: the node it was opened through; on a platform
+// without names, its adapter and target, or else its place in the scan.
+std::string CandidateName(const std::vector<std::string>& nodes, const DeviceAddress& address,
+                          size_t offered) {
+    if (!nodes.empty()) {
+        return nodes.front();
+    }
+    if (address.handle == 0) {
+        return FormatText("host adapter %u, target %u", address.hostAdapter, address.target);
+    }
+    return FormatText("drive %zu of the scan", offered);
+}
+
+}  // namespace
 
 uint8_t ScsiTransport::ScanDevices(const std::function<bool()>& keepGoing) {
     // Handles of an earlier scan are closed before their rows are cleared.
@@ -16,15 +36,17 @@ uint8_t ScsiTransport::ScanDevices(const std::function<bool()>& keepGoing) {
     devices.fill(DeviceEntry{});
     deviceCount = 0;
     selected = kNoSelection;
+    unanswered.clear();
 
     backend->BeginDiscovery();
+    size_t offered = 0;
     // The table has 8 rows; a ninth drive is left alone (not even opened).
     while (deviceCount < kMaxDevices && (!keepGoing || keepGoing())) {
         const std::optional<DeviceAddress> candidate = backend->NextCandidate();
         if (!candidate) {
             break;
         }
-        if (!ProbeCandidate(*candidate)) {
+        if (!ProbeCandidate(*candidate, offered++)) {
             backend->CloseDevice(*candidate);
         }
     }
@@ -59,7 +81,7 @@ bool ScsiTransport::RefreshRow(uint8_t row) {
     return true;
 }
 
-bool ScsiTransport::ProbeCandidate(const DeviceAddress& address) {
+bool ScsiTransport::ProbeCandidate(const DeviceAddress& address, size_t offered) {
     DeviceEntry& row = devices[deviceCount];
     row = DeviceEntry{};
     row.handle = address.handle;
@@ -75,6 +97,10 @@ bool ScsiTransport::ProbeCandidate(const DeviceAddress& address) {
         ExecuteOn(deviceCount, cdb, DataDirection::In, reply.data(), length, kShortCommandTimeout);
     probing = false;
     if (!inquiry.Ok()) {
+        // The drive exists and was opened: a list without it must say so, whatever failed.
+        unanswered.push_back(
+            UnansweredDrive{CandidateName(backend->NodeNames(address), address, offered),
+                            DescribeFailure(inquiry)});
         row = DeviceEntry{};
         return false;
     }

@@ -29,6 +29,14 @@ namespace flashtool {
 
 class UserNotifier;
 
+// A drive the scan was offered but could not add to the table, because it did not answer
+// the identification (INQUIRY): what to call it and what went wrong, in words.
+struct UnansweredDrive {
+    std::string name;    // its first node name; where the platform has none, its address
+    std::string reason;  // DescribeFailure of the INQUIRY
+    friend bool operator==(const UnansweredDrive&, const UnansweredDrive&) = default;
+};
+
 class ScsiTransport {
 public:
     static constexpr uint8_t kMaxDevices = 8;
@@ -67,8 +75,14 @@ public:
     // The back-end's names of a filled row's device (PassThroughBackend::NodeNames); none
     // for any other row.
     std::vector<std::string> NodeNames(uint8_t row) const;
-    // True when the last scan found drives it could not open (the user was told why).
-    bool ScanMissedDrives() const { return backend != nullptr && backend->DiscoveryMissedDrives(); }
+    // True when the last scan found drives it could not list: drives the back-end could not
+    // open (the user was told why), or drives that did not answer the identification.
+    bool ScanMissedDrives() const {
+        return !unanswered.empty() || (backend != nullptr && backend->DiscoveryMissedDrives());
+    }
+    // The drives of the last scan that opened but did not answer the identification, in the
+    // scan's order. Nobody was told of them yet: the window leaves them out of its tree.
+    const std::vector<UnansweredDrive>& UnansweredDrives() const { return unanswered; }
     // The drive of a filled row, to send commands to; none for any other row.
     std::optional<ScsiDevice> DeviceAt(uint8_t row);
 
@@ -97,7 +111,8 @@ public:
 private:
     DeviceAddress AddressOf(const DeviceEntry& row) const;
     void CloseAllDevices();
-    bool ProbeCandidate(const DeviceAddress& address);
+    // `offered`: how many candidates this scan was offered before this one.
+    bool ProbeCandidate(const DeviceAddress& address, size_t offered);
 
     std::unique_ptr<PassThroughBackend> backend;
     UserNotifier& notifier;
@@ -109,6 +124,7 @@ private:
     bool probing = false;  // discovery's INQUIRY goes to the row it is about to fill
     std::array<DeviceEntry, kMaxDevices> devices{};
     std::vector<std::string> notices;
+    std::vector<UnansweredDrive> unanswered;  // of the last scan
 };
 
 }  // namespace flashtool

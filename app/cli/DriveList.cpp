@@ -66,7 +66,15 @@ int ListDrives(const CliOptions& options, CliEnvironment& environment) {
         text += session.window.DriveCount() == 0 ? "]\n" : "\n]\n";
     }
     environment.out.Write(text);
-    // A list without the drives the program could not open is no answer to rely on.
+    // The back-end has told of the drives it could not open; the drives that opened but did
+    // not say what they are are named here (the window leaves them out without a word).
+    for (const UnansweredDrive& drive : dialog.Transport().UnansweredDrives()) {
+        environment.err.Write(
+            environment.program + ": " + drive.name +
+            ": not listed: it did not answer the identification (INQUIRY): " + drive.reason + "\n");
+    }
+    // A list without the drives the program could not open or identify is no answer to
+    // rely on.
     return dialog.Transport().ScanMissedDrives() ? kExitUsage : kExitUpdated;
 }
 

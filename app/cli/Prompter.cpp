@@ -61,12 +61,37 @@ BoxAnswer Prompter::Ask(const MessageBoxRequest& request, DiagnosticSink& out) {
     }
     // The question ends its line: a drive's lines are written whole (--all), and the
     // answer is typed on the next.
-    out.Write(lines.substr(0, lines.size() - 1) + " [y/N]\n");
+    const std::string question = lines.substr(0, lines.size() - 1) + " [y/N]";
+    const bool seen = terminal.OutputIsAnswerTerminal();
+    if (seen) {
+        out.Write(question + "\n");
+    } else {
+        // Standard output goes to a file or a pipe: the question is asked where it is
+        // answered, with the drive's prefix of --all, and the output records it with its
+        // answer below.
+        const auto* prefixed = dynamic_cast<const PrefixedLines*>(&out);
+        const std::string prefix = prefixed != nullptr ? prefixed->Prefix() : "";
+        std::string shown;
+        for (size_t start = 0; start < question.size();) {
+            const size_t end = std::min(question.find('\n', start), question.size());
+            shown += prefix + question.substr(start, end - start) + "\n";
+            start = end + 1;
+        }
+        terminal.WriteToAnswerTerminal(shown);
+    }
     const std::optional<std::string> typed = terminal.ReadLine();
     std::string answer = typed.value_or("");
     std::transform(answer.begin(), answer.end(), answer.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return answer == "y" || answer == "yes" ? BoxAnswer::Ok : BoxAnswer::Cancel;
+    const BoxAnswer given = answer == "y" || answer == "yes" ? BoxAnswer::Ok : BoxAnswer::Cancel;
+    if (!seen) {
+        out.Write(question + " " +
+                  (!typed                   ? "(end of input: Cancel)"
+                   : given == BoxAnswer::Ok ? "yes"
+                                            : "no") +
+                  "\n");
+    }
+    return given;
 }
 
 bool Prompter::RestartPending() const {

@@ -33,6 +33,8 @@ public:
     bool RestartPending() const;
 
 private:
+    // Asked where the answer is typed: on `out` when standard output is that terminal, else
+    // on the terminal itself, with `out` recording the question and its answer.
     BoxAnswer Ask(const MessageBoxRequest& request, DiagnosticSink& out);
 
     Terminal& terminal;

@@ -1,5 +1,7 @@
 #include "app/cli/Terminal.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,6 +28,34 @@ std::optional<std::string> ProcessTerminal::ReadLine() {
         return std::nullopt;
     }
     return line;
+}
+
+bool ProcessTerminal::OutputIsAnswerTerminal() const {
+    if (isatty(STDOUT_FILENO) != 1) {
+        return false;
+    }
+    // Both terminals, and the same one: a question there is seen where it is answered.
+    struct stat input {};
+    struct stat output {};
+    return fstat(STDIN_FILENO, &input) == 0 && fstat(STDOUT_FILENO, &output) == 0 &&
+           input.st_rdev == output.st_rdev;
+}
+
+void ProcessTerminal::WriteToAnswerTerminal(std::string_view text) {
+    const char* name = ttyname(STDIN_FILENO);
+    const int fd = name != nullptr ? open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC) : -1;
+    if (fd < 0) {
+        StderrDiagnostics().Write(text);
+        return;
+    }
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t written = write(fd, text.data() + done, text.size() - done);
+        if (written <= 0) {
+            break;
+        }
+        done += static_cast<size_t>(written);
+    }
+    close(fd);
 }
 
 void StderrDiagnostics::Write(std::string_view text) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // What the command line needs of the terminal it runs in: whether someone can answer
-// there, a line typed in answer, and whether progress may be drawn in place. Tests hand in
-// a scripted one.
+// there, where a question must be written for them to see it, a line typed in answer, and
+// whether progress may be drawn in place. Tests hand in a scripted one.
 
 #include <mutex>
 #include <optional>
@@ -22,6 +22,12 @@ public:
     virtual bool DrawsProgress() const = 0;
     // The next line typed, without its line feed; none at the end of input.
     virtual std::optional<std::string> ReadLine() = 0;
+    // Standard output is the terminal the answers are typed on: a question written there
+    // with the other lines is seen. False when it goes to a file or a pipe.
+    virtual bool OutputIsAnswerTerminal() const { return true; }
+    // Writes a question on the terminal the answers are typed on, when standard output
+    // does not reach it.
+    virtual void WriteToAnswerTerminal(std::string_view /*text*/) {}
 };
 
 // Standard input and output of the process.
@@ -32,6 +38,9 @@ public:
     bool Interactive() const override;
     bool DrawsProgress() const override;
     std::optional<std::string> ReadLine() override;
+    bool OutputIsAnswerTerminal() const override;
+    // Standard input's terminal; standard error if that cannot be opened.
+    void WriteToAnswerTerminal(std::string_view text) override;
 
 private:
     bool mayDraw;
@@ -57,6 +66,7 @@ class PrefixedLines final : public DiagnosticSink {
 public:
     PrefixedLines(DiagnosticSink& out, std::string prefix) : out(out), prefix(std::move(prefix)) {}
     ~PrefixedLines() override { Flush(); }
+    const std::string& Prefix() const { return prefix; }
     void Write(std::string_view text) override;
     void Flush();
 

@@ -1,9 +1,25 @@
 #include "app/cli/TerminalWindow.h"
 
+#include <cctype>
+
 namespace flashtool {
 
 namespace {
+
 constexpr std::string_view kLineBreak = "\r\n";
+
+// The letters and digits of a text, in lower case: "CheckSum not match !!" and "Check Sum
+// not match !!" say the same.
+std::string Words(std::string_view text) {
+    std::string words;
+    for (const char c : text) {
+        if (std::isalnum(static_cast<unsigned char>(c)) != 0) {
+            words += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return words;
+}
+
 }  // namespace
 
 TerminalWindow::TerminalWindow(Prompter& prompterIn, DiagnosticSink* outIn,
@@ -114,6 +130,14 @@ int TerminalWindow::Progress() const {
 BoxAnswer TerminalWindow::ShowMessageBox(const MessageBoxRequest& request) {
     if (request.buttons != BoxButtons::OkCancel) {
         std::lock_guard lock(mutex);
+        // The window shows a result twice, once in its log and once in a box over it; in a
+        // terminal both land on the same lines, so a box that says nothing the line just
+        // printed did not say is left out.
+        const std::string said = Words(request.text);
+        if (!said.empty() && !logLines.empty() &&
+            Words(logLines.back()).find(said) != std::string::npos) {
+            return BoxAnswer::Ok;
+        }
         const std::string lines = BoxLines(request.text);
         for (size_t start = 0; start < lines.size();) {
             const size_t end = lines.find('\n', start);

@@ -27,7 +27,8 @@ public:
     // Whether the n-th drive item is drawn in grey (this build cannot update it).
     bool DriveGreyed(size_t n) const;
     size_t DriveCount() const;
-    // Every line the log received, and each message box's text, in order.
+    // Every line the log received, and each message box's text, in order; a box that only
+    // repeats the log line before it is left out, as it is on the terminal.
     std::vector<std::string> LogLines() const;
     // Before a press: prints what the last one kept quiet.
     void BeginPress();

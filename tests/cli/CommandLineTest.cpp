@@ -23,10 +23,14 @@ using ::testing::Not;
 class ScriptedTerminal final : public Terminal {
 public:
     bool interactive = false;
+    bool outputIsTerminal = true;  // false: standard output goes to a file
     std::deque<std::string> typed;
+    std::string shown;  // what was written on the terminal itself
     bool Interactive() const override { return interactive; }
     bool DrawsProgress() const override { return draws; }
     bool draws = false;
+    bool OutputIsAnswerTerminal() const override { return outputIsTerminal; }
+    void WriteToAnswerTerminal(std::string_view text) override { shown += text; }
     std::optional<std::string> ReadLine() override {
         if (typed.empty()) {
             return std::nullopt;
@@ -108,6 +112,17 @@ struct CliRig {
     ScriptedTerminal terminal;
 };
 
+// How many lines of `text` are exactly `line`.
+size_t CountLines(const std::string& text, const std::string& line) {
+    size_t count = 0;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        count += text.compare(at, end - at, line) == 0 ? 1 : 0;
+        at = end + 1;
+    }
+    return count;
+}
+
 std::vector<std::string> Lines(const std::vector<TraceEntry>& trace, size_t index) {
     std::vector<std::string> lines;
     for (const TraceEntry& entry : trace) {
@@ -134,6 +149,58 @@ TEST(CommandLineList, ADriveThatCouldNotBeOpenedMakesTheListAnEnvironmentError) 
     EXPECT_THAT(rig.out.Text(),
                 HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update\n"));
     EXPECT_THAT(rig.err.Text(), HasSubstr("/dev/sg9: this program was not allowed to open"));
+}
+
+TEST(CommandLineList, ADriveThatDoesNotAnswerTheIdentificationIsNamedAndTheListFails) {
+    struct Case {
+        std::string name;
+        Fault fault;
+        std::string reason;
+    };
+    const uint8_t inquiry = 0x12;
+    const std::vector<Case> cases = {
+        {"check condition",
+         {inquiry, {}, 1, FaultKind::CheckCondition, sense::kInvalidField},
+         "it ended with CHECK CONDITION, sense 05/24/00"},
+        {"adapter failure",
+         {inquiry, {}, 1, FaultKind::TransportFailure},
+         "the host adapter or its driver failed it"},
+        {"time-out", {inquiry, {}, 1, FaultKind::TimeOut}, "it timed out"},
+        {"busy", {inquiry, {}, 1, FaultKind::Busy}, "it ended with SCSI status 08h"},
+        {"gone during the scan",
+         {inquiry, {}, 1, FaultKind::Vanish},
+         "the system refused to pass it on: No such device (error 19)"},
+    };
+    for (const Case& c : cases) {
+        for (const bool json : {false, true}) {
+            CliRig rig(MakeDemoDrives());
+            rig.drives[1]->AddFault(c.fault);
+            std::vector<std::string> words{"--list"};
+            if (json) {
+                words.emplace_back("--json");
+            }
+            EXPECT_EQ(rig.Run(words), 1) << c.name << json;
+            // The drives that answered are listed as ever; the silent one is named on
+            // standard error with what its INQUIRY got.
+            EXPECT_THAT(rig.out.Text(), HasSubstr("KESTREL DVD-ROM KD-1650 ")) << c.name << json;
+            EXPECT_THAT(rig.out.Text(), Not(HasSubstr("QV-5520A"))) << c.name << json;
+            EXPECT_THAT(rig.err.Text(),
+                        HasSubstr("flashtool: drive 1 of the scan: not listed: it did not answer "
+                                  "the identification (INQUIRY): " +
+                                  c.reason + "\n"))
+                << c.name << json;
+        }
+    }
+}
+
+TEST(CommandLineList, TheShippedScenarioWithADriveThatDoesNotAnswer) {
+    FakeClock driveClock;
+    CliRig rig(Shipped("unidentified-drive.json", driveClock));
+    EXPECT_EQ(rig.Run({"--list"}), 1);
+    EXPECT_THAT(rig.out.Text(),
+                HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update\n"));
+    EXPECT_THAT(rig.err.Text(), HasSubstr("flashtool: drive 1 of the scan: not listed: "));
+    EXPECT_EQ(rig.TraceLines().size(), 2u);  // each drive was asked once
 }
 
 TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {
@@ -190,8 +257,10 @@ struct ExitCase {
     std::vector<VirtualDriveSetup> setups;
     std::vector<std::string> words;
     int status;
-    std::string logLine;
-    bool changed;  // a command that changes the drive reached it
+    std::string logLine;           // printed once: the window's box that repeats it is not printed
+    bool changed;                  // a command that changes the drive reached it
+    std::optional<Fault> fault{};  // on the first drive
+    std::string box{};             // the box's own words where they differ from logLine
 };
 
 TEST(CommandLineUpdate, EachEndGivesItsExitStatusAndLog) {
@@ -250,6 +319,14 @@ TEST(CommandLineUpdate, EachEndGivesItsExitStatusAndLog) {
          17,
          "The drive is not allowed to be updated.",
          false},
+        {"the handshake fails",
+         {TargetAt("1.0d")},
+         {"--update", "0", "--yes"},
+         14,
+         "On Command Fail !!",
+         false,
+         Fault{0xFD, {}, 1, FaultKind::TransportFailure},
+         "Command Fail."},
         {"no such row", {TargetAt("1.0d")}, {"--update", "1", "--yes"}, 1, "", false},
         {"a node on a build without nodes",
          {TargetAt("1.0d")},
@@ -260,9 +337,16 @@ TEST(CommandLineUpdate, EachEndGivesItsExitStatusAndLog) {
     };
     for (const ExitCase& c : cases) {
         CliRig rig(MakeDrives(c.setups));
+        if (c.fault) {
+            rig.drives[0]->AddFault(*c.fault);
+        }
         EXPECT_EQ(rig.Run(c.words), c.status) << c.name;
         if (!c.logLine.empty()) {
-            EXPECT_THAT(rig.out.Text(), HasSubstr("\n" + c.logLine + "\n")) << c.name;
+            EXPECT_EQ(CountLines(rig.out.Text(), c.logLine), 1u) << c.name << "\n"
+                                                                 << rig.out.Text();
+        }
+        if (!c.box.empty()) {
+            EXPECT_EQ(CountLines(rig.out.Text(), c.box), 0u) << c.name;
         }
         EXPECT_EQ(CountDriveChanges(rig.drives[0]->Trace()) > 0, c.changed) << c.name;
     }
@@ -301,6 +385,52 @@ TEST(CommandLineUpdate, QuestionsAreAskedOnTheTerminalAndOnlyYesGoesOn) {
     ended.terminal.interactive = true;
     EXPECT_EQ(ended.Run({"--update", "0"}), 12);
     EXPECT_TRUE(ended.drives[0]->Trace().empty());
+}
+
+TEST(CommandLineUpdate, WithOutputInAFileQuestionsAreAskedOnTheTerminalAndRecorded) {
+    struct Case {
+        std::string name;
+        std::deque<std::string> typed;
+        int status;
+        std::vector<std::string> recorded;  // lines of the output
+    };
+    const std::string notice = "Do you wish to continue ? [y/N]";
+    const std::string confirm = "Do you really want to upgrade ? [y/N]";
+    const std::vector<Case> cases = {
+        {"declined", {"y", "n"}, 12, {notice + " yes", confirm + " no"}},
+        {"accepted", {"yes", "Y"}, 0, {notice + " yes", confirm + " yes"}},
+        {"input ends", {"y"}, 12, {notice + " yes", confirm + " (end of input: Cancel)"}},
+    };
+    for (const Case& c : cases) {
+        CliRig rig(MakeDemoDrives());
+        rig.terminal.interactive = true;
+        rig.terminal.outputIsTerminal = false;
+        rig.terminal.typed = c.typed;
+        EXPECT_EQ(rig.Run({"--update", "0"}), c.status) << c.name;
+        // The person answering sees each question whole; the file gets each once, with its
+        // answer, and never a question waiting for an answer nobody sees.
+        EXPECT_THAT(rig.terminal.shown, HasSubstr("NOTICE :\n")) << c.name;
+        EXPECT_THAT(rig.terminal.shown, HasSubstr("\n" + notice + "\n")) << c.name;
+        EXPECT_THAT(rig.terminal.shown, HasSubstr("\n" + confirm + "\n")) << c.name;
+        for (const std::string& line : c.recorded) {
+            EXPECT_EQ(CountLines(rig.out.Text(), line), 1u) << c.name << ": " << line;
+        }
+        EXPECT_THAT(rig.out.Text(), Not(HasSubstr("[y/N]\n"))) << c.name;
+    }
+}
+
+TEST(CommandLineAll, WithOutputInAFileEachDrivesQuestionCarriesItsRow) {
+    CliRig rig(MakeDrives({TargetAt("1.0d"), TargetAt("1.0d")}));
+    rig.terminal.interactive = true;
+    rig.terminal.outputIsTerminal = false;
+    rig.terminal.typed = {"y", "n", "n"};
+    EXPECT_EQ(rig.Run({"--all"}), 12);
+    const std::string confirm = "Do you really want to upgrade ? [y/N]";
+    EXPECT_THAT(rig.terminal.shown, HasSubstr("[scan] Do you wish to continue ? [y/N]\n"));
+    EXPECT_THAT(rig.terminal.shown, HasSubstr("[0] " + confirm + "\n"));
+    EXPECT_THAT(rig.terminal.shown, HasSubstr("[1] " + confirm + "\n"));
+    EXPECT_EQ(CountLines(rig.out.Text(), "[0] " + confirm + " no"), 1u);
+    EXPECT_EQ(CountLines(rig.out.Text(), "[1] " + confirm + " no"), 1u);
 }
 
 TEST(CommandLineUpdate, JsonReportsTheDriveAtTheEnd) {

@@ -208,7 +208,8 @@ TEST(ShippedScenarioTest, EveryShippedFileReadsAndTheReadmeListsIt) {
     std::sort(names.begin(), names.end());
     EXPECT_THAT(names, ElementsAre("demo.json", "disc-in-tray.json", "eight-drives.json",
                                    "hangs-on-test-unit-ready.json", "record-read-times-out.json",
-                                   "refuses-image-at-end.json", "vanishes-mid-transfer.json"));
+                                   "refuses-image-at-end.json", "unidentified-drive.json",
+                                   "vanishes-mid-transfer.json"));
     EXPECT_EQ(
         LoadScenarioFile(std::string(FLASHTOOL_SCENARIO_DIR) + "/eight-drives.json").drives.size(),
         8u);

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ public:
     std::function<void(const ScsiRequest&)> reply;
     std::vector<RecordedRequest> requests;
     std::vector<std::intptr_t> closed;
+    // The node names of a candidate, by handle; none where not given.
+    std::map<std::intptr_t, std::vector<std::string>> nodeNames;
     bool loadResult = true;
     bool unloaded = false;
 
@@ -61,6 +64,10 @@ public:
         return outcome;
     }
     void CloseDevice(const DeviceAddress& device) override { closed.push_back(device.handle); }
+    std::vector<std::string> NodeNames(const DeviceAddress& device) const override {
+        const auto names = nodeNames.find(device.handle);
+        return names != nodeNames.end() ? names->second : std::vector<std::string>{};
+    }
     void Unload() override { unloaded = true; }
 
 private:

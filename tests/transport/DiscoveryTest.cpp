@@ -87,6 +87,44 @@ TEST(DiscoveryTest, ADriveWhoseInquiryFailsLeavesNoRowAndIsClosed) {
     EXPECT_EQ(rig.transport->Device(2).handle, 0);
 }
 
+TEST(DiscoveryTest, EachDriveThatDoesNotAnswerIsKeptWithItsNameAndWhatFailed) {
+    testing::RecordingNotifier notifier;
+    auto owned = std::make_unique<testing::ScriptedBackend>();
+    auto* backend = owned.get();
+    // A drive with nodes, one known by adapter and target, one by its handle alone; each
+    // of the drives between them answers.
+    backend->candidates = {DeviceAddress{1, 0, 0}, DeviceAddress{2, 0, 0}, DeviceAddress{0, 1, 3},
+                           DeviceAddress{4, 0, 0}, DeviceAddress{5, 0, 0}, DeviceAddress{6, 0, 0},
+                           DeviceAddress{7, 0, 0}};
+    backend->nodeNames[1] = {"/dev/sg4", "/dev/sr1"};
+    backend->outcomes = {PassThroughOutcome::CheckCondition({0x05, 0x24, 0x00}),
+                         PassThroughOutcome::Good(),
+                         PassThroughOutcome::TimedOut(),
+                         PassThroughOutcome::Good(),
+                         PassThroughOutcome::TransportFailure(),
+                         PassThroughOutcome::OsFailure(13),
+                         PassThroughOutcome::Status(kStatusReservationConflict)};
+    ScsiTransport transport(std::move(owned), notifier);
+    EXPECT_EQ(transport.ScanDevices(), 2);
+    EXPECT_TRUE(transport.ScanMissedDrives());
+    EXPECT_THAT(
+        transport.UnansweredDrives(),
+        ElementsAre(
+            UnansweredDrive{"/dev/sg4", "it ended with CHECK CONDITION, sense 05/24/00"},
+            UnansweredDrive{"host adapter 1, target 3", "it timed out"},
+            UnansweredDrive{"drive 4 of the scan", "the host adapter or its driver failed it"},
+            UnansweredDrive{"drive 5 of the scan",
+                            "the system refused to pass it on: Permission denied (error 13)"},
+            UnansweredDrive{"drive 6 of the scan", "it ended with SCSI status 18h"}));
+    // Nobody was told: the window's tree simply leaves them out, as before.
+    EXPECT_TRUE(notifier.messages.empty());
+
+    // A later scan in which every drive answers has nothing missing.
+    EXPECT_EQ(transport.ScanDevices(), 7);
+    EXPECT_TRUE(transport.UnansweredDrives().empty());
+    EXPECT_FALSE(transport.ScanMissedDrives());
+}
+
 TEST(DiscoveryTest, AZeroByteInsideTheIdentificationEndsTheDescription) {
     Rig rig({Drive(std::string("ORIN\0   DVD RW QV-5500A ", 24), "1.0d")});
     rig.Build();
