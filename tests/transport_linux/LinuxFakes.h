@@ -39,7 +39,6 @@ public:
     std::vector<std::string> opened;
     std::vector<int> openFlags;
     std::vector<int> closed;
-    std::vector<std::pair<int, int>> duplicated;  // (from, to)
     std::vector<SeenRequest> seen;
 
     int Open(const std::string& path, int flags) override {
@@ -52,10 +51,6 @@ public:
         return found == openResults.end() ? -ENOENT : found->second;
     }
     void Close(int fd) override { closed.push_back(fd); }
-    int Duplicate(int from, int to) override {
-        duplicated.emplace_back(from, to);
-        return 0;
-    }
     int SgIo(int fd, sg_io_hdr_t& header) override {
         seen.push_back(SeenRequest{fd, header, {header.cmdp, header.cmdp + header.cmd_len}});
         return ioctl ? ioctl(fd, header) : 0;

@@ -58,8 +58,6 @@ TEST(ScsiTransportSgIoTest, AScanFillsTheTableAndExplainsTheDrivesLeftOut) {
     transport.SelectDevice(1);
     EXPECT_TRUE(transport.DescribeSelected(text));
     EXPECT_STREQ(text.data(), "KESTREL DVD-ROM KD-1650 0113");
-    EXPECT_EQ(transport.Device(0).handle, 4);
-    EXPECT_EQ(transport.Device(1).handle, 6);
 
     // Every discovery INQUIRY asks for the 36 bytes every device must answer.
     ASSERT_EQ(system->seen.size(), 3u);
@@ -83,6 +81,14 @@ TEST(ScsiTransportSgIoTest, AScanFillsTheTableAndExplainsTheDrivesLeftOut) {
                             "command to the drive (Operation not permitted). Run this program with "
                             "the CAP_SYS_RAWIO capability (for example as root)."));
     EXPECT_THAT(system->closed, ElementsAre(6));
+
+    // Each row's commands go through its own drive's descriptor.
+    system->ioctl = nullptr;
+    const uint8_t testUnitReady[6] = {};
+    for (const auto& [row, fd] : {std::pair<uint8_t, int>{0, 3}, {1, 5}}) {
+        transport.ExecuteOn(row, testUnitReady, DataDirection::None, nullptr, 0, 15);
+        EXPECT_EQ(system->seen.back().fd, fd);
+    }
 
     transport.Release();
     EXPECT_THAT(system->closed, UnorderedElementsAre(6, 3, 5));

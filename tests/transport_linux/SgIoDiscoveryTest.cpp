@@ -32,14 +32,15 @@ struct Rig {
         backend->Start(notifier);
     }
 
-    std::vector<std::intptr_t> Scan() {
-        std::vector<std::intptr_t> handles;
+    // The node each candidate was opened through.
+    std::vector<std::string> Scan() {
+        std::vector<std::string> nodes;
         backend->BeginDiscovery();
         while (const std::optional<DeviceAddress> candidate = backend->NextCandidate()) {
-            handles.push_back(candidate->handle);
+            nodes.push_back(backend->NodeNames(*candidate).at(0));
         }
         backend->EndDiscovery(notifier);
-        return handles;
+        return nodes;
     }
 };
 
@@ -56,7 +57,7 @@ TEST(SgIoDiscoveryTest, OffersOpticalDrivesOnlyInNumericAddressOrder) {
         rig.system->openResults["/dev/sg" + std::to_string(n)] = 20 + n;
     }
 
-    EXPECT_THAT(rig.Scan(), ElementsAre(23, 24, 25, 31));
+    EXPECT_THAT(rig.Scan(), ElementsAre("/dev/sg2", "/dev/sg3", "/dev/sg4", "/dev/sg10"));
     EXPECT_THAT(rig.system->opened, ElementsAre("/dev/sg2", "/dev/sg3", "/dev/sg4", "/dev/sg10"));
     EXPECT_THAT(rig.system->openFlags, Each(O_RDWR | O_NONBLOCK | O_CLOEXEC));
     EXPECT_TRUE(rig.notifier.messages.empty());
@@ -72,9 +73,9 @@ TEST(SgIoDiscoveryTest, LimitedToOneNodeTheOthersAreNotEvenOpened) {
     rig.system->openResults = {{"/dev/sg2", 22}, {"/dev/sg3", 23}, {"/dev/sr2", 24}};
 
     rig.backend->LimitDiscoveryTo("/dev/sg3", 0);
-    EXPECT_THAT(rig.Scan(), ElementsAre(24));
+    EXPECT_THAT(rig.Scan(), ElementsAre("/dev/sg3"));
     rig.backend->LimitDiscoveryTo("/dev/sr2", 0);
-    EXPECT_THAT(rig.Scan(), ElementsAre(25));
+    EXPECT_THAT(rig.Scan(), ElementsAre("/dev/sr2"));
     rig.backend->LimitDiscoveryTo("/dev/sr0", 0);  // a drive's other node names no candidate
     EXPECT_THAT(rig.Scan(), ElementsAre());
     EXPECT_THAT(rig.system->opened, ElementsAre("/dev/sg3", "/dev/sr2"));
@@ -95,7 +96,7 @@ TEST(SgIoDiscoveryTest, WithoutAnSgNodeTheBlockNodeIsUsedAndItsLimitMadeKnown) {
         rig.system->openResults["/dev/sr0"] = 3;
         rig.system->rawIo = rawIo;
 
-        EXPECT_THAT(rig.Scan(), ElementsAre(4));
+        EXPECT_THAT(rig.Scan(), ElementsAre("/dev/sr0"));
         EXPECT_THAT(rig.system->opened, ElementsAre("/dev/sr0"));
         // Offered, if only for reading: the list is whole.
         EXPECT_FALSE(rig.backend->DiscoveryMissedDrives());
@@ -173,7 +174,7 @@ TEST(SgIoDiscoveryTest, ADriveThatCannotBeOpenedIsSkippedAndExplained) {
         }
         rig.system->openResults["/dev/sg2"] = 4;
 
-        EXPECT_THAT(rig.Scan(), ElementsAre(5));
+        EXPECT_THAT(rig.Scan(), ElementsAre("/dev/sg2"));
         EXPECT_THAT(rig.notifier.messages, ElementsAre(kHeading + c.paragraph));
         EXPECT_TRUE(rig.backend->DiscoveryMissedDrives());
 

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 #include "support/ScriptedBackend.h"
 #include "transport/linux/SgIoBackend.h"
 #include "transport_linux/LinuxFakes.h"
@@ -52,8 +55,22 @@ struct SendFixture : ::testing::Test {
     }
 };
 
-TEST_F(SendFixture, TheHandleIsTheDescriptorPlusOne) {
-    EXPECT_EQ(drive.handle, kFd + 1);
+TEST_F(SendFixture, AClosedDrivesHandleNeverReachesTheNextDriveOpened) {
+    // The system gives the next open the same descriptor; the old address must not follow it.
+    const DeviceAddress closed = drive;
+    backend->CloseDevice(drive);
+    backend->BeginDiscovery();
+    drive = backend->NextCandidate().value();
+    backend->EndDiscovery(notifier);
+    EXPECT_NE(drive.handle, closed.handle);
+
+    ScsiRequest request;
+    const uint8_t cdb[6] = {};
+    request.cdb = cdb;
+    EXPECT_EQ(backend->Send(closed, request).kind, OutcomeKind::OsError);
+    EXPECT_TRUE(system->seen.empty());
+    EXPECT_EQ(backend->Send(drive, request).kind, OutcomeKind::Completed);
+    EXPECT_EQ(system->seen.back().fd, kFd);
 }
 
 TEST_F(SendFixture, BuildsOneZeroedHeaderPerCommand) {
@@ -262,34 +279,83 @@ TEST_F(SendFixture, ARefusedCommandIsFailedAndItsNoticeComesBackOncePerDrive) {
               "capability (for example as root).");
 }
 
+// The sg driver's rule for one node: an O_EXCL open is refused while the node is open at all,
+// this program's own descriptors included, and every open while an exclusive one is. Each
+// open gets a new descriptor, as when other threads took the numbers closed meanwhile.
+struct SgNodeRule {
+    explicit SgNodeRule(FakeLinuxSystem& systemIn) : system(systemIn) {}
+
+    FakeLinuxSystem& system;
+    bool otherProgram = false;           // another program has the node open, shared
+    bool otherProgramExclusive = false;  // or exclusively
+    std::map<int, bool> handedOut;       // descriptor: opened with O_EXCL
+    int nextFd = 20;
+
+    int Open(int flags) {
+        bool open = otherProgram || otherProgramExclusive;
+        bool exclusive = otherProgramExclusive;
+        for (const auto& [fd, excl] : handedOut) {
+            if (std::find(system.closed.begin(), system.closed.end(), fd) == system.closed.end()) {
+                open = true;
+                exclusive = exclusive || excl;
+            }
+        }
+        if (exclusive || ((flags & O_EXCL) != 0 && open)) {
+            return -EBUSY;
+        }
+        handedOut[nextFd] = (flags & O_EXCL) != 0;
+        return nextFd++;
+    }
+};
+
 TEST_F(SendFixture, ARunHoldsTheGenericNodeExclusivelyAndGivesItBack) {
-    // Another program has the node open while the first claim is tried.
-    bool otherOpen = true;
-    system->openHook = [&](const std::string&, int flags) {
-        return (flags & O_EXCL) != 0 && otherOpen ? -EBUSY : kFd + 3;
+    SgNodeRule node(*system);
+    node.otherProgram = true;
+    node.handedOut[kFd] = false;
+    system->openHook = [&](const std::string&, int flags) { return node.Open(flags); };
+    auto sentThrough = [&] {
+        EXPECT_EQ(Send({0x00, 0, 0, 0, 0, 0}, DataDirection::None, nullptr, 0).kind,
+                  OutcomeKind::Completed);
+        return system->seen.back().fd;
     };
     const size_t opensBefore = system->opened.size();
-    EXPECT_EQ(backend->ClaimExclusive(drive), ExclusiveClaim::Busy);
-    otherOpen = false;
-    EXPECT_EQ(backend->ClaimExclusive(drive), ExclusiveClaim::Claimed);
-    backend->ReleaseExclusive(drive);
 
-    // Busy: exclusive refused, shared back; claimed; released to shared. Every new
-    // descriptor lands on the old number, so the device table's handle stays good.
+    EXPECT_EQ(backend->ClaimExclusive(drive), ExclusiveClaim::Busy);
+    EXPECT_EQ(sentThrough(), 20);
+    node.otherProgram = false;
+    EXPECT_EQ(backend->ClaimExclusive(drive), ExclusiveClaim::Claimed);
+    EXPECT_EQ(sentThrough(), 21);
+    EXPECT_EQ(backend->ClaimExclusive(drive), ExclusiveClaim::Claimed);  // held: no change
+    EXPECT_EQ(sentThrough(), 21);
+    backend->ReleaseExclusive(drive);
+    EXPECT_EQ(sentThrough(), 22);
+    backend->ReleaseExclusive(drive);  // not held: no change
+    EXPECT_EQ(sentThrough(), 22);
+
+    // Busy: exclusive refused, shared back; claimed; released to shared. Each descriptor is
+    // closed once, and no new one is moved onto a number that was closed.
     const std::vector<int> flags(system->openFlags.begin() + opensBefore, system->openFlags.end());
-    ASSERT_EQ(flags.size(), 4u);
-    EXPECT_EQ(flags[0], SgIoBackend::kOpenFlags | O_EXCL);
-    EXPECT_EQ(flags[1], SgIoBackend::kOpenFlags);
-    EXPECT_EQ(flags[2], SgIoBackend::kOpenFlags | O_EXCL);
-    EXPECT_EQ(flags[3], SgIoBackend::kOpenFlags);
-    for (const auto& [from, to] : system->duplicated) {
-        EXPECT_EQ(from, kFd + 3);
-        EXPECT_EQ(to, kFd);
-    }
-    EXPECT_EQ(system->duplicated.size(), 3u);
+    EXPECT_THAT(flags,
+                ElementsAreArray({SgIoBackend::kOpenFlags | O_EXCL, SgIoBackend::kOpenFlags,
+                                  SgIoBackend::kOpenFlags | O_EXCL, SgIoBackend::kOpenFlags}));
+    EXPECT_THAT(system->closed, ElementsAreArray({kFd, 20, 21}));
+    EXPECT_THAT(backend->NodeNames(drive), ElementsAreArray({"/dev/sg1", "/dev/sr0"}));
+}
+
+TEST_F(SendFixture, ANodeLostDuringAClaimIsForgotten) {
+    // Another program took the node exclusively while ours was closed for the claim.
+    SgNodeRule node(*system);
+    node.otherProgramExclusive = true;
+    system->openHook = [&](const std::string&, int flags) { return node.Open(flags); };
+    EXPECT_EQ(backend->ClaimExclusive(drive), ExclusiveClaim::Busy);
     EXPECT_EQ(Send({0x00, 0, 0, 0, 0, 0}, DataDirection::None, nullptr, 0).kind,
-              OutcomeKind::Completed);
-    EXPECT_EQ(system->seen.back().fd, kFd);
+              OutcomeKind::OsError);
+    EXPECT_TRUE(system->seen.empty());
+    EXPECT_TRUE(backend->NodeNames(drive).empty());
+    backend->ReleaseExclusive(drive);
+    backend->CloseDevice(drive);
+    backend->Unload();
+    EXPECT_THAT(system->closed, ElementsAreArray({kFd}));
 }
 
 TEST_F(SendFixture, AnUnknownHandleSendsNothing) {

@@ -26,10 +26,6 @@ void RealLinuxSystem::Close(int fd) {
     ::close(fd);
 }
 
-int RealLinuxSystem::Duplicate(int from, int to) {
-    return ::dup3(from, to, O_CLOEXEC) < 0 ? errno : 0;
-}
-
 int RealLinuxSystem::SgIo(int fd, sg_io_hdr_t& header) {
     return ::ioctl(fd, SG_IO, &header) == 0 ? 0 : errno;
 }

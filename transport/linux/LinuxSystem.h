@@ -24,8 +24,6 @@ public:
     // Opens a device node. Returns the descriptor, or the negated errno on failure.
     virtual int Open(const std::string& path, int flags) = 0;
     virtual void Close(int fd) = 0;
-    // Makes `to` refer to what `from` refers to (dup3 with close-on-exec). 0, or the errno.
-    virtual int Duplicate(int from, int to) = 0;
     // One SG_IO ioctl. Returns 0, or the errno of a failed call.
     virtual int SgIo(int fd, sg_io_hdr_t& header) = 0;
     // The owning group of a node; nothing when the node or its group cannot be looked up.
@@ -39,7 +37,6 @@ class RealLinuxSystem final : public LinuxSystem {
 public:
     int Open(const std::string& path, int flags) override;
     void Close(int fd) override;
-    int Duplicate(int from, int to) override;
     int SgIo(int fd, sg_io_hdr_t& header) override;
     std::optional<NodeGroup> GroupOf(const std::string& path) override;
     bool HasRawIoCapability() override;

@@ -14,14 +14,6 @@ bool IsPermissionError(int error) {
     return error == EACCES || error == EPERM;
 }
 
-// The back-end's handle is the descriptor plus one, so that 0 can mean "none".
-std::intptr_t HandleOf(int fd) {
-    return static_cast<std::intptr_t>(fd) + 1;
-}
-int DescriptorOf(const DeviceAddress& device) {
-    return static_cast<int>(device.handle - 1);
-}
-
 }  // namespace
 
 SgIoBackend::SgIoBackend() : SgIoBackend(std::make_unique<RealLinuxSystem>(), "/sys", "/dev") {}
@@ -95,9 +87,10 @@ std::optional<DeviceAddress> SgIoBackend::OpenDrive(const OpticalDrive& drive) {
     const std::string other = problem.viaBlockNode || drive.blockNode.empty()
                                   ? ""
                                   : (deviceRoot / drive.blockNode).string();
-    open[fd] = OpenNode{drive.name, problem.where, other, problem.viaBlockNode, false};
     DeviceAddress address;
-    address.handle = HandleOf(fd);
+    address.handle = ++lastHandle;
+    open[address.handle] =
+        OpenNode{fd, drive.name, problem.where, other, problem.viaBlockNode, false, false};
     return address;
 }
 
@@ -111,7 +104,7 @@ void SgIoBackend::EndDiscovery(UserNotifier& notifierIn) {
 }
 
 PassThroughOutcome SgIoBackend::Send(const DeviceAddress& device, const ScsiRequest& request) {
-    const auto node = open.find(DescriptorOf(device));
+    const auto node = open.find(device.handle);
     if (node == open.end()) {
         return PassThroughOutcome::OsFailure(EBADF);
     }
@@ -120,7 +113,7 @@ PassThroughOutcome SgIoBackend::Send(const DeviceAddress& device, const ScsiRequ
     }
     SgIoBuffers buffers;
     sg_io_hdr_t header = BuildSgIoHeader(request, buffers);
-    const int error = system->SgIo(node->first, header);
+    const int error = system->SgIo(node->second.fd, header);
     if (error != 0) {
         PassThroughOutcome outcome = PassThroughOutcome::OsFailure(error);
         if (IsPermissionError(error)) {
@@ -158,55 +151,56 @@ std::optional<std::string> SgIoBackend::ReportRefusedCommand(OpenNode& node, int
 }
 
 ExclusiveClaim SgIoBackend::ClaimExclusive(const DeviceAddress& device) {
-    const auto node = open.find(DescriptorOf(device));
+    const auto node = open.find(device.handle);
     if (node == open.end() || node->second.viaBlockNode) {
         return ExclusiveClaim::NotOffered;
     }
-    return Reopen(node->first, kOpenFlags | O_EXCL) ? ExclusiveClaim::Claimed
-                                                    : ExclusiveClaim::Busy;
+    if (node->second.exclusive) {
+        return ExclusiveClaim::Claimed;
+    }
+    return Reopen(node, kOpenFlags | O_EXCL) ? ExclusiveClaim::Claimed : ExclusiveClaim::Busy;
 }
 
 void SgIoBackend::ReleaseExclusive(const DeviceAddress& device) {
-    const auto node = open.find(DescriptorOf(device));
-    if (node != open.end() && !node->second.viaBlockNode) {
-        Reopen(node->first, kOpenFlags);
+    const auto node = open.find(device.handle);
+    if (node != open.end() && node->second.exclusive) {
+        Reopen(node, kOpenFlags);
     }
 }
 
-bool SgIoBackend::Reopen(int fd, int flags) {
-    const std::string path = open.at(fd).path;
-    // Our own descriptor counts as another open for O_EXCL: it goes first.
-    system->Close(fd);
-    auto settle = [&](int fresh) {
-        if (fresh != fd) {
-            system->Duplicate(fresh, fd);
-            system->Close(fresh);
-        }
-    };
-    const int fresh = system->Open(path, flags);
+bool SgIoBackend::Reopen(std::map<std::intptr_t, OpenNode>::iterator node, int flags) {
+    OpenNode& held = node->second;
+    // Our own descriptor counts as another open for O_EXCL, and an exclusive one refuses
+    // every other open: it goes first. Its number is free from that moment, for any thread.
+    system->Close(held.fd);
+    held.fd = -1;
+    held.exclusive = false;
+    const bool exclusive = (flags & O_EXCL) != 0;
+    const int fresh = system->Open(held.path, flags);
     if (fresh >= 0) {
-        settle(fresh);
+        held.fd = fresh;
+        held.exclusive = exclusive;
         return true;
     }
-    const int shared = system->Open(path, kOpenFlags);
+    const int shared = exclusive ? system->Open(held.path, kOpenFlags) : fresh;
     if (shared >= 0) {
-        settle(shared);
+        held.fd = shared;
     } else {
-        open.erase(fd);  // the node is gone: later commands fail as for an unknown handle
+        open.erase(node);  // the node is gone: later commands fail as for an unknown handle
     }
     return false;
 }
 
 void SgIoBackend::CloseDevice(const DeviceAddress& device) {
-    const auto node = open.find(DescriptorOf(device));
+    const auto node = open.find(device.handle);
     if (node != open.end()) {
-        system->Close(node->first);
+        system->Close(node->second.fd);
         open.erase(node);
     }
 }
 
 std::vector<std::string> SgIoBackend::NodeNames(const DeviceAddress& device) const {
-    const auto node = open.find(DescriptorOf(device));
+    const auto node = open.find(device.handle);
     if (node == open.end()) {
         return {};
     }
@@ -222,8 +216,8 @@ void SgIoBackend::Unload() {
 }
 
 void SgIoBackend::CloseAll() {
-    for (const auto& [fd, node] : open) {
-        system->Close(fd);
+    for (const auto& [handle, node] : open) {
+        system->Close(node.fd);
     }
     open.clear();
 }

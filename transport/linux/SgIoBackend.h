@@ -8,6 +8,12 @@
 // the sg driver has not bound the drive, and the user is told what that means. Drives that
 // exist but cannot be used are reported once at the end of a scan; a command the system
 // refuses later is reported once per drive. Nodes stay open until CloseDevice.
+//
+// A handle numbers an opened drive within this back-end and is never given out again; it is
+// not the descriptor. The descriptor behind it changes when the run claims the drive and
+// releases it, and each one is kept under the number the system gave it: descriptor numbers
+// are shared by every thread of the process, and one closed here may belong to another
+// thread's open (another worker's scan, the keep-awake lock, a trace file) a moment later.
 
 #include <fcntl.h>
 
@@ -51,7 +57,8 @@ public:
     // The node the drive was opened through, then its other node if it has one.
     std::vector<std::string> NodeNames(const DeviceAddress& device) const override;
     // The generic node opened again with O_EXCL: the sg driver then refuses every other
-    // open of it until the run releases it. A block node offers nothing of the kind.
+    // open of it until the run releases it. A block node offers nothing of the kind. A
+    // second claim of a held drive changes nothing; so does a release of one not held.
     ExclusiveClaim ClaimExclusive(const DeviceAddress& device) override;
     void ReleaseExclusive(const DeviceAddress& device) override;
     void Unload() override;
@@ -62,20 +69,22 @@ public:
 private:
     std::optional<std::string> onlyNode;
     struct OpenNode {
+        int fd = -1;
         std::string drive;
         std::string path;
         std::string otherPath;  // the node not used: the block node beside a generic one
         bool viaBlockNode = false;
         bool refusalReported = false;
+        bool exclusive = false;  // fd was opened with O_EXCL
     };
 
     std::optional<DeviceAddress> OpenDrive(const OpticalDrive& drive);
     // The notice for a command the system refused, the first time for this drive.
     std::optional<std::string> ReportRefusedCommand(OpenNode& node, int error);
     void CloseAll();
-    // Opens the node of `fd` again with `flags` under the same descriptor number. False,
-    // with the node open as before where possible, when the open is refused.
-    bool Reopen(int fd, int flags);
+    // Replaces the node's descriptor with one opened with `flags`. False, with the node open
+    // shared where possible and forgotten otherwise, when the open is refused.
+    bool Reopen(std::map<std::intptr_t, OpenNode>::iterator node, int flags);
 
     std::unique_ptr<LinuxSystem> system;
     std::filesystem::path sysfsRoot;
@@ -86,7 +95,8 @@ private:
     bool discovering = false;
     std::vector<DriveProblem> problems;
     bool missedDrives = false;  // the last discovery could not open a drive it found
-    std::map<int, OpenNode> open;  // by descriptor
+    std::intptr_t lastHandle = 0;
+    std::map<std::intptr_t, OpenNode> open;  // by handle
 };
 
 }  // namespace flashtool
