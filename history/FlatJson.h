@@ -14,9 +14,10 @@
 
 namespace flashtool {
 
-// Bounds of what the reader accepts; a text beyond them is not a record.
-inline constexpr size_t kMaxJsonObjectLength = 4096;
-inline constexpr size_t kMaxJsonStringLength = 256;
+// Bounds of what the reader accepts; a text beyond them is not a record. An object of 16
+// strings of the longest length, every byte escaped, fits.
+inline constexpr size_t kMaxJsonStringLength = 128;
+inline constexpr size_t kMaxJsonObjectLength = 16 * (kMaxJsonStringLength * 6 + 32);
 inline constexpr size_t kMaxJsonMembers = 32;
 
 std::string JsonQuoted(std::string_view bytes);

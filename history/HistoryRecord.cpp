@@ -58,6 +58,12 @@ auto ValueIn(const Table& table, std::string_view name) -> std::optional<decltyp
     return std::nullopt;
 }
 
+// A text field as written: no longer than the reader takes (a node's name, a version; the
+// drive's own texts are far shorter), so that a record written always reads back.
+std::string Field(std::string_view text) {
+    return JsonQuoted(text.substr(0, kMaxJsonStringLength));
+}
+
 uint32_t Crc32(std::string_view bytes) {
     return static_cast<uint32_t>(
         crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
@@ -91,16 +97,15 @@ std::string_view AfterFileName(RevisionAfterRun after) {
 std::string HistoryLine(const HistoryRecord& record) {
     std::string body =
         FormatText("{\"v\":%d,\"kind\":", kFormatVersion) +
-        JsonQuoted(NameIn(kKinds, record.kind)) + ",\"time\":" + JsonQuoted(record.time) +
-        ",\"program\":" + JsonQuoted(record.programVersion) +
-        ",\"firmware\":" + JsonQuoted(record.firmwareRevision) +
-        ",\"identification\":" + JsonQuoted(record.identification) +
-        ",\"node\":" + JsonQuoted(record.node) +
-        ",\"before\":" + JsonQuoted(record.revisionBefore) +
+        JsonQuoted(NameIn(kKinds, record.kind)) + ",\"time\":" + Field(record.time) +
+        ",\"program\":" + Field(record.programVersion) +
+        ",\"firmware\":" + Field(record.firmwareRevision) +
+        ",\"identification\":" + Field(record.identification) + ",\"node\":" + Field(record.node) +
+        ",\"before\":" + Field(record.revisionBefore) +
         ",\"ending\":" + JsonQuoted(EndingFileName(record.ending)) +
         ",\"code\":" + (record.code ? std::to_string(static_cast<int32_t>(*record.code)) : "null") +
         ",\"after\":" + JsonQuoted(AfterFileName(record.after)) +
-        ",\"revisionAfter\":" + JsonQuoted(record.revisionAfter);
+        ",\"revisionAfter\":" + Field(record.revisionAfter);
     return body + std::string(kCheckName) + FormatText("%08x\"}\n", Crc32(body));
 }
 

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "flash/RunEnding.h"
+#include "history/FlatJson.h"
 
 namespace flashtool {
 
@@ -44,7 +45,8 @@ struct HistoryRecord {
     friend bool operator==(const HistoryRecord&, const HistoryRecord&) = default;
 };
 
-// The record as one line of the history, '\n' included.
+// The record as one line of the history, '\n' included. A text longer than
+// kMaxJsonStringLength is cut to that length.
 std::string HistoryLine(const HistoryRecord& record);
 
 // The record a line holds (without its '\n'); none for a line that is cut short, damaged, of

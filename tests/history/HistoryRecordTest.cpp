@@ -53,6 +53,15 @@ TEST(HistoryRecordTest, EveryKindOfRecordReadsBackAsWritten) {
     }
 }
 
+TEST(HistoryRecordTest, ATextBeyondTheReadersBoundIsCutSoTheRecordStillReads) {
+    HistoryRecord record = UpdatedRun(std::string(1000, '\xff'), RevisionAfterRun::Old);
+    record.programVersion = std::string(1000, '"');
+    const std::optional<HistoryRecord> read = ParseHistoryLine(WithoutNewline(HistoryLine(record)));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->node, std::string(kMaxJsonStringLength, '\xff'));
+    EXPECT_EQ(read->programVersion, std::string(kMaxJsonStringLength, '"'));
+}
+
 TEST(HistoryRecordTest, ALineOfTheFirstVersionStillReads) {
     // Written out in full: a change to the line's layout or to its check breaks this test,
     // where it would otherwise make every history already on a disk unreadable.
@@ -84,7 +93,7 @@ TEST(HistoryRecordTest, ALineThatIsNotAWholeRecordIsNone) {
         {"a code as text", replaced("\"code\":null", "\"code\":\"5\"")},
         {"a code beyond 32 bits", replaced("\"code\":null", "\"code\":99999999999")},
         {"a string beyond its bound",
-         replaced("1.0d\",\"ending", std::string(300, 'x') + "\",\"ending")},
+         replaced("1.0d\",\"ending", std::string(kMaxJsonStringLength + 1, 'x') + "\",\"ending")},
         {"an escape beyond a byte", replaced("/dev/sg1", "\\u0100")},
         {"an escape cut short", replaced("/dev/sg1", "\\u00")},
         {"a raw control byte", replaced("/dev/sg1", "a\x01z")},
