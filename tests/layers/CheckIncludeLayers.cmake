@@ -3,7 +3,7 @@
 #   cmake -DROOT=<source tree> -P CheckIncludeLayers.cmake
 #
 # The program is built in layers, each using only the ones below it: core, the transport,
-# the drive's command set, the image, the policy, the flash run, the dialog and its windows.
+# the drive's command set, the image, the policy, the flash run, the history of runs, the dialog and its windows.
 # A header that reaches up a layer makes a cycle waiting to happen and hides the layering
 # from the next reader, so this check stops it at the first build. The table gives each
 # folder its rank; a file may include its own folder and folders of a lower rank only.
@@ -20,6 +20,7 @@ set(layers
     emulator 50
     data 50
     flash 60
+    history 65
     app 70
     app/controls 75
     app/windows 75

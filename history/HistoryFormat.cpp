@@ -1,0 +1,102 @@
+#include "history/HistoryFormat.h"
+
+#include <algorithm>
+
+#include "core/Format.h"
+#include "history/FlatJson.h"
+#include "history/PendingRuns.h"
+
+namespace flashtool {
+
+namespace {
+
+bool StillPending(const HistoryRecord& record, std::span<const HistoryRecord> pending) {
+    return std::find(pending.begin(), pending.end(), record) != pending.end();
+}
+
+std::string Outcome(const HistoryRecord& record) {
+    if (record.kind == HistoryRecordKind::Resolution) {
+        const std::string_view name = ResolutionName(record);
+        return std::string(name) + (name == "failed" ? ": still reports " : ": reports ") +
+               record.revisionAfter;
+    }
+    std::string text(EndingFileName(record.ending));
+    if (record.code) {
+        text += FormatText(" (code %d)", static_cast<int>(*record.code));
+    }
+    switch (record.after) {
+        case RevisionAfterRun::New:
+            return text + ", verified: reports " + record.revisionAfter;
+        case RevisionAfterRun::Old:
+            return text + ", still reports " + record.revisionAfter;
+        case RevisionAfterRun::Other:
+            return text + ", reports " + record.revisionAfter;
+        case RevisionAfterRun::Unreadable:
+            return text + ", the drive did not answer";
+        case RevisionAfterRun::NotRead:
+            break;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string_view ResolutionName(const HistoryRecord& resolution) {
+    switch (resolution.after) {
+        case RevisionAfterRun::New:
+            return "verified";
+        case RevisionAfterRun::Old:
+            return "failed";
+        default:
+            return "other";
+    }
+}
+
+std::string HistoryText(const HistoryContents& contents) {
+    const std::vector<HistoryRecord> pending = PendingRuns(contents.records);
+    std::string text;
+    for (const HistoryRecord& record : contents.records) {
+        const bool run = record.kind == HistoryRecordKind::Run;
+        text += record.time + (run ? "  run       " : "  resolved  ") + "\"" +
+                record.identification + "\"  " + (record.node.empty() ? "-" : record.node) + "  " +
+                record.revisionBefore + " -> " + record.firmwareRevision + "  " + Outcome(record) +
+                (run && StillPending(record, pending) ? "  (pending)" : "") + "  [program " +
+                record.programVersion + "]\n";
+    }
+    if (contents.records.empty()) {
+        text += "No runs recorded.\n";
+    }
+    if (contents.skipped > 0) {
+        text += FormatText("%zu damaged line%s of the history skipped.\n", contents.skipped,
+                           contents.skipped == 1 ? "" : "s");
+    }
+    return text;
+}
+
+std::string HistoryJson(std::span<const HistoryRecord> records) {
+    const std::vector<HistoryRecord> pending = PendingRuns(records);
+    std::string text = "[";
+    for (size_t i = 0; i < records.size(); ++i) {
+        const HistoryRecord& record = records[i];
+        const bool run = record.kind == HistoryRecordKind::Run;
+        text += std::string(i == 0 ? "\n" : ",\n") +
+                "  {\"kind\": " + JsonQuoted(run ? "run" : "resolution") +
+                ", \"time\": " + JsonQuoted(record.time) +
+                ", \"program\": " + JsonQuoted(record.programVersion) +
+                ", \"firmware\": " + JsonQuoted(record.firmwareRevision) +
+                ", \"identification\": " + JsonQuoted(record.identification) +
+                ", \"node\": " + JsonQuoted(record.node) +
+                ", \"revisionBefore\": " + JsonQuoted(record.revisionBefore) +
+                ", \"ending\": " + JsonQuoted(EndingFileName(record.ending)) + ", \"code\": " +
+                (record.code ? std::to_string(static_cast<int>(*record.code)) : "null") +
+                ", \"after\": " + JsonQuoted(AfterFileName(record.after)) +
+                ", \"revisionAfter\": " + JsonQuoted(record.revisionAfter) +
+                (run ? std::string(", \"pending\": ") +
+                           (StillPending(record, pending) ? "true" : "false")
+                     : ", \"resolution\": " + JsonQuoted(ResolutionName(record))) +
+                "}";
+    }
+    return text + (records.empty() ? "]" : "\n]");
+}
+
+}  // namespace flashtool

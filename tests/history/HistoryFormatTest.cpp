@@ -1,0 +1,61 @@
+// What --history prints.
+
+#include <gtest/gtest.h>
+
+#include "history/HistoryFormat.h"
+#include "tests/history/HistoryFixtures.h"
+
+namespace flashtool {
+namespace {
+
+using testing::UpdatedRun;
+
+HistoryContents SmallHistory() {
+    HistoryRecord failed = UpdatedRun("/dev/sg2", RevisionAfterRun::Unreadable);
+    failed.ending = RunEndingKind::Failed;
+    failed.code = ResultCode::UpdateFailed;
+    failed.revisionAfter = "";
+    HistoryRecord resolution =
+        UpdatedRun("/dev/sg1", RevisionAfterRun::New, "2025-06-02T08:00:00Z");
+    resolution.kind = HistoryRecordKind::Resolution;
+    HistoryRecord stillPending = UpdatedRun("", RevisionAfterRun::Old, "2025-06-03T08:00:00Z");
+    stillPending.ending = RunEndingKind::NotConfirmed;
+    return {
+        {UpdatedRun("/dev/sg1", RevisionAfterRun::Old), failed, resolution, stillPending}, 2, ""};
+}
+
+TEST(HistoryFormatTest, TextHasALinePerRecordAndMarksWhatIsStillPending) {
+    EXPECT_EQ(
+        HistoryText(SmallHistory()),
+        "2025-06-01T10:20:30Z  run       \"ORIN    DVD RW QV-5500A \"  /dev/sg1  1.0d -> 1.0e  "
+        "updated, still reports 1.0d  [program 0.1]\n"
+        "2025-06-01T10:20:30Z  run       \"ORIN    DVD RW QV-5500A \"  /dev/sg2  1.0d -> 1.0e  "
+        "failed (code 5), the drive did not answer  [program 0.1]\n"
+        "2025-06-02T08:00:00Z  resolved  \"ORIN    DVD RW QV-5500A \"  /dev/sg1  1.0d -> 1.0e  "
+        "verified: reports 1.0e  [program 0.1]\n"
+        "2025-06-03T08:00:00Z  run       \"ORIN    DVD RW QV-5500A \"  -  1.0d -> 1.0e  "
+        "notConfirmed, still reports 1.0d  (pending)  [program 0.1]\n"
+        "2 damaged lines of the history skipped.\n");
+    EXPECT_EQ(HistoryText({}), "No runs recorded.\n");
+}
+
+TEST(HistoryFormatTest, JsonIsOneArrayWithEveryField) {
+    const HistoryContents contents = SmallHistory();
+    const std::vector<HistoryRecord> two(contents.records.begin() + 2, contents.records.end());
+    EXPECT_EQ(
+        HistoryJson(two),
+        "[\n"
+        "  {\"kind\": \"resolution\", \"time\": \"2025-06-02T08:00:00Z\", \"program\": \"0.1\", "
+        "\"firmware\": \"1.0e\", \"identification\": \"ORIN    DVD RW QV-5500A \", \"node\": "
+        "\"/dev/sg1\", \"revisionBefore\": \"1.0d\", \"ending\": \"updated\", \"code\": null, "
+        "\"after\": \"new\", \"revisionAfter\": \"1.0e\", \"resolution\": \"verified\"},\n"
+        "  {\"kind\": \"run\", \"time\": \"2025-06-03T08:00:00Z\", \"program\": \"0.1\", "
+        "\"firmware\": \"1.0e\", \"identification\": \"ORIN    DVD RW QV-5500A \", \"node\": "
+        "\"\", \"revisionBefore\": \"1.0d\", \"ending\": \"notConfirmed\", \"code\": null, "
+        "\"after\": \"old\", \"revisionAfter\": \"1.0d\", \"pending\": true}\n"
+        "]");
+    EXPECT_EQ(HistoryJson({}), "[]");
+}
+
+}  // namespace
+}  // namespace flashtool

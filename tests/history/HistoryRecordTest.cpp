@@ -1,0 +1,121 @@
+// A record's line: it reads back as written, whatever bytes a drive reported; a line written
+// by this format's first version still reads; and a line that is cut, damaged or out of
+// bounds is no record, never a crash.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "core/Format.h"
+#include "history/HistoryRecord.h"
+#include "tests/history/HistoryFixtures.h"
+
+namespace flashtool {
+namespace {
+
+using testing::UpdatedRun;
+
+std::string WithoutNewline(std::string line) {
+    EXPECT_EQ(line.back(), '\n');
+    line.pop_back();
+    return line;
+}
+
+// A body given its check, so that what follows the check is what the parser must refuse.
+std::string WithCheck(const std::string& body) {
+    const auto crc =
+        crc32(0L, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    return body + FormatText(",\"crc32\":\"%08lx\"}", static_cast<unsigned long>(crc));
+}
+
+const std::string kGoodBody =
+    R"({"v":1,"kind":"run","time":"2025-06-01T10:20:30Z","program":"0.1","firmware":"1.0e",)"
+    R"("identification":"ORIN    DVD RW QV-5500A ","node":"/dev/sg1","before":"1.0d",)"
+    R"("ending":"updated","code":null,"after":"old","revisionAfter":"1.0d")";
+
+TEST(HistoryRecordTest, EveryKindOfRecordReadsBackAsWritten) {
+    HistoryRecord failed = UpdatedRun("/dev/sg2", RevisionAfterRun::Unreadable);
+    failed.ending = RunEndingKind::Failed;
+    failed.code = ResultCode::UpdateFailed;
+    failed.revisionAfter = "";
+    HistoryRecord resolution = UpdatedRun("", RevisionAfterRun::New);
+    resolution.kind = HistoryRecordKind::Resolution;
+    resolution.ending = RunEndingKind::NotConfirmed;
+    // Every byte a drive might send, the quote, the backslash and the line end among them.
+    HistoryRecord odd = UpdatedRun("\\\\.\\CdRom0", RevisionAfterRun::Other);
+    odd.identification = std::string("A\0\"\\\n\r\t\x7f\x80\xff", 10) + "z";
+    odd.revisionBefore = std::string("\x01\x02\xfe", 3);
+    for (const HistoryRecord& record :
+         {UpdatedRun("/dev/sg1", RevisionAfterRun::Old), failed, resolution, odd}) {
+        const std::string line = HistoryLine(record);
+        EXPECT_EQ(line.find('\n'), line.size() - 1) << "one record, one line";
+        EXPECT_EQ(ParseHistoryLine(WithoutNewline(line)), record) << line;
+    }
+}
+
+TEST(HistoryRecordTest, ATextBeyondTheReadersBoundIsCutSoTheRecordStillReads) {
+    HistoryRecord record = UpdatedRun(std::string(1000, '\xff'), RevisionAfterRun::Old);
+    record.programVersion = std::string(1000, '"');
+    const std::optional<HistoryRecord> read = ParseHistoryLine(WithoutNewline(HistoryLine(record)));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->node, std::string(kMaxJsonStringLength, '\xff'));
+    EXPECT_EQ(read->programVersion, std::string(kMaxJsonStringLength, '"'));
+}
+
+TEST(HistoryRecordTest, ALineOfTheFirstVersionStillReads) {
+    // Written out in full: a change to the line's layout or to its check breaks this test,
+    // where it would otherwise make every history already on a disk unreadable.
+    const std::string line = kGoodBody + R"(,"crc32":"e920096b"})";
+    EXPECT_EQ(HistoryLine(UpdatedRun("/dev/sg1", RevisionAfterRun::Old)), line + "\n");
+    EXPECT_EQ(ParseHistoryLine(line), UpdatedRun("/dev/sg1", RevisionAfterRun::Old));
+}
+
+TEST(HistoryRecordTest, ALineThatIsNotAWholeRecordIsNone) {
+    const std::string good = WithCheck(kGoodBody);
+    std::string flipped = good;
+    flipped[40] ^= 0x01;
+    const auto replaced = [&](std::string_view from, std::string_view to) {
+        std::string body = kGoodBody;
+        body.replace(body.find(from), from.size(), to);
+        return WithCheck(body);
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"empty", ""},
+        {"cut in its check", good.substr(0, good.size() - 3)},
+        {"cut before its check", kGoodBody},
+        {"one bit changed", flipped},
+        {"check of another line", kGoodBody + R"(,"crc32":"00000000"})"},
+        {"a later version", replaced("\"v\":1", "\"v\":2")},
+        {"a member missing", replaced("\"node\":\"/dev/sg1\",", "")},
+        {"a member twice", replaced("\"node\":\"/dev/sg1\"", "\"node\":\"a\",\"node\":\"b\"")},
+        {"an unknown ending", replaced("\"updated\"", "\"exploded\"")},
+        {"an unknown kind", replaced("\"run\"", "\"walk\"")},
+        {"a code as text", replaced("\"code\":null", "\"code\":\"5\"")},
+        {"a code beyond 32 bits", replaced("\"code\":null", "\"code\":99999999999")},
+        {"a string beyond its bound",
+         replaced("1.0d\",\"ending", std::string(kMaxJsonStringLength + 1, 'x') + "\",\"ending")},
+        {"an escape beyond a byte", replaced("/dev/sg1", "\\u0100")},
+        {"an escape cut short", replaced("/dev/sg1", "\\u00")},
+        {"a raw control byte", replaced("/dev/sg1", "a\x01z")},
+        {"no closing quote", WithCheck(R"({"v":1,"kind":"run)")},
+        {"not an object", WithCheck(R"(["v",1)")},
+    };
+    for (const auto& [name, line] : cases) {
+        EXPECT_EQ(ParseHistoryLine(line), std::nullopt) << name;
+    }
+}
+
+TEST(HistoryRecordTest, TimesAreUtcToTheSecond) {
+    using namespace std::chrono;
+    const std::pair<system_clock::time_point, std::string> cases[] = {
+        {system_clock::time_point{}, "1970-01-01T00:00:00Z"},
+        {sys_days{2024y / February / 29} + 23h + 59min + 59s + 999ms, "2024-02-29T23:59:59Z"},
+        {sys_days{2038y / January / 19} + 3h + 14min + 8s, "2038-01-19T03:14:08Z"},
+    };
+    for (const auto& [time, text] : cases) {
+        EXPECT_EQ(HistoryTime(time), text);
+    }
+}
+
+}  // namespace
+}  // namespace flashtool
