@@ -276,6 +276,20 @@ TEST(RecordDrivesTest, ARecordingNeverReplacesAFileThatHoldsSomething) {
     EXPECT_THAT(rig.err.Text(), HasSubstr("missing/r.json: cannot be written: "));
 }
 
+TEST(RecordDrivesTest, ADriveTheFormatCannotCarryIsLeftOutAndNamed) {
+    std::vector<DriveDescription> drives = Described(ShippedPath("demo.json"));
+    drives[1].setup.identification[23] = '\x01';
+    Folder folder;
+    RecordRig rig(drives);
+    EXPECT_EQ(rig.Record(folder.File("r.json")), kExitUsage);
+    EXPECT_EQ(rig.err.Text(),
+              "flashtool: drive 1: not recorded: its identification or revision holds bytes a "
+              "scenario file cannot carry\n");
+    const std::vector<DriveDescription> written = Described(folder.File("r.json"));
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[1].setup.identification, drives[2].setup.identification);
+}
+
 TEST(RecordDrivesTest, ADriveNamedButNotThereWritesNothing) {
     Folder folder;
     RecordRig rig(Described(ShippedPath("demo.json")));
