@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Clock.h"
+#include "drive/ModelRecord.h"
 #include "emulator/VirtualDrive.h"
 
 namespace flashtool {
@@ -32,6 +33,9 @@ struct DriveDescription {
     uint32_t latencyMs = 0;
     std::vector<Fault> faults;
     std::optional<ReadBackCorruption> corruptReadBacks;
+    // The two model records in vendor area 0xA2; none: the virtual drive's own.
+    std::optional<ModelRecord> recordAt02;
+    std::optional<ModelRecord> recordAt24;
     friend bool operator==(const DriveDescription&, const DriveDescription&) = default;
 };
 
@@ -48,6 +52,13 @@ ScenarioReading ReadScenario(std::string_view fileName, std::string_view text);
 
 // Reads a scenario file from disk.
 ScenarioReading LoadScenarioFile(const std::string& path);
+
+// The text of a scenario file that reads back into `drives` (every field as given, the
+// values the reader fills in by default left out), with `description` as the file's own.
+// The descriptions must hold what the reader accepts (texts of their widths, printable
+// identification and revision).
+std::string WriteScenario(const std::vector<DriveDescription>& drives,
+                          std::string_view description);
 
 // The drives of a description, in order, each taking its waits on `clock` (none: no waits).
 std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDescription>& drives,

@@ -28,6 +28,12 @@ std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDe
         for (const Fault& fault : description.faults) {
             drive->AddFault(fault);
         }
+        if (description.recordAt02) {
+            drive->Vendor().recordAt02 = *description.recordAt02;
+        }
+        if (description.recordAt24) {
+            drive->Vendor().recordAt24 = *description.recordAt24;
+        }
         if (description.corruptReadBacks) {
             drive->CorruptReadBacks(description.corruptReadBacks->first,
                                     description.corruptReadBacks->count);

@@ -247,6 +247,21 @@ bool ObjectReader::Hex16(std::string_view key, uint16_t& out) {
     return true;
 }
 
+bool ObjectReader::HexBytes(std::string_view key, size_t count,
+                            std::optional<std::vector<uint8_t>>& out) {
+    const Json* value = Find(key);
+    if (value == nullptr) {
+        return true;
+    }
+    auto bytes = value->is_string() ? ParseHexBytes(value->get_ref<const std::string&>(), count)
+                                    : std::nullopt;
+    if (!bytes) {
+        return Fail(key, FormatText("must be %zu hex digits", count * 2));
+    }
+    out = std::move(bytes);
+    return true;
+}
+
 bool ObjectReader::Sense(std::string_view key, bool required, SenseInfo& out) {
     const Json* value = Find(key);
     if (value == nullptr) {
@@ -287,6 +302,21 @@ bool ObjectReader::SenseList(std::string_view key, std::vector<SenseInfo>& out) 
 std::optional<uint8_t> ParseHexByte(std::string_view text) {
     const auto byte = HexDigits(text, 2);
     return byte ? std::optional<uint8_t>(static_cast<uint8_t>(*byte)) : std::nullopt;
+}
+
+std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text, size_t count) {
+    if (text.size() != count * 2) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < count; ++i) {
+        const auto byte = HexDigits(text.substr(i * 2, 2), 2);
+        if (!byte) {
+            return std::nullopt;
+        }
+        bytes.push_back(static_cast<uint8_t>(*byte));
+    }
+    return bytes;
 }
 
 std::optional<SenseInfo> ParseSenseTriple(std::string_view text) {

@@ -55,6 +55,8 @@ public:
     bool Number(std::string_view key, uint64_t low, uint64_t high, bool required, uint32_t& out);
     bool HexByte(std::string_view key, bool required, std::optional<uint8_t>& out);
     bool Hex16(std::string_view key, uint16_t& out);
+    // Exactly `count` bytes as 2 * `count` hex digits; optional.
+    bool HexBytes(std::string_view key, size_t count, std::optional<std::vector<uint8_t>>& out);
     bool Sense(std::string_view key, bool required, SenseInfo& out);
     bool SenseList(std::string_view key, std::vector<SenseInfo>& out);
 
@@ -76,6 +78,9 @@ bool ParseJson(std::string_view text, Report& report, Json& out);
 
 // Two hex digits, either case.
 std::optional<uint8_t> ParseHexByte(std::string_view text);
+
+// 2 * `count` hex digits, either case, as bytes.
+std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text, size_t count);
 
 // "KK/AA/QQ" in hex, the sense key at most 0F.
 std::optional<SenseInfo> ParseSenseTriple(std::string_view text);

@@ -1,6 +1,7 @@
 // Reads a scenario file into drive descriptions, every field checked before anything is
 // built: names and values as scenarios/README.md gives them, nothing unknown let through.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -21,6 +22,7 @@ namespace {
 
 constexpr size_t kOemTagWidth = 15;  // INQUIRY bytes 96-110
 constexpr uint64_t kMaxCount = UINT32_MAX;
+constexpr size_t kModelRecordBytes = std::tuple_size_v<ModelRecord>;
 
 FaultKind KindOf(std::string_view result) {
     if (result == "timeout") {
@@ -156,6 +158,51 @@ bool ReadCorruption(ObjectReader& drive, std::optional<ReadBackCorruption>& corr
     return true;
 }
 
+// The OEM tag as text, or as bytes where the drive's are not all printable; not both.
+bool ReadOemTag(ObjectReader& drive, std::string& tag) {
+    if (drive.Has("oemTag") && drive.Has("oemTagBytes")) {
+        return drive.Fail("oemTagBytes", "cannot go with oemTag");
+    }
+    std::optional<std::vector<uint8_t>> bytes;
+    if (!drive.Text("oemTag", kOemTagWidth, false, tag) ||
+        !drive.HexBytes("oemTagBytes", kOemTagWidth, bytes)) {
+        return false;
+    }
+    if (bytes) {
+        tag.assign(bytes->begin(), bytes->end());
+    }
+    return true;
+}
+
+bool ReadModelRecords(ObjectReader& drive, DriveDescription& description) {
+    const Json* value = drive.Find("modelRecords");
+    if (value == nullptr) {
+        return true;
+    }
+    if (!value->is_object()) {
+        return drive.Fail("modelRecords", "must be an object");
+    }
+    ObjectReader reader(*value, drive.Where(), "modelRecords.", drive.Reporter());
+    std::optional<std::vector<uint8_t>> at02;
+    std::optional<std::vector<uint8_t>> at24;
+    if (!reader.OnlyKeys({"02", "24"}) || !reader.HexBytes("02", kModelRecordBytes, at02) ||
+        !reader.HexBytes("24", kModelRecordBytes, at24)) {
+        return false;
+    }
+    auto record = [](const std::vector<uint8_t>& bytes) {
+        ModelRecord out{};
+        std::copy(bytes.begin(), bytes.end(), out.begin());
+        return out;
+    };
+    if (at02) {
+        description.recordAt02 = record(*at02);
+    }
+    if (at24) {
+        description.recordAt24 = record(*at24);
+    }
+    return true;
+}
+
 bool ReadDrive(const Json& value, size_t index, Report& report, DriveDescription& drive) {
     const std::string where = FormatText("drive %zu", index);
     if (!value.is_object()) {
@@ -165,19 +212,20 @@ bool ReadDrive(const Json& value, size_t index, Report& report, DriveDescription
     VirtualDriveSetup& setup = drive.setup;
     setup.oemTag = std::string(kOemTagWidth, ' ');
     std::string disc = "none";
-    if (!reader.OnlyKeys({"identification", "revision", "oemTag", "disc", "readiness",
-                          "largeBuffer", "checksPageSums", "flashSize", "latencyMs", "faults",
-                          "corruptReadBacks"}) ||
+    if (!reader.OnlyKeys({"identification", "revision", "oemTag", "oemTagBytes", "disc",
+                          "readiness", "largeBuffer", "checksPageSums", "flashSize", "latencyMs",
+                          "faults", "corruptReadBacks", "modelRecords"}) ||
         !reader.Text("identification", kIdentificationLength, true, setup.identification) ||
         !reader.Text("revision", kRevisionLength, true, setup.revision) ||
-        !reader.Text("oemTag", kOemTagWidth, false, setup.oemTag) ||
+        !ReadOemTag(reader, setup.oemTag) ||
         !reader.Choice("disc", {"none", "present"}, false, disc) ||
         !reader.SenseList("readiness", drive.readiness) ||
         !reader.Flag("largeBuffer", drive.largeBuffer) ||
         !reader.Flag("checksPageSums", drive.checksPageSums) ||
         !ReadFlashSize(reader, drive.flashSize) ||
         !reader.Number("latencyMs", 0, kMaxScenarioWaitMs, false, drive.latencyMs) ||
-        !ReadFaults(reader, drive.faults) || !ReadCorruption(reader, drive.corruptReadBacks)) {
+        !ReadFaults(reader, drive.faults) || !ReadCorruption(reader, drive.corruptReadBacks) ||
+        !ReadModelRecords(reader, drive)) {
         return false;
     }
     setup.discPresent = disc == "present";

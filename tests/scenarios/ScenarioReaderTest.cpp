@@ -36,6 +36,7 @@ TEST(ScenarioReaderTest, EveryFieldLandsInTheDescription) {
         "largeBuffer": false, "checksPageSums": true,
         "flashSize": {"device": "3140", "sizeKb": 513}, "latencyMs": 25,
         "corruptReadBacks": {"first": 3, "count": 2},
+        "modelRecords": {"02": "30515ac3", "24": "05005AC3"},
         "faults": [
           {"opcode": "f5", "subFunction": "01", "occurrence": 2, "result": "check-condition",
            "sense": "05/24/00"},
@@ -58,6 +59,8 @@ TEST(ScenarioReaderTest, EveryFieldLandsInTheDescription) {
     EXPECT_EQ(drive.flashSize, (FlashSizeReply{0x40, 0x31, 0x01, 0x02}));
     EXPECT_EQ(drive.latencyMs, 25u);
     EXPECT_EQ(drive.corruptReadBacks, (ReadBackCorruption{3, 2}));
+    EXPECT_EQ(drive.recordAt02, (ModelRecord{0x30, 0x51, 0x5A, 0xC3}));
+    EXPECT_EQ(drive.recordAt24, (ModelRecord{0x05, 0x00, 0x5A, 0xC3}));
     EXPECT_THAT(drive.faults,
                 ElementsAre(Fault{0xF5, 0x01, 2, FaultKind::CheckCondition, {5, 0x24, 0}},
                             Fault{std::nullopt, std::nullopt, 0, FaultKind::TimeOut},
@@ -66,6 +69,29 @@ TEST(ScenarioReaderTest, EveryFieldLandsInTheDescription) {
                             Fault{0xFA, std::nullopt, 1, FaultKind::Vanish, {}, 0, 7},
                             Fault{0x12, std::nullopt, 1, FaultKind::Busy},
                             Fault{0xFD, std::nullopt, 1, FaultKind::TransportFailure}));
+}
+
+TEST(ScenarioReaderTest, AnOemTagGivenAsBytesKeepsBytesThatAreNotText) {
+    const ScenarioReading reading =
+        ReadScenario("t.json", OneDrive(R"("oemTagBytes": "4F52494E000000000000515A000000")"));
+    ASSERT_TRUE(reading.Ok()) << reading.error;
+    EXPECT_EQ(reading.drives.at(0).setup.oemTag, std::string("ORIN\0\0\0\0\0\0QZ\0\0\0", 15));
+    // The virtual drive answers them at INQUIRY bytes 96-110, zeros included.
+    const auto drives = BuildDrives(reading.drives, nullptr);
+    std::array<uint8_t, 125> reply{};
+    const std::array<uint8_t, 6> cdb{0x12, 0, 0, 0, 125, 0};
+    drives[0]->Handle({cdb, DataDirection::In, reply.data(), 125, 15});
+    EXPECT_EQ(std::string(reply.begin() + 96, reply.begin() + 111),
+              std::string("ORIN\0\0\0\0\0\0QZ\0\0\0", 15));
+}
+
+TEST(ScenarioReaderTest, ModelRecordsBecomeTheVirtualDrivesRecords) {
+    const ScenarioReading reading =
+        ReadScenario("t.json", OneDrive(R"("modelRecords": {"24": "30005AC3"})"));
+    ASSERT_TRUE(reading.Ok()) << reading.error;
+    const auto drives = BuildDrives(reading.drives, nullptr);
+    EXPECT_THAT(drives[0]->Vendor().recordAt24, ElementsAre(0x30, 0x00, 0x5A, 0xC3));
+    EXPECT_THAT(drives[0]->Vendor().recordAt02, ElementsAre(0x00, 0x00, 0x5A, 0xC3));
 }
 
 TEST(ScenarioReaderTest, AbsentFieldsTakeTheirDefaults) {
@@ -116,6 +142,16 @@ TEST(ScenarioReaderTest, AMalformedFileGivesOneMessageAndNoDrives) {
         {OneDrive(R"("revision": "1.0e")"), "t.json: drive 0: revision: given twice"},
         {OneDrive(R"("oemTag": "ORIN      QZ")"),
          "t.json: drive 0: oemTag: must be 15 characters, not 12"},
+        {OneDrive(R"("oemTag": "ORIN      QZ   ", "oemTagBytes": "00")"),
+         "t.json: drive 0: oemTagBytes: cannot go with oemTag"},
+        {OneDrive(R"("oemTagBytes": "4F52494E00")"),
+         "t.json: drive 0: oemTagBytes: must be 30 hex digits"},
+        {OneDrive(R"("modelRecords": {"02": "00005AC"})"),
+         "t.json: drive 0: modelRecords.02: must be 8 hex digits"},
+        {OneDrive(R"("modelRecords": {"2": "00005AC3"})"),
+         "t.json: drive 0: modelRecords.2: unknown key"},
+        {OneDrive(R"("modelRecords": ["00005AC3"])"),
+         "t.json: drive 0: modelRecords: must be an object"},
         {OneDrive(R"("latency": 5)"), "t.json: drive 0: latency: unknown key"},
         {OneDrive(R"("disc": "maybe")"),
          "t.json: drive 0: disc: \"maybe\" is not one of: none, present"},

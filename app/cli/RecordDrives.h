@@ -1,0 +1,30 @@
+#pragma once
+
+// --record=FILE [DRIVE]: a scenario file of the drives as they are, for support, written
+// from commands that only read (drive/ReadOnlyCommands.h) and replayed by
+// `flashtool-emulated --drives FILE`.
+
+#include <optional>
+#include <string>
+
+#include "app/cli/CommandLine.h"
+
+namespace flashtool {
+
+// Scans as --list does, over a back-end that lets only the read-only commands through,
+// records every drive (or the one DRIVE names: its number in the list, or one of its nodes)
+// and writes the scenario file. Prints a line per drive (and what its reads did not reveal)
+// to standard output, errors to standard error.
+//
+// FILE is written only when it does not exist or is empty: a recording already there is
+// evidence, and is never replaced. It appears whole or not at all (a temporary file beside
+// it, synced, then renamed over it).
+//
+// Exit status: 0 every drive recorded and the file written; 1 (kExitUsage) when nothing was
+// written (FILE exists and is not empty or cannot be written, no drive found, DRIVE names
+// none, a command outside the list was asked for), and also when the file was written
+// without a drive that the format cannot describe (that drive is named).
+int RecordDrives(const std::string& file, std::optional<std::string> drive,
+                 CliEnvironment& environment);
+
+}  // namespace flashtool

@@ -1,0 +1,306 @@
+// --record over virtual drives: each shipped scenario's drives recorded through the
+// emulated back-end and replayed give the same tree and the same wire trace of an Upgrade
+// press's checks (confirmation answered Cancel), and, where no fault hides in a command that
+// changes the drive, the same whole upgrade. Also what a recording makes of a drive that
+// settles, hangs or fails a record read, and how FILE is treated.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/cli/RecordDrives.h"
+#include "emulator/Scenario.h"
+#include "support/DialogHarness.h"
+#include "tools/fwpack/RegionPacker.h"
+#include "tools/fwpack/SyntheticFirmware.h"
+
+namespace flashtool::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+class NoTerminal final : public Terminal {
+public:
+    bool Interactive() const override { return false; }
+    bool DrawsProgress() const override { return false; }
+    std::optional<std::string> ReadLine() override { return std::nullopt; }
+};
+
+std::string ShippedPath(const std::string& name) {
+    return std::string(FLASHTOOL_SCENARIO_DIR) + "/" + name;
+}
+
+std::vector<DriveDescription> Described(const std::string& path) {
+    const ScenarioReading reading = LoadScenarioFile(path);
+    EXPECT_TRUE(reading.Ok()) << reading.error;
+    return reading.drives;
+}
+
+// A private folder for the files a test writes.
+struct Folder {
+    Folder() {
+        path = std::filesystem::temp_directory_path() /
+               ("flashtool-record-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+    }
+    ~Folder() { std::filesystem::remove_all(path); }
+    std::string File(const std::string& name) const { return (path / name).string(); }
+    std::filesystem::path path;
+};
+
+// RecordDrives over virtual drives, without a main().
+struct RecordRig {
+    explicit RecordRig(std::vector<DriveDescription> described)
+        : drives(BuildDrives(described, &driveClock)) {}
+
+    int Record(const std::string& file, std::optional<std::string> drive = std::nullopt) {
+        CliEnvironment environment{[this](DiagnosticSink& trace) {
+                                       return std::make_unique<EmulatedBackend>(drives, trace);
+                                   },
+                                   region,
+                                   restart,
+                                   inhibitor,
+                                   clock,
+                                   out,
+                                   err,
+                                   terminal,
+                                   "flashtool"};
+        return RecordDrives(file, std::move(drive), environment);
+    }
+
+    FakeClock driveClock;
+    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    std::vector<uint8_t> region = ThisBuildRegion();
+    CapturedDiagnostics out, err;
+    FakeClock clock;
+    FakeRestart restart;
+    FakeInhibitor inhibitor;
+    NoTerminal terminal;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+// What one Upgrade press on `row` shows and sends, over fresh drives of a description.
+struct Press {
+    std::vector<std::string> tree;
+    std::vector<bool> greyed;
+    std::vector<std::string> trace;
+    std::vector<std::string> log;
+    std::string revisionAfter;
+    VendorState records;
+};
+
+Press PressUpgrade(const std::vector<uint8_t>& region,
+                   const std::vector<DriveDescription>& described, size_t row,
+                   std::vector<BoxAnswer> answers) {
+    FakeClock driveClock;
+    DialogHarness rig(region, BuildDrives(described, &driveClock));
+    rig.StartAndSelect(static_cast<int>(row));
+    Press press;
+    for (const DriveItem& item : rig.window.drives) {
+        press.tree.push_back(item.text);
+        press.greyed.push_back(item.greyed);
+    }
+    rig.diagnostics.Clear();
+    rig.Upgrade(std::move(answers));
+    press.trace = Lines(rig.diagnostics.Text());
+    press.log = rig.LogLines();
+    press.revisionAfter = rig.Drive(row).Revision();
+    press.records = rig.Drive(row).Vendor();
+    return press;
+}
+
+// A wildcard build for the KM3100 family, whose checks read an OEM drive's model record.
+std::vector<uint8_t> WildcardKm3100Region() {
+    BuildDescription build;
+    build.key = "TARN2";
+    build.target = "*                       ";
+    build.revision = "1.2b";
+    build.family = "KM3100";
+    build.pattern = "QZ*.**";
+    const PackResult packed =
+        PackRegion(build, GenerateSyntheticFirmware({"1.2b", "KM3100", 512 * 1024, 7, 200000}), {});
+    EXPECT_TRUE(packed.error.empty()) << packed.error;
+    return packed.region;
+}
+
+// Faults of commands that change a drive: no read reveals them, so a recording cannot
+// carry them, and the whole upgrade of such a drive is compared up to its checks only.
+bool HidesWriteFaults(const DriveDescription& drive) {
+    return std::any_of(drive.faults.begin(), drive.faults.end(), [](const Fault& fault) {
+        return !fault.opcode || (*fault.opcode != 0x12 && *fault.opcode != 0x00 &&
+                                 *fault.opcode != 0x5A && *fault.opcode != 0xF5);
+    });
+}
+
+TEST(RecordDrivesTest, EveryShippedScenarioReplaysItsTreeChecksAndUpgrades) {
+    const std::vector<std::vector<uint8_t>> builds = {ThisBuildRegion(), WildcardKm3100Region()};
+    size_t files = 0;
+    size_t wholeUpgrades = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(FLASHTOOL_SCENARIO_DIR)) {
+        if (entry.path().extension() != ".json") {
+            continue;
+        }
+        ++files;
+        const std::string name = entry.path().filename().string();
+        const std::vector<DriveDescription> original = Described(entry.path().string());
+        Folder folder;
+        RecordRig rig(original);
+        ASSERT_EQ(rig.Record(folder.File("recorded.json")), 0) << name << rig.err.Text();
+        EXPECT_EQ(rig.err.Text(), "") << name;
+        const std::vector<DriveDescription> replayed = Described(folder.File("recorded.json"));
+        const size_t rows = std::min<size_t>(original.size(), 8);
+        ASSERT_EQ(replayed.size(), rows) << name;
+
+        for (size_t build = 0; build < builds.size(); ++build) {
+            for (size_t row = 0; row < rows; ++row) {
+                const std::string where =
+                    name + " drive " + std::to_string(row) + " build " + std::to_string(build);
+                const auto& region = builds[build];
+                const Press before = PressUpgrade(region, original, row, {BoxAnswer::Cancel});
+                const Press after = PressUpgrade(region, replayed, row, {BoxAnswer::Cancel});
+                EXPECT_EQ(after.tree, before.tree) << where;
+                EXPECT_EQ(after.greyed, before.greyed) << where;
+                EXPECT_EQ(after.trace, before.trace) << where;
+                EXPECT_EQ(after.log, before.log) << where;
+                if (HidesWriteFaults(original[row])) {
+                    continue;
+                }
+                const Press whole = PressUpgrade(region, original, row, {});
+                const Press again = PressUpgrade(region, replayed, row, {});
+                EXPECT_EQ(again.trace, whole.trace) << where;
+                EXPECT_EQ(again.log, whole.log) << where;
+                EXPECT_EQ(again.revisionAfter, whole.revisionAfter) << where;
+                EXPECT_EQ(again.records.recordAt02, whole.records.recordAt02) << where;
+                EXPECT_EQ(again.records.recordAt24, whole.records.recordAt24) << where;
+                wholeUpgrades += whole.revisionAfter == "1.0e" ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GE(files, 7u);
+    EXPECT_GE(wholeUpgrades, 2u);  // the demo's and the eight drives' targets at least
+}
+
+TEST(RecordDrivesTest, TheRecordingSendsOnlyReadsAndSaysWhatItRead) {
+    Folder folder;
+    RecordRig rig(Described(ShippedPath("demo.json")));
+    ASSERT_EQ(rig.Record(folder.File("demo.json"), "0"), 0) << rig.err.Text();
+    const auto& trace = rig.drives[0]->Trace();
+    std::vector<std::string> sent;
+    for (const TraceEntry& entry : trace) {
+        const std::string line = FormatTraceLine(0, entry);
+        sent.push_back(line.substr(0, line.find(" crc32=")));
+    }
+    EXPECT_THAT(sent, ElementsAre("vdrive 0: 12 00 00 00 38 00 | in 56",
+                                  "vdrive 0: 12 00 00 00 7D 00 | in 125",
+                                  "vdrive 0: 00 00 00 00 00 00 | none 0",
+                                  "vdrive 0: 5A 00 2A 00 00 00 00 00 1E 00 | in 30",
+                                  "vdrive 0: F5 01 00 A2 00 24 00 04 00 00 00 00 | in 4",
+                                  "vdrive 0: F5 01 00 A2 00 02 00 04 00 00 00 00 | in 4"));
+    EXPECT_EQ(rig.drives[0]->Vendor().handshakes, 0u);
+    EXPECT_EQ(rig.drives[1]->Trace().size(), 1u);  // only the scan asked the others
+    EXPECT_THAT(rig.out.Text(),
+                HasSubstr("drive 0: \"ORIN    DVD RW QV-5500A \" 1.0d: no disc, large buffer, "
+                          "OEM tag \"ORIN      QZ   \", record 24 00005AC3, record 02 00005AC3\n"));
+    EXPECT_THAT(rig.out.Text(), HasSubstr("1 drive recorded to " + folder.File("demo.json")));
+}
+
+TEST(RecordDrivesTest, ADrivesSettlingHangsAndFailedReadsAreRecordedAsTheyCame) {
+    DriveDescription settling;
+    settling.setup = {"ORIN    DVD RW QV-5500A ", "1.0d", "ORIN      QZ   ", true};
+    settling.readiness = {{0x06, 0x29, 0x00}, {0x02, 0x04, 0x01}};
+    settling.faults = {{0xF5, 0x01, 1, FaultKind::CheckCondition, {0x05, 0x24, 0x00}}};
+    settling.recordAt02 = ModelRecord{0x30, 0x00, 0x12, 0x34};
+    DriveDescription hanging;
+    hanging.setup = {"KESTREL CDRW/DVD KC3105 ", "1.08", std::string(15, ' '), false};
+    hanging.faults = {{0x00, std::nullopt, 0, FaultKind::TimeOut},
+                      {0x5A, std::nullopt, 0, FaultKind::Busy},
+                      {0xF5, 0x01, 2, FaultKind::Short, {}, 2}};
+    Folder folder;
+    RecordRig rig({settling, hanging});
+    ASSERT_EQ(rig.Record(folder.File("r.json")), 0) << rig.err.Text();
+    const std::vector<DriveDescription> recorded = Described(folder.File("r.json"));
+    ASSERT_EQ(recorded.size(), 2u);
+
+    EXPECT_EQ(recorded[0].setup, settling.setup);
+    EXPECT_EQ(recorded[0].readiness, settling.readiness);
+    EXPECT_EQ(recorded[0].faults, settling.faults);  // the first record read, the checks' one
+    EXPECT_EQ(recorded[0].recordAt24, std::nullopt);
+    EXPECT_EQ(recorded[0].recordAt02, settling.recordAt02);
+    EXPECT_EQ(rig.clock.Sleeps(), (std::vector<uint32_t>{200, 200}));
+
+    EXPECT_EQ(recorded[1].setup, hanging.setup);
+    EXPECT_THAT(recorded[1].faults, ElementsAre(Fault{0x00, std::nullopt, 0, FaultKind::TimeOut},
+                                                Fault{0x5A, std::nullopt, 0, FaultKind::Busy},
+                                                Fault{0xF5, 0x01, 2, FaultKind::Short, {}, 2}));
+    EXPECT_EQ(recorded[1].recordAt02, std::nullopt);  // a part of a record is not a record
+    EXPECT_THAT(rig.out.Text(),
+                HasSubstr("drive 1: TEST UNIT READY (1 of 1): timed out; recorded as a fault\n"));
+}
+
+TEST(RecordDrivesTest, ARecordingNeverReplacesAFileThatHoldsSomething) {
+    Folder folder;
+    const std::string file = folder.File("kept.json");
+    std::ofstream(file) << "an earlier recording";
+    RecordRig rig(Described(ShippedPath("demo.json")));
+    EXPECT_EQ(rig.Record(file), kExitUsage);
+    EXPECT_EQ(rig.err.Text(), "flashtool: " + file +
+                                  ": exists and is not empty; a recording is never replaced "
+                                  "(remove it, or name another file)\n");
+    EXPECT_TRUE(rig.drives[0]->Trace().empty());  // refused before any drive was asked
+    std::ifstream kept(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "an earlier recording");
+
+    // An empty file (as mktemp leaves one) is taken, and nothing else is left beside it.
+    const std::string empty = folder.File("empty.json");
+    std::ofstream{empty};
+    EXPECT_EQ(rig.Record(empty), 0) << rig.err.Text();
+    EXPECT_EQ(Described(empty).size(), 3u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 2);
+
+    EXPECT_EQ(rig.Record(folder.path.string()), kExitUsage);  // a folder
+    EXPECT_EQ(rig.Record(folder.File("missing/r.json")), kExitUsage);
+    EXPECT_THAT(rig.err.Text(), HasSubstr("missing/r.json: cannot be written: "));
+}
+
+TEST(RecordDrivesTest, ADriveTheFormatCannotCarryIsLeftOutAndNamed) {
+    std::vector<DriveDescription> drives = Described(ShippedPath("demo.json"));
+    drives[1].setup.identification[23] = '\x01';
+    Folder folder;
+    RecordRig rig(drives);
+    EXPECT_EQ(rig.Record(folder.File("r.json")), kExitUsage);
+    EXPECT_EQ(rig.err.Text(),
+              "flashtool: drive 1: not recorded: its identification or revision holds bytes a "
+              "scenario file cannot carry\n");
+    const std::vector<DriveDescription> written = Described(folder.File("r.json"));
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[1].setup.identification, drives[2].setup.identification);
+}
+
+TEST(RecordDrivesTest, ADriveNamedButNotThereWritesNothing) {
+    Folder folder;
+    RecordRig rig(Described(ShippedPath("demo.json")));
+    EXPECT_EQ(rig.Record(folder.File("r.json"), "5"), kExitUsage);
+    EXPECT_EQ(rig.err.Text(), "flashtool: no drive '5' (--list shows the drives)\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.File("r.json")));
+
+    RecordRig none({});
+    EXPECT_EQ(none.Record(folder.File("r.json")), kExitUsage);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("r.json")));
+}
+
+}  // namespace
+}  // namespace flashtool::testing
