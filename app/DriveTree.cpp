@@ -2,21 +2,29 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <vector>
 
 #include "app/FlashDialog.h"
 #include "app/GreyRules.h"
+#include "app/LogText.h"
+#include "app/RunHistory.h"
 
 namespace flashtool {
 
 void FlashDialog::ScanWorker() {
     // A close asked for during the scan stops it before its next candidate.
     const uint8_t found = transport.ScanDevices([this] { return !closeRequested.load(); });
+    // Read from the table the scan filled: settling the history sends nothing more.
+    const std::vector<std::string> settled = ResolveHistory();
     // The worker's last window call: once it has been served, the user-interface thread may
     // wait for the worker to end.
     window.RunOnWindowThread([&] {
         if (!closeRequested.load()) {
             ShowScannedDrives(found);
+            for (const std::string& line : settled) {
+                window.SetLogText(ComposeLogText(window.LogText(), line));
+            }
         }
         EndBusy();
         HonourCloseRequest();
@@ -25,6 +33,17 @@ void FlashDialog::ScanWorker() {
 
 void FlashDialog::FillDriveTree() {
     ShowScannedDrives(transport.ScanDevices());
+    for (const std::string& line : ResolveHistory()) {
+        AppendLog(line);
+    }
+}
+
+std::vector<std::string> FlashDialog::ResolveHistory() {
+    if (history == nullptr || !resolvesHistory) {
+        return {};
+    }
+    return ResolvePending(*history, PresentDrives(transport), programVersion,
+                          std::chrono::system_clock::now());
 }
 
 void FlashDialog::ShowScannedDrives(uint8_t found) {

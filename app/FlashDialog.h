@@ -34,6 +34,7 @@
 #include "flash/FlashRun.h"
 #include "flash/PageTransfer.h"
 #include "flash/RunEnding.h"
+#include "history/HistoryStore.h"
 #include "image/BuildConfig.h"
 #include "image/FirmwareImage.h"
 #include "policy/GatingState.h"
@@ -78,6 +79,15 @@ public:
     bool OnInitDialog() override;
     void OnSelectionChanged() override { ShowSelection(); }
     void OnUpgrade() override;
+    // Keeps the history of runs in `store` (none: no history): each press that changed a
+    // drive is recorded, and with `resolveAtStart` the scan settles the runs left pending.
+    // Call before OnInitDialog.
+    void KeepHistory(const HistoryStore* store, std::string version, bool resolveAtStart) {
+        history = store;
+        programVersion = std::move(version);
+        resolvesHistory = resolveAtStart;
+    }
+
     // Runs every check of an Upgrade press on the selected drive and stops there: nothing
     // that changes the drive is sent. The ending says whether an update would start.
     void OnCheck();
@@ -188,6 +198,8 @@ private:
     RevisionAfterRun CompareRevisions(std::string_view now, std::string_view before) const;
     void TellRevisionAfterRun(RunEnding& ending, std::string_view now);
     void SetEnding(const RunEnding& ending);
+    // The lines that settle the history's pending runs against the drives just scanned.
+    std::vector<std::string> ResolveHistory();
     // What the back-ends asked to tell the user, as log lines (never a box the worker would
     // wait on).
     void LogNotices();
@@ -218,6 +230,9 @@ private:
     std::atomic<QuestionKind> lastDeclined{QuestionKind::None};
     mutable std::mutex endingMutex;
     RunEnding lastEnding;
+    const HistoryStore* history = nullptr;
+    std::string programVersion;
+    bool resolvesHistory = false;
 };
 
 }  // namespace flashtool

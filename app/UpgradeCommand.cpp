@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <string>
 
 #include "app/FlashDialog.h"
+#include "app/RunHistory.h"
 #include "flash/FlashRun.h"
 #include "image/PayloadCheck.h"
 #include "image/StoredRegion.h"
@@ -136,6 +138,10 @@ void FlashDialog::FlashWorker() {
                                   gating,        storedRegion};
     const uint8_t row = press->device.Row();
     const std::string before = RevisionText(transport.Device(row));
+    const std::string identification(
+        transport.Device(row).identification.data(),
+        std::find(transport.Device(row).identification.begin(),
+                  transport.Device(row).identification.begin() + kIdentificationLength, '\0'));
     FlashRun run(context);
     RunEnding ending = run.RunFlash();
     // However the run ended, the drive may now report another revision: the tree and the
@@ -147,6 +153,16 @@ void FlashDialog::FlashWorker() {
         TellRevisionAfterRun(ending, RevisionText(transport.Device(row)));
     }
     SetEnding(ending);
+    if (history != nullptr) {
+        const std::vector<std::string> nodes = transport.NodeNames(row);
+        const RunFacts facts{programVersion, std::string(config.NewRevision()),
+                             identification, nodes.empty() ? std::string() : nodes.front(),
+                             before,         RevisionText(transport.Device(row)),
+                             ending};
+        if (const auto line = RecordRun(*history, facts, std::chrono::system_clock::now())) {
+            AppendLog(*line);
+        }
+    }
     transport.ReleaseExclusive(row);
     LogNotices();
     EndRun();

@@ -58,7 +58,7 @@ std::optional<double> RunUpdate(size_t drives, std::vector<std::string> words) {
         out,
         err,
         terminal,
-        "flashtool"};
+        "flashtool", nullptr, "0.1"};
     std::vector<char*> argv;
     for (std::string& word : words) {
         argv.push_back(word.data());

@@ -80,7 +80,8 @@ int Check(const CliOptions& options, CliEnvironment& environment, RunDocument& d
         DriveSession session(
             environment, prompter, options.json || options.quiet ? nullptr : &lines, lines, detail,
             environment.clock,
-            std::make_unique<OneDriveBackend>(environment.makeBackend(detail), target.identity));
+            std::make_unique<OneDriveBackend>(environment.makeBackend(detail), target.identity),
+            false);
         FlashDialog& dialog = session.dialog;
         RunEnding ending = RunEnding::Of(RunEndingKind::NothingSent);
         if (dialog.Transport().LoadBackend()) {

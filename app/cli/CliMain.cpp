@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "app/cli/InterruptGuard.h"
 #include "app/cli/TraceOutput.h"
 #include "core/InstanceLock.h"
@@ -69,9 +71,24 @@ int RunCommandLineMain(
     // Trace lines on standard error would tear a status line drawn in place on the same
     // terminal: they show the progress instead.
     ProcessTerminal terminal(!(trace.toStandardError && isatty(STDERR_FILENO) == 1));
-    CliEnvironment environment{
-        tracedBackend, EmbeddedStoredRegion(), restart, writeWindow, clock, out, err, terminal,
-        program};
+    // The product keeps its history in the user's place. The emulated program's drives are
+    // new at every start, so a history across starts would settle runs against drives that
+    // were never written: it keeps one only where FLASHTOOL_HISTORY_DIR names it.
+    std::optional<HistoryStore> history;
+    if (singleInstance || std::getenv("FLASHTOOL_HISTORY_DIR") != nullptr) {
+        history = HistoryStore::ForThisProcess(program);
+    }
+    CliEnvironment environment{tracedBackend,
+                               EmbeddedStoredRegion(),
+                               restart,
+                               writeWindow,
+                               clock,
+                               out,
+                               err,
+                               terminal,
+                               program,
+                               history ? &*history : nullptr,
+                               FLASHTOOL_VERSION};
     return RunCommandLine(options, environment);
 }
 

@@ -40,7 +40,9 @@ void SetAction(CliOptions& options, CliAction action, std::string& error) {
         return;
     }
     if (options.action != CliAction::Window && options.action != action) {
-        error = "--list, --update, --all, --check, --help and --version cannot be combined";
+        error =
+            "--list, --update, --all, --check, --record, --history, --help and --version "
+            "cannot be combined";
     } else if (options.action == action) {
         error = "an option is given more than once";
     }
@@ -52,8 +54,9 @@ std::string CheckCombination(const CliOptions& options) {
     const CliAction action = options.action;
     const bool updates = action == CliAction::Update || action == CliAction::All;
     const bool checks = action == CliAction::Check;
-    if (options.json && !updates && !checks && action != CliAction::List) {
-        return "--json needs --list, --update, --all or --check";
+    if (options.json && !updates && !checks && action != CliAction::List &&
+        action != CliAction::History) {
+        return "--json needs --list, --update, --all, --check or --history";
     }
     // --check answers the revision question as the update would.
     const bool allows = (options.allowReinstall || options.allowOlder) && !checks;
@@ -95,8 +98,9 @@ std::string ShortOptions(std::string_view argument, CliOptions& options, std::st
 
 // A word that is not an option: the drive of --update or --check when none was named yet.
 std::string Positional(std::string_view word, CliOptions& options) {
-    const bool takesDrive =
-        options.action == CliAction::Update || options.action == CliAction::Check;
+    const bool takesDrive = options.action == CliAction::Update ||
+                            options.action == CliAction::Check ||
+                            options.action == CliAction::Record;
     if (takesDrive && options.drive.empty()) {
         options.drive = std::string(word);
         return {};
@@ -144,6 +148,16 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
                        !std::string_view(arguments[at + 1]).starts_with("-")) {
                 options.drive = arguments[++at];
             }
+        } else if (argument.starts_with("--record=")) {
+            SetAction(options, CliAction::Record, error);
+            options.recordFile = std::string(argument.substr(9));
+            if (options.recordFile.empty()) {
+                error = "--record= needs a file";
+            }
+        } else if (argument == "--record") {
+            error = "--record needs a file: --record=FILE";
+        } else if (argument == "--history") {
+            SetAction(options, CliAction::History, error);
         } else if (argument == "--list") {
             SetAction(options, CliAction::List, error);
         } else if (argument == "--all") {
@@ -192,27 +206,33 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
 }
 
 std::string UsageText(std::string_view program, bool takesDrivesFile) {
-    std::string text = "Usage: " + std::string(program) +
-                       " [--list | --update DRIVE | --all | --check [DRIVE]] [OPTION]...\n"
-                       "Updates the firmware of an optical drive with the image this build "
-                       "carries.\nWithout an option it opens the window.\n\n"
-                       "  --list          list the drives, and whether this build can update "
-                       "each\n"
-                       "  --update DRIVE  update one drive: its row in the list, or its node\n"
-                       "                  (/dev/sg1, /dev/sr0)\n"
-                       "  --all           update every drive this build can update, all at once\n"
-                       "  --check [DRIVE] run every check of an update on DRIVE (or on every\n"
-                       "                  drive, also --check --all) and send nothing that\n"
-                       "                  changes it: says what an update would do, or why not\n"
-                       "  -y, --yes       answer OK to the start-up notice and the confirmation\n"
-                       "  --allow-reinstall\n"
-                       "                  install this firmware on a drive that already has it\n"
-                       "                  (without it, such a drive is up to date: nothing to do)\n"
-                       "  --allow-older   install this firmware over a newer one (a downgrade)\n"
-                       "  --restart       restart the computer when an update asks for it\n"
-                       "  --json          with --list, --update, --all or --check: print JSON\n"
-                       "  --trace[=FILE]  print every command sent to a drive as one line, to\n"
-                       "                  standard error or to FILE (made empty first)\n";
+    std::string text =
+        "Usage: " + std::string(program) +
+        " [--list | --update DRIVE | --all | --check [DRIVE]] [OPTION]...\n"
+        "Updates the firmware of an optical drive with the image this build "
+        "carries.\nWithout an option it opens the window.\n\n"
+        "  --list          list the drives, and whether this build can update "
+        "each\n"
+        "  --update DRIVE  update one drive: its row in the list, or its node\n"
+        "                  (/dev/sg1, /dev/sr0)\n"
+        "  --all           update every drive this build can update, all at once\n"
+        "  --record=FILE [DRIVE]\n"
+        "                  record the drives (or DRIVE) for support, sending only\n"
+        "                  commands that read: FILE replays them with\n"
+        "                  flashtool-emulated --drives FILE\n"
+        "  --history       the runs this program made, and how each ended\n"
+        "  --check [DRIVE] run every check of an update on DRIVE (or on every\n"
+        "                  drive, also --check --all) and send nothing that\n"
+        "                  changes it: says what an update would do, or why not\n"
+        "  -y, --yes       answer OK to the start-up notice and the confirmation\n"
+        "  --allow-reinstall\n"
+        "                  install this firmware on a drive that already has it\n"
+        "                  (without it, such a drive is up to date: nothing to do)\n"
+        "  --allow-older   install this firmware over a newer one (a downgrade)\n"
+        "  --restart       restart the computer when an update asks for it\n"
+        "  --json          with --list, --update, --all, --check or --history: JSON\n"
+        "  --trace[=FILE]  print every command sent to a drive as one line, to\n"
+        "                  standard error or to FILE (made empty first)\n";
     if (takesDrivesFile) {
         text += "  --drives FILE   the virtual drives of a scenario file\n";
     }

@@ -10,7 +10,7 @@
 
 namespace flashtool {
 
-enum class CliAction : uint8_t { Window, Help, Version, List, Update, All, Check };
+enum class CliAction : uint8_t { Window, Help, Version, List, Update, All, Check, Record, History };
 
 struct CliOptions {
     CliAction action = CliAction::Window;
@@ -23,6 +23,7 @@ struct CliOptions {
     bool quiet = false;  // -q: only the ending of each drive, the summary, questions and errors
     int verbosity = 0;   // -v, repeatable: each command sent, as a trace line on standard error
     std::optional<std::string> drivesFile;  // the emulated program's scenario file
+    std::string recordFile;                 // --record=FILE: where the drives are recorded
     // --trace: every command's trace line goes to standard error (empty) or to this file.
     std::optional<std::string> trace;
 };

@@ -7,7 +7,9 @@
 #include "app/cli/JsonText.h"
 #include "app/cli/OneDriveBackend.h"
 #include "app/cli/ProgressDisplay.h"
+#include "app/cli/RecordDrives.h"
 #include "core/Format.h"
+#include "history/HistoryFormat.h"
 
 namespace flashtool {
 
@@ -126,6 +128,26 @@ std::string ReportJson(const DriveReport& report) {
            "}";
 }
 
+int ShowHistory(const CliOptions& options, CliEnvironment& environment) {
+    if (environment.history == nullptr) {
+        environment.err.Write(environment.program +
+                              ": no history is kept here (no place for it could be found)\n");
+        return kExitUsage;
+    }
+    const HistoryContents contents = environment.history->ReadAll();
+    if (options.json) {
+        environment.out.Write(HistoryJson(contents.records) + "\n");
+        if (contents.skipped > 0) {
+            environment.err.Write(
+                environment.program +
+                FormatText(": %zu damaged line(s) of the history skipped\n", contents.skipped));
+        }
+    } else {
+        environment.out.Write(HistoryText(contents));
+    }
+    return kExitUpdated;
+}
+
 std::string DocumentJson(const RunDocument& document, const BuildConfig& config) {
     std::string text = "{\"action\": " + JsonString(document.action) +
                        ", \"build\": {\"model\": " + JsonString(config.TargetId()) +
@@ -157,6 +179,13 @@ int RunCommandLine(const CliOptions& options, CliEnvironment& environment) {
             return UpdateAll(options, environment);
         case CliAction::Check:
             return CheckDrives(options, environment);
+        case CliAction::Record:
+            return RecordDrives(
+                options.recordFile,
+                options.drive.empty() ? std::nullopt : std::optional<std::string>(options.drive),
+                environment);
+        case CliAction::History:
+            return ShowHistory(options, environment);
         default:
             return kExitUsage;
     }

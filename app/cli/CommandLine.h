@@ -14,6 +14,7 @@
 #include "core/Clock.h"
 #include "core/SleepInhibitor.h"
 #include "core/SystemRestart.h"
+#include "history/HistoryStore.h"
 #include "transport/PassThroughBackend.h"
 
 namespace flashtool {
@@ -30,6 +31,9 @@ struct CliEnvironment {
     DiagnosticSink& err;  // standard error
     Terminal& terminal;
     std::string program;  // the executable's name, for error lines
+    // The history of runs (none: not kept) and the program's version for its records.
+    const HistoryStore* history = nullptr;
+    std::string version;
 };
 
 // Runs a List, Update or All action; the exit status.

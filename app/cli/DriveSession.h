@@ -16,12 +16,16 @@ namespace flashtool {
 struct DriveSession {
     // `out`: log lines and messages (null: kept only); `trace`: the back-end's and the
     // run's diagnostic lines.
+    // `settlesHistory`: this session's scan sees every drive, so it may settle the runs the
+    // history left pending (not so a session over one drive of many).
     DriveSession(CliEnvironment& environment, Prompter& prompter, DiagnosticSink* out,
                  DiagnosticSink& questions, DiagnosticSink& trace, Clock& clock,
-                 std::unique_ptr<PassThroughBackend> backend)
+                 std::unique_ptr<PassThroughBackend> backend, bool settlesHistory = true)
         : window(prompter, out, questions),
           dialog(FlashDialogParts{window, std::move(backend), environment.storedRegion,
-                                  environment.restart, clock, trace, environment.inhibitor}) {}
+                                  environment.restart, clock, trace, environment.inhibitor}) {
+        dialog.KeepHistory(environment.history, environment.version, settlesHistory);
+    }
 
     // The start-up sequence as the window runs it, the notice included; returns once the
     // scan (which runs on a worker of the dialog) has filled the tree.
@@ -83,6 +87,8 @@ int ListDrives(const CliOptions& options, CliEnvironment& environment);
 int UpdateAll(const CliOptions& options, CliEnvironment& environment);
 // --check [DRIVE].
 int CheckDrives(const CliOptions& options, CliEnvironment& environment);
+// --history [--json].
+int ShowHistory(const CliOptions& options, CliEnvironment& environment);
 
 // The row DRIVE names: its number in the list, or one of its nodes.
 std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive);

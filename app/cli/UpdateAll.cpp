@@ -74,7 +74,8 @@ struct DriveWorker {
           session(
               environment, prompter, options.json || options.quiet ? nullptr : &lines, lines,
               detail, clock,
-              std::make_unique<OneDriveBackend>(environment.makeBackend(detail), target.identity)) {
+              std::make_unique<OneDriveBackend>(environment.makeBackend(detail), target.identity),
+              false) {
         session.window.OnTransferProgress(
             [&progress, row = target.row](uint32_t done, uint32_t total) {
                 progress.PagesTaken(row, done, total);

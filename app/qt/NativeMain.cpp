@@ -54,5 +54,11 @@ int main(int argc, char* argv[]) {
         }
         return makeBackend(trace->sink ? *trace->sink : diagnostics);
     };
-    return RunFlashTool(argc, argv, true, openBackend, restart, inhibitor, diagnostics);
+    // The window keeps the same history as the command line, and settles it at start-up.
+    const std::optional<HistoryStore> history = HistoryStore::ForThisProcess("flashtool");
+    return RunFlashTool(argc, argv, true, openBackend, restart, inhibitor, diagnostics,
+                        [&history](FlashDialog& dialog) {
+                            dialog.KeepHistory(history ? &*history : nullptr, FLASHTOOL_VERSION,
+                                               true);
+                        });
 }

@@ -79,12 +79,14 @@ TEST(CliOptions, MisuseIsRefusedWithItsReason) {
         {{"--update", "0", "1"}, "unexpected argument '1'"},
         {{"--update"}, "--update needs a drive"},
         {{"--list", "--all"},
-         "--list, --update, --all, --check, --help and --version cannot be combined"},
+         "--list, --update, --all, --check, --record, --history, --help and --version cannot be "
+         "combined"},
         {{"--version", "--help"},
-         "--list, --update, --all, --check, --help and --version cannot be combined"},
+         "--list, --update, --all, --check, --record, --history, --help and --version cannot be "
+         "combined"},
         {{"--all", "--all"}, "an option is given more than once"},
         {{"--all", "--yes", "--yes"}, "an option is given more than once"},
-        {{"--json"}, "--json needs --list, --update, --all or --check"},
+        {{"--json"}, "--json needs --list, --update, --all, --check or --history"},
         {{"--check", "0", "--all"}, "--check takes a drive or --all, not both"},
         {{"--check", "--yes"}, "--yes needs --update or --all"},
         {{"--yes"}, "--yes needs --update or --all"},

@@ -84,7 +84,9 @@ struct CliRig {
             out,
             err,
             terminal,
-            "flashtool"};
+            "flashtool",
+            history ? &*history : nullptr,
+            "0.1"};
         return RunCommandLine(parse.options, environment);
     }
     // The trace lines written, in order.
@@ -103,7 +105,8 @@ struct CliRig {
     }
 
     std::vector<std::shared_ptr<VirtualDrive>> drives;
-    bool refuseSome = false;  // the scan also finds a drive it may not open
+    bool refuseSome = false;              // the scan also finds a drive it may not open
+    std::optional<HistoryStore> history;  // none: no history kept
     std::vector<uint8_t> region;
     CapturedDiagnostics out, err;
     FakeClock clock;

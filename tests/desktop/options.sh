@@ -36,7 +36,7 @@ expect help 0 "$usage" "" --help
 try=$'\n'"Try 'flashtool --help' for more information."$'\n'
 expect "short version" 0 "flashtool $version"$'\n' "" -V
 expect "unknown option" 2 "" "flashtool: unknown option '--versoin'$try" --versoin
-expect "option after --version" 2 "" "flashtool: --list, --update, --all, --check, --help and --version cannot be combined$try" --version --help
+expect "option after --version" 2 "" "flashtool: --list, --update, --all, --check, --record, --history, --help and --version cannot be combined$try" --version --help
 expect "a plain argument" 2 "" "flashtool: unexpected argument 'sg0'$try" sg0
 expect "--update without a drive" 2 "" "flashtool: --update needs a drive$try" --update
 expect "--yes without an update" 2 "" "flashtool: --yes needs --update or --all$try" --list --yes
