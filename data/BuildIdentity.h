@@ -27,6 +27,11 @@ const BuildIdentity& ThisBuild();
 // line (no newline at the end).
 std::string BuildVersionText();
 
+// The About box's lines: the model, the firmware revision, the digest's first 16 digits
+// (as much as the box shows) and the program's version. Both windows show them under the
+// notice, in kAboutBuildRect.
+std::string AboutBuildText();
+
 // The text of the scenario file of this build's emulated drives, carried inside the program.
 std::span<const uint8_t> EmbeddedDriveScenario();
 

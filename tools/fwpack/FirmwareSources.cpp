@@ -84,8 +84,12 @@ std::string LoadOne(const std::optional<FirmwareSource>& source, char payload,
     const std::string where =
         RecordError(fileName, source->line, source->field + " \"" + source->path + "\"");
     const std::string path = (std::filesystem::path(folder) / source->path).string();
-    std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
-    if (!bytes || std::filesystem::is_directory(path)) {
+    std::error_code error;
+    std::optional<std::vector<uint8_t>> bytes;
+    if (!std::filesystem::is_directory(path, error)) {
+        bytes = ReadWholeFile(path);
+    }
+    if (!bytes) {
         return where + ": cannot read the file";
     }
     if (source->synthetic) {
