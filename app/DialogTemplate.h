@@ -87,7 +87,8 @@ inline constexpr uint32_t kProgressTimerPeriodMs = 700;
 
 // The About box.
 inline constexpr int kAboutWidth = 235;
-inline constexpr int kAboutHeight = 55;
+// Below the notice, four lines say what this build is (AboutBuildText).
+inline constexpr int kAboutHeight = 91;
 inline constexpr std::string_view kAboutCaption = "About Halden Flash Tool";
 inline constexpr std::string_view kAboutVersionText = "Halden Flash Ver. A-7.6";
 inline constexpr std::string_view kAboutNoticeText = "Firmware upgrade tool for optical drives.";
@@ -96,5 +97,6 @@ inline constexpr DluRect kAboutVersionRect{40, 10, 119, 8};
 // The notice runs on under the OK button: at 119 units its words wrapped out of sight.
 inline constexpr DluRect kAboutNoticeRect{40, 25, 188, 8};
 inline constexpr DluRect kAboutOkRect{178, 7, 50, 14};
+inline constexpr DluRect kAboutBuildRect{40, 41, 188, 40};
 
 }  // namespace flashtool

@@ -4,6 +4,7 @@
 // the scenario settings that shape its answers.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace flashtool {
@@ -30,7 +31,8 @@ struct TransferState {
     // Scenario.
     FlashSizeReply flashSizeReply;
     std::vector<ReadBackCorruption> corruptions;
-    bool checksPageSums = false;  // page commands carry each page's sum instead of the rotated
+    bool checksPageSums = false;      // page commands carry each page's sum instead of the rotated
+    std::string opaqueImageRevision;  // what an image with no synthetic header installs as
 
     // Signed and summed page commands: the image so far, in page order.
     std::vector<uint8_t> pages;

@@ -94,6 +94,12 @@ public:
     void CorruptReadBacks(uint32_t first, uint32_t count) {
         transfer.corruptions.push_back({first, count});
     }
+    // An image without the synthetic firmware's header (a real firmware file) that arrives
+    // whole and checks out is installed at this revision; with none set, such an image is
+    // refused.
+    void SetOpaqueImageRevision(std::string revisionIn) {
+        transfer.opaqueImageRevision = std::move(revisionIn);
+    }
     // Page commands carry each page's own sum where other drives take the rotated sum.
     void SetChecksPageSums(bool checks) { transfer.checksPageSums = checks; }
 

@@ -56,9 +56,13 @@ uint16_t PageSum(const uint8_t* data, uint32_t length) {
 }
 
 // The stored form of an image: a 4-byte length word, then a zlib stream, then zero fill.
+bool LooksLikeStoredForm(std::span<const uint8_t> bytes) {
+    return bytes.size() >= 6 && (bytes[4] & 0x0F) == Z_DEFLATED &&
+           ((bytes[4] << 8) | bytes[5]) % 31 == 0;
+}
+
 std::optional<std::vector<uint8_t>> ExpandStoredForm(std::span<const uint8_t> bytes) {
-    if (bytes.size() < 6 || (bytes[4] & 0x0F) != Z_DEFLATED ||
-        ((bytes[4] << 8) | bytes[5]) % 31 != 0) {
+    if (!LooksLikeStoredForm(bytes)) {
         return std::nullopt;
     }
     z_stream stream{};
@@ -146,23 +150,36 @@ private:
     std::string& revision;
 };
 
+// An image in its stored form must expand whole; what is left then is the firmware. One
+// with this project's synthetic header installs at the header's revision, one without (a
+// real firmware file, opaque to the drive model) at the revision the scenario gives.
 bool TransferReceiver::Install(std::span<const uint8_t> received) {
     std::vector<uint8_t> image;
     if (ReadFirmwareHeader(received)) {
         image.assign(received.begin(), received.end());
-    } else if (auto expanded = ExpandStoredForm(received)) {
+    } else if (LooksLikeStoredForm(received)) {
+        auto expanded = ExpandStoredForm(received);
+        if (!expanded) {
+            return false;
+        }
         image = std::move(*expanded);
     } else {
-        return false;
+        image.assign(received.begin(), received.end());
     }
-    const auto header = ReadFirmwareHeader(image);
-    if (!header || header->imageLength < kFirmwareHeaderSize ||
-        header->imageLength > image.size()) {
+    std::string installed;
+    if (const auto header = ReadFirmwareHeader(image)) {
+        if (header->imageLength < kFirmwareHeaderSize || header->imageLength > image.size()) {
+            return false;
+        }
+        installed = header->revision;
+    } else if (!state.opaqueImageRevision.empty() && !image.empty()) {
+        installed = state.opaqueImageRevision;
+    } else {
         return false;
     }
     state.installedImage = std::move(image);
     ++state.installs;
-    revision = header->revision;
+    revision = installed;
     return true;
 }
 

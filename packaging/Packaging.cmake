@@ -8,15 +8,18 @@
 # not wait for them.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME flashtool)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# Named after the build (its description's package), versioned by the firmware revision it
+# installs and then the program's version (data/CMakeLists.txt).
+set(CPACK_PACKAGE_NAME ${FLASHTOOL_PACKAGE})
+set(CPACK_PACKAGE_VERSION ${FLASHTOOL_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "The flashtool developers")
 set(CPACK_PACKAGE_CONTACT "The flashtool developers <flashtool@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware upgrade utility for optical (CD/DVD) drives")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware ${FLASHTOOL_REVISION} for ${FLASHTOOL_MODEL} optical drives")
 set(CPACK_PACKAGE_DESCRIPTION
-    "flashtool updates the firmware of a CD or DVD drive. One build updates\n"
-    "one drive model with one firmware image that the program carries inside\n"
-    "itself. Before anything that changes the drive is sent, the build's rules\n"
+    "${FLASHTOOL_PACKAGE} updates the firmware of a ${FLASHTOOL_MODEL} drive to\n"
+    "revision ${FLASHTOOL_REVISION}, with the image it carries inside itself (one\n"
+    "package per drive model and firmware release; they install side by side).\n"
+    "Before anything that changes the drive is sent, the build's rules\n"
     "are checked: the right model, the right brand, no downgrade, no disc in\n"
     "the tray and an intact image. Members of the cdrom group can use it\n"
     "without administrator rights.")

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/qt/QtText.h"
+#include "data/BuildIdentity.h"
 
 namespace flashtool {
 
@@ -45,6 +46,13 @@ AboutBox::AboutBox(const QIcon& icon, const DialogBaseUnits& units, QWidget* par
     notice->setText(ToQString(kAboutNoticeText));
     notice->setObjectName("aboutNotice");
     Place(notice, kAboutNoticeRect, units);
+
+    auto* build = new QLabel(this);
+    build->setTextFormat(Qt::PlainText);
+    build->setText(ToQString(AboutBuildText()));
+    build->setObjectName("aboutBuild");
+    build->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Place(build, kAboutBuildRect, units);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName("control1");

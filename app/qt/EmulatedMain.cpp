@@ -1,5 +1,6 @@
-// flashtool-emulated: the program over virtual drives. With no option they are the demo's
-// three (this build's target at an older revision and two drives it cannot update);
+// flashtool-emulated: the program over virtual drives. With no option they are the drives
+// the build names (the demo's: its target at an older revision and two drives it cannot
+// update);
 // `--drives FILE` reads them from a scenario file instead (scenarios/README.md). Every
 // command's trace line goes to standard output; a restart is only reported, never carried
 // out. The command-line options are the product's.
@@ -13,11 +14,13 @@
 #include "app/cli/Terminal.h"
 #include "app/cli/TraceOutput.h"
 #include "app/qt/FlashToolApplication.h"
-#include "emulator/DemoDrives.h"
+#include "data/BuildIdentity.h"
+#include "data/EmbeddedRegion.h"
 #include "emulator/EmulatedBackend.h"
 #include "emulator/EmulatedInhibitor.h"
 #include "emulator/EmulatedRestart.h"
 #include "emulator/Scenario.h"
+#include "image/BuildConfig.h"
 
 namespace {
 
@@ -27,8 +30,8 @@ constexpr int kBadScenario = 1;
 
 int main(int argc, char* argv[]) {
     using namespace flashtool;
-    const CliStart start =
-        ReadCliOptions(argc, argv, "flashtool-emulated", true, FLASHTOOL_VERSION);
+    const std::string version = BuildVersionText();
+    const CliStart start = ReadCliOptions(argc, argv, "flashtool-emulated", true, version.c_str());
     if (start.exitStatus) {
         return *start.exitStatus;
     }
@@ -47,7 +50,23 @@ int main(int argc, char* argv[]) {
         }
         drives = BuildDrives(reading.drives, &driveClock);
     } else {
-        drives = MakeDemoDrives(&driveClock);
+        // The build's own drives (the demo's three in the demo build), carried inside it.
+        const auto text = EmbeddedDriveScenario();
+        const ScenarioReading reading =
+            ReadScenario("the build's drives",
+                         std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+        if (!reading.Ok()) {
+            std::fprintf(stderr, "flashtool-emulated: %s\n", reading.error.c_str());
+            return kBadScenario;
+        }
+        drives = BuildDrives(reading.drives, &driveClock);
+    }
+    // A drive takes an image with no header of this project's synthetic firmware (a real
+    // one) at the revision this build installs.
+    if (const auto config = BuildConfig::FromBytes(EmbeddedStoredRegion())) {
+        for (const auto& drive : drives) {
+            drive->SetOpaqueImageRevision(std::string(config->NewRevision()));
+        }
     }
 
     // With --json standard output carries only JSON: the restart's and the keep-awake

@@ -10,6 +10,7 @@
 #include "app/qt/FlashToolApplication.h"
 #include "app/qt/LogindInhibitor.h"
 #include "app/qt/LogindRestart.h"
+#include "data/BuildIdentity.h"
 #include "transport/TracingBackend.h"
 #include "transport/linux/SgIoBackend.h"
 
@@ -17,7 +18,8 @@ int main(int argc, char* argv[]) {
     using namespace flashtool;
     // The options are read before any toolkit exists, so that every option works without a
     // display (in a terminal over ssh, in a package test, on a system with no desktop).
-    const CliStart start = ReadCliOptions(argc, argv, "flashtool", false, FLASHTOOL_VERSION);
+    const std::string version = BuildVersionText();
+    const CliStart start = ReadCliOptions(argc, argv, "flashtool", false, version.c_str());
     if (start.exitStatus) {
         return *start.exitStatus;
     }

@@ -66,7 +66,7 @@ DialogPlan MainDialogPlan() {
     return plan;
 }
 
-DialogPlan AboutBoxPlan() {
+DialogPlan AboutBoxPlan(std::string_view buildText) {
     DialogPlan plan;
     plan.style = kDialogStyle;
     plan.rect = {0, 0, kAboutWidth, kAboutHeight};
@@ -80,6 +80,7 @@ DialogPlan AboutBoxPlan() {
         {kChild | kSsIcon, 0, kAboutIconRect, kAboutIconId, kStaticAtom, {}},
         {label, 0, kAboutVersionRect, kUnnamedStaticId, kStaticAtom, WidenBytes(kAboutVersionText)},
         {label, 0, kAboutNoticeRect, kUnnamedStaticId, kStaticAtom, WidenBytes(kAboutNoticeText)},
+        {label, 0, kAboutBuildRect, kUnnamedStaticId, kStaticAtom, WidenBytes(buildText)},
         {kChild | kBsDefPushButton | kWsTabStop | kWsGroup, 0, kAboutOkRect, kIdOk, kButtonAtom,
          u"OK"},
     };

@@ -5,6 +5,7 @@
 // program. Here each control kind becomes its Win32 class and styles.
 
 #include <cstdint>
+#include <string_view>
 
 #include "app/win32/DialogTemplateBuilder.h"
 
@@ -17,6 +18,7 @@ constexpr uint16_t kUnnamedStaticId = 0xFFFF;
 
 DialogItemPlan MainControlPlan(const ControlTemplate& control);
 DialogPlan MainDialogPlan();
-DialogPlan AboutBoxPlan();
+// The About box; `buildText` is shown under the notice (AboutBuildText in the program).
+DialogPlan AboutBoxPlan(std::string_view buildText = {});
 
 }  // namespace flashtool::win32

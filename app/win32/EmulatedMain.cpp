@@ -1,5 +1,6 @@
 // flashtool-emulated.exe: the Windows program over the virtual drives of the Linux
-// flashtool-emulated. With no option they are the demo's three; `--drives FILE` reads them
+// flashtool-emulated. With no option they are the build's own (the demo's three in the
+// demo build); `--drives FILE` reads them
 // from a scenario file instead (scenarios/README.md), and a wrong file stops the program
 // before its window with one line on standard error. Every command's trace line goes to
 // standard output, exactly as there; a restart is only reported, never carried out.
@@ -9,15 +10,18 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/win32/Win32Application.h"
-#include "emulator/DemoDrives.h"
+#include "data/BuildIdentity.h"
+#include "data/EmbeddedRegion.h"
 #include "emulator/EmulatedBackend.h"
 #include "emulator/EmulatedInhibitor.h"
 #include "emulator/EmulatedRestart.h"
 #include "emulator/Scenario.h"
+#include "image/BuildConfig.h"
 
 namespace {
 
@@ -40,10 +44,25 @@ int main(int argc, char* argv[]) {
         }
         drives = BuildDrives(reading.drives, &driveClock);
     } else if (argc == 1) {
-        drives = MakeDemoDrives(&driveClock);
+        const auto text = EmbeddedDriveScenario();
+        const ScenarioReading reading =
+            ReadScenario("the build's drives",
+                         std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+        if (!reading.Ok()) {
+            std::fprintf(stderr, "flashtool-emulated: %s\n", reading.error.c_str());
+            return kUsageOrBadScenario;
+        }
+        drives = BuildDrives(reading.drives, &driveClock);
     } else {
         std::fprintf(stderr, "usage: flashtool-emulated [--drives FILE]\n");
         return kUsageOrBadScenario;
+    }
+    // A drive takes an image with no header of this project's synthetic firmware (a real
+    // one) at the revision this build installs.
+    if (const auto config = BuildConfig::FromBytes(EmbeddedStoredRegion())) {
+        for (const auto& drive : drives) {
+            drive->SetOpaqueImageRevision(std::string(config->NewRevision()));
+        }
     }
 
     StdoutDiagnostics diagnostics;

@@ -1,6 +1,7 @@
 #include "app/win32/Win32AboutBox.h"
 
 #include "app/win32/DialogPlans.h"
+#include "data/BuildIdentity.h"
 
 namespace flashtool::win32 {
 
@@ -26,7 +27,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 }  // namespace
 
 void ShowAboutBox(HWND owner, HICON icon) {
-    const std::vector<uint16_t> bytes = BuildDialogTemplate(AboutBoxPlan());
+    const std::vector<uint16_t> bytes = BuildDialogTemplate(AboutBoxPlan(AboutBuildText()));
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                             reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner, AboutProc,
                             reinterpret_cast<LPARAM>(icon));

@@ -19,7 +19,7 @@ constexpr std::string_view kGood =
     "version-b \"1.0e\"\n";
 
 TEST(BuildDescriptionTest, ReadsThisBuildsDescription) {
-    const auto text = ReadWholeFile(FLASHTOOL_SOURCE_DIR "/data/build.txt");
+    const auto text = ReadWholeFile(FLASHTOOL_SOURCE_DIR "/builds/demo/build.txt");
     ASSERT_TRUE(text.has_value());
     const auto parsed = ParseBuildDescription(std::string(text->begin(), text->end()), "build.txt");
     ASSERT_TRUE(parsed.description.has_value()) << parsed.error;

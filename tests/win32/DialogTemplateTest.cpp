@@ -147,12 +147,13 @@ TEST(DialogTemplate, EachControlKindIsItsWin32ClassWithItsStyles) {
 }
 
 TEST(DialogTemplate, TheAboutBoxHasTheQtAboutBoxsTextsInTheDialogFont) {
-    const DialogPlan read = Read(BuildDialogTemplate(AboutBoxPlan()));
+    const DialogPlan read =
+        Read(BuildDialogTemplate(AboutBoxPlan("Model: X\nFirmware revision: 1.0e")));
     EXPECT_EQ(read.caption, u"About Halden Flash Tool");
     EXPECT_EQ(read.rect, (DluRect{0, 0, kAboutWidth, kAboutHeight}));
     EXPECT_EQ(read.fontPoints, 9);
     EXPECT_EQ(read.fontFace, u"Arial");
-    ASSERT_EQ(read.items.size(), 4u);
+    ASSERT_EQ(read.items.size(), 5u);
     EXPECT_EQ(read.items[0].id, kAboutIconId);
     EXPECT_EQ(read.items[0].style & 0x1F, kSsIcon);
     EXPECT_EQ(read.items[0].rect, kAboutIconRect);
@@ -160,14 +161,19 @@ TEST(DialogTemplate, TheAboutBoxHasTheQtAboutBoxsTextsInTheDialogFont) {
     EXPECT_EQ(read.items[1].rect, kAboutVersionRect);
     EXPECT_EQ(read.items[2].text, u"Firmware upgrade tool for optical drives.");
     EXPECT_EQ(read.items[2].rect, kAboutNoticeRect);
-    for (size_t i : {1u, 2u}) {
+    // The build's lines, under the notice and inside the box.
+    EXPECT_EQ(read.items[3].text, u"Model: X\nFirmware revision: 1.0e");
+    EXPECT_EQ(read.items[3].rect, kAboutBuildRect);
+    EXPECT_LE(kAboutBuildRect.y + kAboutBuildRect.height, kAboutHeight);
+    EXPECT_GE(kAboutBuildRect.y, kAboutNoticeRect.y + kAboutNoticeRect.height);
+    for (size_t i : {1u, 2u, 3u}) {
         // Shown as they stand: an '&' would otherwise vanish into an access key.
         EXPECT_EQ(read.items[i].style & kSsNoPrefix, kSsNoPrefix) << i;
     }
-    EXPECT_EQ(read.items[3].id, kIdOk);
-    EXPECT_EQ(read.items[3].text, u"OK");
-    EXPECT_EQ(read.items[3].style & 0xF, kBsDefPushButton);
-    EXPECT_EQ(read.items[3].rect, kAboutOkRect);
+    EXPECT_EQ(read.items[4].id, kIdOk);
+    EXPECT_EQ(read.items[4].text, u"OK");
+    EXPECT_EQ(read.items[4].style & 0xF, kBsDefPushButton);
+    EXPECT_EQ(read.items[4].rect, kAboutOkRect);
 }
 
 TEST(DialogTemplate, ItemsStartOnFourByteBoundariesWhateverTheTextLengths) {

@@ -46,6 +46,14 @@ std::string CheckPayloadSize(std::string_view name, const std::optional<uint32_t
 
 }  // namespace
 
+bool IsDebianPackageName(std::string_view name) {
+    const auto allowed = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+    };
+    return name.size() >= 2 && std::all_of(name.begin(), name.end(), allowed) && name[0] != '+' &&
+           name[0] != '-' && name[0] != '.';
+}
+
 std::string ValidateBuildDescription(const BuildDescription& d) {
     const std::string& key = d.key;
     if (key.size() != 5 || !std::all_of(key.begin(), key.begin() + 4, IsUpper) || key[4] < '0' ||
@@ -68,9 +76,19 @@ std::string ValidateBuildDescription(const BuildDescription& d) {
     if (std::string error = CheckPayloadSize("payload-a-size", d.payloadSizeA); !error.empty()) {
         return error;
     }
+    if (!d.package.empty() && !IsDebianPackageName(d.package)) {
+        return "package " + Quoted(d.package) +
+               " is not a Debian package name: lower-case letters, digits, '+', '-' and '.'";
+    }
+    if (!AllPrintable(d.model)) {
+        return "model " + Quoted(d.model) + " is not printable text";
+    }
     if (d.layout == RegionLayout::Single) {
         if (!d.versionB.empty() || d.payloadSizeB) {
             return "version-b and payload-b-size belong to the dual layout";
+        }
+        if (d.sourceB) {
+            return d.sourceB->field + " belongs to the dual layout";
         }
         return {};
     }
@@ -166,7 +184,10 @@ std::string ReadFields(const std::vector<TextRecord>& records, std::string_view 
                                                             {"pattern", &d.pattern},
                                                             {"layout", &layout},
                                                             {"version-b", &d.versionB},
-                                                            {"separator-tag", &d.separatorTag}};
+                                                            {"separator-tag", &d.separatorTag},
+                                                            {"package", &d.package},
+                                                            {"model", &d.model},
+                                                            {"drives", &d.drives}};
     for (const TextRecord& record : records) {
         if (record.columns.size() != 2) {
             return RecordError(fileName, record.line, "expected a name and one value");
@@ -178,6 +199,19 @@ std::string ReadFields(const std::vector<TextRecord>& records, std::string_view 
         }
         if (const auto text = texts.find(name); text != texts.end()) {
             *text->second = value;
+        } else if (name == "image-a" || name == "synthetic-a" || name == "image-b" ||
+                   name == "synthetic-b") {
+            std::optional<FirmwareSource>& source = name.back() == 'a' ? d.sourceA : d.sourceB;
+            if (source) {
+                return RecordError(fileName, record.line,
+                                   name + " and " + source->field + " both name payload " +
+                                       std::string(1, static_cast<char>(name.back() - 32)) +
+                                       "'s firmware");
+            }
+            if (value.empty()) {
+                return RecordError(fileName, record.line, name + " names no file");
+            }
+            source = FirmwareSource{name, value, record.line, name.starts_with("synthetic")};
         } else if (name == "payload-a-size" || name == "payload-b-size") {
             const std::optional<uint64_t> size = ParseNumber(value);
             if (!size || *size > UINT32_MAX) {

@@ -14,19 +14,37 @@
 //                                               packer ends it with LF and 0x1A
 //   payload-a-size 901120                       optional: a fixed payload size, else the
 //   payload-b-size 917504                       least whole number of pages that holds it
+//
+// and, for the build of a product (the packer reads the firmware; CMake the rest):
+//
+//   image-a        "fw-a.bin"                   payload A's firmware file as it is, or
+//   synthetic-a    "fw-a.txt"                   a recipe of fwsynth's (one of the two);
+//   image-b / synthetic-b                       payload B's, dual only. Paths are relative
+//                                               to the description's folder
+//   package        "flashtool-qv-5500a"         the Debian package and the program's name
+//   model          "ORIN DVD RW QV-5500A"       the model the product names
+//   drives         "drives.json"                the emulated program's drives (a scenario)
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "image/ImageLayout.h"
 #include "image/BuildConfig.h"
+#include "image/ImageLayout.h"
 
 namespace flashtool {
 
 constexpr size_t kSeparatorTagTextSize = kSeparatorTagSize - 2;
 constexpr std::string_view kDefaultSeparatorTag = "FLASHTOOL DUAL PAYLOAD   ";
+
+// One payload's firmware as a description names it.
+struct FirmwareSource {
+    std::string field;  // "image-a", "synthetic-b", ...
+    std::string path;   // as written, relative to the description's folder
+    size_t line = 0;
+    bool synthetic = false;
+};
 
 struct BuildDescription {
     std::string key;
@@ -39,6 +57,11 @@ struct BuildDescription {
     std::string separatorTag = std::string(kDefaultSeparatorTag);
     std::optional<uint32_t> payloadSizeA;
     std::optional<uint32_t> payloadSizeB;
+    std::optional<FirmwareSource> sourceA;
+    std::optional<FirmwareSource> sourceB;
+    std::string package;
+    std::string model;
+    std::string drives;
 };
 
 struct ParsedBuildDescription {
@@ -59,6 +82,10 @@ std::string ValidateBuildDescription(const BuildDescription& description);
 // and target), or empty. The command refuses these; PackRegion does not, so that tests can
 // still make such regions.
 std::string CheckProgramTakes(const BuildDescription& description);
+
+// Debian's rule for a package name: lower-case letters, digits, '+', '-' and '.', at least
+// two, beginning with a letter or digit.
+bool IsDebianPackageName(std::string_view name);
 
 // The BuildConfig block of a region packed from `description` with a payload A of `sizeA`
 // bytes; the expected sums are left zero.

@@ -5,10 +5,10 @@
 #include <algorithm>
 
 #include "core/Bytes.h"
+#include "image/BuildConfig.h"
 #include "image/Checksums.h"
 #include "image/FirmwareImage.h"
 #include "image/ImageLayout.h"
-#include "image/BuildConfig.h"
 #include "policy/GatingState.h"
 
 namespace flashtool {

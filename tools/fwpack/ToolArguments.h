@@ -1,6 +1,7 @@
 #pragma once
 
-// The build tools' command lines: input files, and "-o PATH" for what they write.
+// The build tools' command lines: input files, "-o PATH" for what they write, and
+// "--images DIR" for where fwpack leaves the firmware it packed.
 
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@ namespace flashtool {
 struct ToolArguments {
     std::vector<std::string> inputs;
     std::string output;         // empty when -o was not given
+    std::string imagesDir;      // empty when --images was not given
     std::string unknownOption;  // the first other argument that starts with '-'
 };
 
@@ -19,6 +21,8 @@ inline ToolArguments SplitToolArguments(int argc, char** argv) {
         const std::string argument = argv[i];
         if (argument == "-o" && i + 1 < argc) {
             arguments.output = argv[++i];
+        } else if (argument == "--images" && i + 1 < argc) {
+            arguments.imagesDir = argv[++i];
         } else if (!argument.empty() && argument[0] == '-') {
             if (arguments.unknownOption.empty()) {
                 arguments.unknownOption = argument;

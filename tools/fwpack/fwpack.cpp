@@ -1,15 +1,20 @@
 // fwpack: packs a build's stored region from its description and raw firmware images.
 //
-//   fwpack DESCRIPTION IMAGE_A [IMAGE_B] -o REGION
+//   fwpack DESCRIPTION [IMAGE_A [IMAGE_B]] -o REGION [--images DIR]
 //
-// IMAGE_B is given for the dual layout only. The region is written whole or not at all.
+// IMAGE_B is given for the dual layout only. Without images the description names them
+// (image-a, synthetic-a, ...); --images DIR then writes the images packed there as
+// firmware-a.bin (and firmware-b.bin), for the tests that compare an expanded payload with
+// them. The region is written whole or not at all.
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tools/fwpack/BuildDescription.h"
 #include "tools/fwpack/FileIo.h"
+#include "tools/fwpack/FirmwareSources.h"
 #include "tools/fwpack/RegionPacker.h"
 #include "tools/fwpack/TextRecords.h"
 #include "tools/fwpack/ToolArguments.h"
@@ -39,8 +44,9 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string>& inputs = arguments.inputs;
     const std::string& output = arguments.output;
-    if (output.empty() || inputs.size() < 2 || inputs.size() > 3) {
-        std::fprintf(stderr, "usage: fwpack DESCRIPTION IMAGE_A [IMAGE_B] -o REGION\n");
+    if (output.empty() || inputs.empty() || inputs.size() > 3) {
+        std::fprintf(stderr,
+                     "usage: fwpack DESCRIPTION [IMAGE_A [IMAGE_B]] -o REGION [--images DIR]\n");
         return 2;
     }
     std::vector<std::vector<uint8_t>> files;
@@ -57,14 +63,41 @@ int main(int argc, char** argv) {
         return Fail(parsed.error);
     }
     const bool dual = parsed.description->layout == RegionLayout::Dual;
-    if (dual != (inputs.size() == 3)) {
-        return Fail(dual ? "the dual layout takes two images (A and B)"
-                         : "the single layout takes one image");
+    if (inputs.size() == 1) {
+        const std::string folder = std::filesystem::path(inputs[0]).parent_path().string();
+        LoadedFirmware loaded = LoadFirmware(*parsed.description, inputs[0], folder);
+        if (!loaded.error.empty()) {
+            return Fail(loaded.error);
+        }
+        files.push_back(std::move(loaded.imageA));
+        if (dual) {
+            files.push_back(std::move(loaded.imageB));
+        }
+    } else {
+        if (dual != (inputs.size() == 3)) {
+            return Fail(dual ? "the dual layout takes two images (A and B)"
+                             : "the single layout takes one image");
+        }
+        for (size_t i = 1; i < inputs.size(); ++i) {
+            if (std::string error = CheckFirmwareImage(inputs[i], files[i]); !error.empty()) {
+                return Fail(error);
+            }
+        }
     }
     const PackResult packed =
         PackRegion(*parsed.description, files[1], dual ? files[2] : std::vector<uint8_t>());
     if (!packed.error.empty()) {
         return Fail(packed.error);
+    }
+    if (!arguments.imagesDir.empty()) {
+        const std::filesystem::path dir(arguments.imagesDir);
+        for (size_t i = 1; i < files.size(); ++i) {
+            const std::string path =
+                (dir / (i == 1 ? "firmware-a.bin" : "firmware-b.bin")).string();
+            if (!WriteFileAtomically(path, files[i])) {
+                return Fail(path + ": cannot write the image");
+            }
+        }
     }
     if (!WriteFileAtomically(output, packed.region)) {
         return Fail(output + ": cannot write the region");

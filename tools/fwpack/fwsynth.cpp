@@ -4,12 +4,10 @@
 //   fwsynth DESCRIPTION -o IMAGE
 
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "tools/fwpack/FileIo.h"
-#include "tools/fwpack/SyntheticFirmware.h"
-#include "tools/fwpack/TextRecords.h"
+#include "tools/fwpack/FirmwareSources.h"
 
 namespace {
 
@@ -32,39 +30,12 @@ int main(int argc, char** argv) {
     if (!bytes) {
         return Fail(path + ": cannot read the file");
     }
-    const TextRecords records = ParseTextRecords(std::string(bytes->begin(), bytes->end()), path);
-    if (!records.error.empty()) {
-        return Fail(records.error);
+    const SyntheticRecipe recipe =
+        ParseSyntheticRecipe(std::string(bytes->begin(), bytes->end()), path);
+    if (!recipe.parameters) {
+        return Fail(recipe.error);
     }
-    SyntheticFirmwareParameters parameters;
-    std::map<std::string, uint64_t> numbers;
-    for (const TextRecord& record : records.records) {
-        if (record.columns.size() != 2) {
-            return Fail(RecordError(path, record.line, "expected a name and one value"));
-        }
-        const std::string& name = record.columns[0];
-        const std::string& value = record.columns[1];
-        if (name == "revision" && value.size() == 4) {
-            parameters.revision = value;
-        } else if (name == "family" && !value.empty() && value.size() <= 8) {
-            parameters.family = value;
-        } else if (name == "length" || name == "seed" || name == "code-size") {
-            const auto number = ParseNumber(value);
-            if (!number || (name != "seed" && *number > 0x200000)) {
-                return Fail(RecordError(path, record.line, name + " is not a number in range"));
-            }
-            numbers[name] = *number;
-        } else {
-            return Fail(RecordError(path, record.line, "unknown name or malformed value: " + name));
-        }
-    }
-    if (parameters.revision.empty() || parameters.family.empty() || numbers.size() != 3) {
-        return Fail(path + ": revision, family, length, seed and code-size are all required");
-    }
-    parameters.length = static_cast<uint32_t>(numbers["length"]);
-    parameters.seed = numbers["seed"];
-    parameters.codeSize = static_cast<uint32_t>(numbers["code-size"]);
-    const std::vector<uint8_t> image = GenerateSyntheticFirmware(parameters);
+    const std::vector<uint8_t> image = GenerateSyntheticFirmware(*recipe.parameters);
     if (!WriteFileAtomically(argv[3], image)) {
         return Fail(std::string(argv[3]) + ": cannot write the image");
     }
