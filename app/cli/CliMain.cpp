@@ -7,6 +7,7 @@
 #include "app/cli/InterruptGuard.h"
 #include "app/cli/TraceOutput.h"
 #include "core/InstanceLock.h"
+#include "data/BuildIdentity.h"
 #include "data/EmbeddedRegion.h"
 
 namespace flashtool {
@@ -88,7 +89,7 @@ int RunCommandLineMain(
                                terminal,
                                program,
                                history ? &*history : nullptr,
-                               FLASHTOOL_VERSION};
+                               std::string(ThisBuild().programVersion)};
     return RunCommandLine(options, environment);
 }
 

@@ -60,7 +60,7 @@ int main(int argc, char* argv[]) {
     const std::optional<HistoryStore> history = HistoryStore::ForThisProcess("flashtool");
     return RunFlashTool(argc, argv, true, openBackend, restart, inhibitor, diagnostics,
                         [&history](FlashDialog& dialog) {
-                            dialog.KeepHistory(history ? &*history : nullptr, FLASHTOOL_VERSION,
-                                               true);
+                            dialog.KeepHistory(history ? &*history : nullptr,
+                                               std::string(ThisBuild().programVersion), true);
                         });
 }

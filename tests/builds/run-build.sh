@@ -30,7 +30,7 @@ check "--version: a digest of the embedded image" \
 "$program" --update 0 --yes --json --trace="$scratch/trace.txt" > "$scratch/out.txt" 2>&1
 check "upgrade: exit 0" [ $? -eq 0 ]
 check "upgrade: the drive reports $revision after it" \
-    grep -q "\"revisionAfter\": \"$revision\", \"resultCode\": 0" "$scratch/out.txt"
+    grep -q "\"revisionAfter\": \"$revision\", \"ending\": \"updated\"" "$scratch/out.txt"
 # Nothing but row 0 is sent anything that changes it; each of the method's commands is
 # sent exactly as often as the image's size asks.
 check "upgrade: only row 0 after the scan" \

@@ -40,7 +40,7 @@ else
 fi
 expect help 0 "$usage" "" --help
 try=$'\n'"Try 'flashtool --help' for more information."$'\n'
-expect "short version" 0 "flashtool $version"$'\n' "" -V
+expect "short version" 0 "$("$program" --version)"$'\n' "" -V
 expect "unknown option" 2 "" "flashtool: unknown option '--versoin'$try" --versoin
 expect "option after --version" 2 "" "flashtool: --list, --update, --all, --check, --record, --history, --help and --version cannot be combined$try" --version --help
 expect "a plain argument" 2 "" "flashtool: unexpected argument 'sg0'$try" sg0
