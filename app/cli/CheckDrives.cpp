@@ -120,13 +120,9 @@ int Check(const CliOptions& options, CliEnvironment& environment, RunDocument& d
 }  // namespace
 
 int CheckDrives(const CliOptions& options, CliEnvironment& environment) {
-    RunDocument document;
-    document.action = "check";
-    const int status = Check(options, environment, document);
-    if (options.json) {
-        environment.out.Write(DocumentJson(document, ThisBuild(environment)));
-    }
-    return status;
+    return WithDocument("check", options, environment, [&](RunDocument& document) {
+        return Check(options, environment, document);
+    });
 }
 
 }  // namespace flashtool

@@ -166,15 +166,10 @@ int RunCommandLine(const CliOptions& options, CliEnvironment& environment) {
     switch (options.action) {
         case CliAction::List:
             return ListDrives(options, environment);
-        case CliAction::Update: {
-            RunDocument document;
-            document.action = "update";
-            const int status = UpdateOne(options, environment, document);
-            if (options.json) {
-                environment.out.Write(DocumentJson(document, ThisBuild(environment)));
-            }
-            return status;
-        }
+        case CliAction::Update:
+            return WithDocument("update", options, environment, [&](RunDocument& document) {
+                return UpdateOne(options, environment, document);
+            });
         case CliAction::All:
             return UpdateAll(options, environment);
         case CliAction::Check:

@@ -81,6 +81,19 @@ inline BuildConfig ThisBuild(const CliEnvironment& environment) {
     return BuildConfig::FromBytes(environment.storedRegion).value_or(BuildConfig{});
 }
 
+// Runs `action` with a document for `name`, and prints the document when --json asks.
+template <typename Action>
+int WithDocument(std::string name, const CliOptions& options, CliEnvironment& environment,
+                 Action action) {
+    RunDocument document;
+    document.action = std::move(name);
+    const int status = action(document);
+    if (options.json) {
+        environment.out.Write(DocumentJson(document, ThisBuild(environment)));
+    }
+    return status;
+}
+
 // The list of --list, as text or JSON.
 int ListDrives(const CliOptions& options, CliEnvironment& environment);
 // --all.

@@ -76,21 +76,6 @@ std::optional<std::string> WriteWhole(const std::string& path, const std::string
     return std::nullopt;
 }
 
-// The row DRIVE names: its number in the list, or one of its nodes.
-std::optional<uint8_t> FindRow(ScsiTransport& transport, const std::string& drive) {
-    const bool number =
-        !drive.empty() && drive.size() <= 3 &&
-        std::all_of(drive.begin(), drive.end(), [](char c) { return c >= '0' && c <= '9'; });
-    for (uint8_t row = 0; row < transport.DeviceCount(); ++row) {
-        const auto names = transport.NodeNames(row);
-        if ((number && std::stoi(drive) == row) ||
-            std::find(names.begin(), names.end(), drive) != names.end()) {
-            return row;
-        }
-    }
-    return std::nullopt;
-}
-
 std::string Summary(const DriveDescription& drive) {
     const VirtualDriveSetup& setup = drive.setup;
     std::string text = "\"" + setup.identification + "\" " + setup.revision + ": " +
@@ -140,7 +125,7 @@ int RecordDrives(const std::string& file, std::optional<std::string> drive,
     }
     std::vector<uint8_t> rows;
     if (drive) {
-        const std::optional<uint8_t> row = FindRow(transport, *drive);
+        const std::optional<uint8_t> row = FindDrive(session.dialog, *drive);
         if (!row) {
             return fail("no drive '" + *drive + "' (--list shows the drives)");
         }

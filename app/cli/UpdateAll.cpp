@@ -163,13 +163,9 @@ int RunAll(const CliOptions& options, CliEnvironment& environment, RunDocument& 
 }  // namespace
 
 int UpdateAll(const CliOptions& options, CliEnvironment& environment) {
-    RunDocument document;
-    document.action = "all";
-    const int status = RunAll(options, environment, document);
-    if (options.json) {
-        environment.out.Write(DocumentJson(document, ThisBuild(environment)));
-    }
-    return status;
+    return WithDocument("all", options, environment, [&](RunDocument& document) {
+        return RunAll(options, environment, document);
+    });
 }
 
 }  // namespace flashtool
