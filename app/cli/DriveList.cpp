@@ -1,10 +1,13 @@
 // --list: the device table as the scan fills it, with the window's greying rule in words.
 
+#include <utility>
+
 #include "app/GreyRules.h"
 #include "app/cli/DriveSession.h"
 #include "app/cli/JsonText.h"
 #include "core/Format.h"
 #include "image/BuildConfig.h"
+#include "policy/GatingRevision.h"
 
 namespace flashtool {
 
@@ -19,6 +22,27 @@ std::string GreyReason(const BuildConfig& config) {
         return "it is not of this build's model family (" + std::string(config.FamilyText()) + ")";
     }
     return "it is not this build's model (\"" + std::string(config.TargetId()) + "\")";
+}
+
+// What an update would do to a drive the tree shows in black, by its revision alone (the
+// other checks run only on a press; --check runs them): the state and its words.
+std::pair<std::string, std::string> RevisionState(const BuildConfig& config,
+                                                  std::string_view revision) {
+    const std::string build(config.NewRevision());
+    switch (CompareRevision(config.PatternCharacters(), config.NewRevision(), revision, false,
+                            config.IsWildcard())) {
+        case RevisionVerdict::DriveOlder:
+            return {"canUpdate", "can update: " + std::string(revision) + " -> " + build};
+        case RevisionVerdict::SameRevision:
+            return {"upToDate", "up to date (" + build + ")"};
+        case RevisionVerdict::DriveNewer:
+        case RevisionVerdict::DowngradeBarred:
+            return {"newer", "has a newer revision than this build's " + build +
+                                 " (--allow-older installs it)"};
+        case RevisionVerdict::PatternMismatch:
+            break;
+    }
+    return {"cannotUpdate", "cannot update: its revision does not fit this build's"};
 }
 
 std::string Nodes(const std::vector<std::string>& names) {
@@ -47,6 +71,9 @@ int ListDrives(const CliOptions& options, CliEnvironment& environment) {
     for (uint8_t row = 0; row < session.window.DriveCount(); ++row) {
         const bool greyed = session.window.DriveGreyed(row);
         const std::string reason = greyed ? GreyReason(dialog.Config()) : "";
+        const auto [state, words] =
+            greyed ? std::pair<std::string, std::string>{"cannotUpdate", "cannot update: " + reason}
+                   : RevisionState(dialog.Config(), RevisionOf(dialog, row));
         const std::vector<std::string> names = dialog.Transport().NodeNames(row);
         if (options.json) {
             text +=
@@ -55,11 +82,13 @@ int ListDrives(const CliOptions& options, CliEnvironment& environment) {
                 ", \"revision\": " + JsonString(RevisionOf(dialog, row)) +
                 ", \"nodes\": " + JsonStrings(names) +
                 ", \"updatable\": " + (greyed ? "false" : "true") +
-                ", \"reason\": " + (greyed ? JsonString(reason) : "null") + "}";
+                ", \"reason\": " + (greyed ? JsonString(reason) : "null") +
+                ", \"state\": " + JsonString(state) +
+                ", \"installs\": " + JsonString(dialog.Config().NewRevision()) + "}";
         } else {
             text += FormatText("%u  \"%s\"  %s  %s  ", row, IdentificationOf(dialog, row).c_str(),
                                RevisionOf(dialog, row).c_str(), Nodes(names).c_str()) +
-                    (greyed ? "cannot update: " + reason : "can update") + "\n";
+                    words + "\n";
         }
     }
     if (options.json) {

@@ -138,7 +138,8 @@ TEST(CommandLineList, TheDemoDrivesWithTheGreyingRuleInWords) {
     CliRig rig(MakeDemoDrives());
     EXPECT_EQ(rig.Run({"--list"}), 0);
     const std::string text = rig.out.Text();
-    EXPECT_THAT(text, HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update\n"));
+    EXPECT_THAT(text,
+                HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update: 1.0d -> 1.0e\n"));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n') - rig.TraceLines().size(), 3u);
     EXPECT_THAT(text, HasSubstr("  -  cannot update: it is not this build's model "
                                 "(\"ORIN    DVD RW QV-5500A \")\n"));
@@ -150,7 +151,7 @@ TEST(CommandLineList, ADriveThatCouldNotBeOpenedMakesTheListAnEnvironmentError) 
     EXPECT_EQ(rig.Run({"--list"}), 1);
     // What could be listed still is, and standard error says what is missing.
     EXPECT_THAT(rig.out.Text(),
-                HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update\n"));
+                HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update: 1.0d -> 1.0e\n"));
     EXPECT_THAT(rig.err.Text(), HasSubstr("/dev/sg9: this program was not allowed to open"));
 }
 
@@ -201,9 +202,22 @@ TEST(CommandLineList, TheShippedScenarioWithADriveThatDoesNotAnswer) {
     CliRig rig(Shipped("unidentified-drive.json", driveClock));
     EXPECT_EQ(rig.Run({"--list"}), 1);
     EXPECT_THAT(rig.out.Text(),
-                HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update\n"));
+                HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update: 1.0d -> 1.0e\n"));
     EXPECT_THAT(rig.err.Text(), HasSubstr("flashtool: drive 1 of the scan: not listed: "));
     EXPECT_EQ(rig.TraceLines().size(), 2u);  // each drive was asked once
+}
+
+// The list says what an update would do to each drive the build may update, by revision.
+TEST(CommandLineList, EachDriveSaysWhatThisBuildWouldDo) {
+    CliRig rig(MakeDrives({TargetAt("1.0d"), TargetAt("1.0e"), TargetAt("1.0f")}));
+    EXPECT_EQ(rig.Run({"--list"}), 0);
+    const std::string text = rig.out.Text();
+    EXPECT_THAT(text, HasSubstr("1.0d  -  can update: 1.0d -> 1.0e\n"));
+    EXPECT_THAT(text, HasSubstr("1.0e  -  up to date (1.0e)\n"));
+    EXPECT_THAT(text, HasSubstr("1.0f  -  has a newer revision than this build's 1.0e"));
+    CliRig json(MakeDrives({TargetAt("1.0e")}));
+    EXPECT_EQ(json.Run({"--list", "--json"}), 0);
+    EXPECT_THAT(json.out.Text(), HasSubstr("\"state\": \"upToDate\", \"installs\": \"1.0e\""));
 }
 
 TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {
@@ -214,7 +228,7 @@ TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {
     EXPECT_TRUE(
         text.starts_with("[\n  {\"row\": 0, \"identification\": \"ORIN    DVD RW QV-5500A \", "
                          "\"revision\": \"1.0d\", \"nodes\": [], \"updatable\": true, "
-                         "\"reason\": null},\n"))
+                         "\"reason\": null, \"state\": \"canUpdate\", \"installs\": \"1.0e\"},\n"))
         << text;
     EXPECT_THAT(text, HasSubstr("{\"row\": 7, \"identification\": \"WREN    DVD-ROM W-160   \", "
                                 "\"revision\": \"B001\", \"nodes\": [], \"updatable\": false, "));

@@ -14,7 +14,7 @@ sg=$(echo "$target" | grep -o '/dev/sg[0-9]*')
 sr=$(echo "$target" | grep -o '/dev/sr[0-9]*')
 check "flashtool --list exits 0" [ "$status" -eq 0 ]
 check "target listed at 1.0d with both nodes, can update" sh -c "echo '$target' |
-    grep -Eq '^[0-9]+  \"ORIN    DVD RW QV-5500A \"  1\.0d  /dev/sg[0-9]+ /dev/sr[0-9]+  can update$'"
+    grep -Eq '^[0-9]+  \"ORIN    DVD RW QV-5500A \"  1\.0d  /dev/sg[0-9]+ /dev/sr[0-9]+  can update: 1\.0d -> 1\.0e$'"
 check "target's sg node is the back-end's LUN 0" [ "$sg" = "$(sg_of_lun 0)" ]
 check "target's sg node is a character device" [ -c "$sg" ]
 check "target's sr node is a block device" [ -b "$sr" ]

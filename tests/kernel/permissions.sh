@@ -42,6 +42,6 @@ check "group: nothing received by the drives" [ "$after" -eq "$before" ]
 as_nobody member cdrom
 check "member: exit 0" [ "$status" -eq 0 ]
 check "member: the four drives listed" [ "$(grep -Ec '^[0-9]+  "' "$out/member.txt")" -eq 4 ]
-check "member: the target can be updated" grep -Eq '^[0-9]+  "ORIN    DVD RW QV-5500A "  1\.0d  .*can update$' "$out/member.txt"
+check "member: the target can be updated" grep -Eq '^[0-9]+  "ORIN    DVD RW QV-5500A "  1\.0d  .*can update: 1\.0d -> 1\.0e$' "$out/member.txt"
 check "member: the scan's INQUIRY reached the drives" [ "$after" -eq $((before + 3)) ]
 finish
