@@ -69,6 +69,9 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment, RunDocumen
         document.summary = ending.kind == RunEndingKind::Refused ? "cancelled" : "not started";
         return document.exitStatus;
     }
+    if (session.dialog.Transport().DeviceCount() == 0) {
+        return EndEarly(environment, document, kExitUsage, std::string(kNoDriveHint));
+    }
     const std::optional<uint8_t> row = FindDrive(session.dialog, options.drive);
     if (!row) {
         return EndEarly(environment, document, kExitUsage,

@@ -103,6 +103,11 @@ int CheckDrives(const CliOptions& options, CliEnvironment& environment);
 // --history [--json].
 int ShowHistory(const CliOptions& options, CliEnvironment& environment);
 
+// What to check when the scan found no drive at all ("No Device found!" says no more).
+inline constexpr std::string_view kNoDriveHint =
+    "no drive found: check that the drive is connected, that the sg module is loaded (sudo "
+    "modprobe sg), and that you may open /dev/sg* (the cdrom group, or the seat's access)";
+
 // The row DRIVE names: its number in the list, or one of its nodes.
 std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive);
 

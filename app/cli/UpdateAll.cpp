@@ -53,7 +53,9 @@ std::optional<std::vector<Target>> Survey(CliEnvironment& environment, Prompter&
                                  IdentificationOf(dialog, row), RevisionOf(dialog, row)});
     }
     if (targets.empty()) {
-        document.error = "no drive this build can update";
+        document.error = dialog.Transport().DeviceCount() == 0
+                             ? std::string(kNoDriveHint)
+                             : std::string("no drive this build can update");
         environment.err.Write(environment.program + ": " + *document.error + "\n");
         status = kExitUsage;
         return std::nullopt;

@@ -492,6 +492,7 @@ TEST(CommandLineJson, EveryInvocationPrintsExactlyOneDocument) {
          false},
         {{"--all", "--json"}, {TargetAt("1.0d")}, 12, 0, "cancelled", false},
         {{"--all", "--yes", "--json"}, {other}, 1, 0, "", true},
+        {{"--update", "0", "--yes", "--json"}, {}, 1, 0, "", true},  // no drive at all
         {{"--check", "--json"}, {TargetAt("1.0d"), other}, 17, 2, "1 can update, 1 refused", false},
     };
     for (const Case& c : cases) {
@@ -504,6 +505,9 @@ TEST(CommandLineJson, EveryInvocationPrintsExactlyOneDocument) {
         EXPECT_EQ(document.at("drives").size(), c.drives);
         EXPECT_EQ(document.at("summary"), c.summary);
         EXPECT_EQ(document.at("error").is_string(), c.error);
+        if (c.setups.empty()) {
+            EXPECT_THAT(rig.err.Text(), HasSubstr("sudo modprobe sg"));
+        }
     }
 }
 
