@@ -183,13 +183,11 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
             ++options.verbosity;
         } else if (const size_t equals = argument.find('=');
                    equals != std::string_view::npos && argument.starts_with("--")) {
-            error = std::string(argument.substr(0, equals)) + " takes no value";
-            if (argument.starts_with("--json=") || argument.starts_with("--yes=") ||
-                argument.starts_with("--list=") || argument.starts_with("--all=")) {
-                // a known flag with a value: say so rather than call it unknown
-            } else {
-                error = "unknown option '" + std::string(argument.substr(0, equals)) + "'";
-            }
+            // A known flag given a value is named as such rather than called unknown.
+            const std::string name(argument.substr(0, equals));
+            const bool flag =
+                name == "--json" || name == "--yes" || name == "--list" || name == "--all";
+            error = flag ? name + " takes no value" : "unknown option '" + name + "'";
         } else if (!argument.starts_with("-")) {
             error = Positional(argument, options);
         } else {
