@@ -63,26 +63,31 @@ std::string ResultName(const RunEnding& ending) {
         case RunEndingKind::Failed:
             break;
     }
-    switch (ExitStatusOf(ending) - kExitResultBase) {
-        case 2:
-            return "UserCancelled";
-        case 3:
-            return "ChecksumMismatch";
-        case 4:
-            return "CommandFailed";
-        case 5:
-            return "UpdateFailed";
-        case 6:
-            return "NotAllowed";
-        case 7:
-            return "CheckFailed";
-        case 8:
-            return "DowngradeRefused";
-        case 9:
-            return "DiscPresent";
-        default:
-            return "NotStarted";
+    if (!ending.code) {
+        return "NotStarted";
     }
+    // A downgrade the rules declined is named as the refusal it is (as its exit status).
+    const ResultCode code =
+        ending.declined == QuestionKind::DriveNewer ? ResultCode::DowngradeRefused : *ending.code;
+    switch (code) {
+        case ResultCode::UserCancelled:
+            return "UserCancelled";
+        case ResultCode::ChecksumMismatch:
+            return "ChecksumMismatch";
+        case ResultCode::CommandFailed:
+            return "CommandFailed";
+        case ResultCode::UpdateFailed:
+            return "UpdateFailed";
+        case ResultCode::NotAllowed:
+            return "NotAllowed";
+        case ResultCode::CheckFailed:
+            return "CheckFailed";
+        case ResultCode::DowngradeRefused:
+            return "DowngradeRefused";
+        case ResultCode::DiscPresent:
+            return "DiscPresent";
+    }
+    return "NotStarted";
 }
 
 int Severity(const RunEnding& ending) {
