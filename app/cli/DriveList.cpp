@@ -1,6 +1,8 @@
 // --list: the device table as the scan fills it, with the window's greying rule in words.
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "app/GreyRules.h"
 #include "app/cli/DriveSession.h"
@@ -53,9 +55,17 @@ std::string Nodes(const std::vector<std::string>& names) {
     return joined.empty() ? "-" : joined;
 }
 
-}  // namespace
+// How many drives are in each state, in the order the list meets them:
+// "1 can update, 2 cannot update".
+std::string StateSummary(const std::vector<std::pair<std::string, size_t>>& counts) {
+    std::string summary;
+    for (const auto& [words, count] : counts) {
+        summary += (summary.empty() ? "" : ", ") + FormatText("%zu ", count) + words;
+    }
+    return summary.empty() ? "no drive" : summary;
+}
 
-int ListDrives(const CliOptions& options, CliEnvironment& environment) {
+int List(const CliOptions& options, CliEnvironment& environment, RunDocument& document) {
     // No notice: a list changes nothing. Whatever the scan has to say (no drive, drives
     // that cannot be opened) goes to standard error, beside the list.
     DiagnosticSink& trace = options.json ? environment.err : environment.out;
@@ -64,47 +74,76 @@ int ListDrives(const CliOptions& options, CliEnvironment& environment) {
                          environment.clock, environment.makeBackend(trace));
     FlashDialog& dialog = session.dialog;
     if (!dialog.Transport().LoadBackend()) {
-        return kExitUsage;
+        document.error = "the drives could not be reached";
+        return document.exitStatus = kExitUsage;
     }
     dialog.FillDriveTree();
-    std::string text = options.json ? "[" : "";
+    std::string text;
+    std::vector<std::pair<std::string, size_t>> counts;
     for (uint8_t row = 0; row < session.window.DriveCount(); ++row) {
         const bool greyed = session.window.DriveGreyed(row);
         const std::string reason = greyed ? GreyReason(dialog.Config()) : "";
         const auto [state, words] =
             greyed ? std::pair<std::string, std::string>{"cannotUpdate", "cannot update: " + reason}
                    : RevisionState(dialog.Config(), RevisionOf(dialog, row));
+        const std::string counted = words.substr(0, words.find_first_of(":("));
+        const auto known = std::find_if(counts.begin(), counts.end(),
+                                        [&](const auto& count) { return count.first == counted; });
+        if (known == counts.end()) {
+            counts.emplace_back(counted, 1);
+        } else {
+            ++known->second;
+        }
         const std::vector<std::string> names = dialog.Transport().NodeNames(row);
         if (options.json) {
-            text +=
-                FormatText("%s\n  {\"row\": %u, \"identification\": ", row == 0 ? "" : ",", row) +
+            document.drives.push_back(
+                FormatText("{\"row\": %u, \"identification\": ", row) +
                 JsonString(IdentificationOf(dialog, row)) +
                 ", \"revision\": " + JsonString(RevisionOf(dialog, row)) +
                 ", \"nodes\": " + JsonStrings(names) +
                 ", \"updatable\": " + (greyed ? "false" : "true") +
                 ", \"reason\": " + (greyed ? JsonString(reason) : "null") +
                 ", \"state\": " + JsonString(state) +
-                ", \"installs\": " + JsonString(dialog.Config().NewRevision()) + "}";
+                ", \"installs\": " + JsonString(dialog.Config().NewRevision()) + "}");
         } else {
             text += FormatText("%u  \"%s\"  %s  %s  ", row, IdentificationOf(dialog, row).c_str(),
                                RevisionOf(dialog, row).c_str(), Nodes(names).c_str()) +
                     words + "\n";
         }
     }
-    if (options.json) {
-        text += session.window.DriveCount() == 0 ? "]\n" : "\n]\n";
-    }
     environment.out.Write(text);
+    if (session.window.DriveCount() == 0 && dialog.Transport().UnansweredDrives().empty()) {
+        // "No Device found!" alone does not say where to look.
+        environment.err.Write(environment.program + ": " + std::string(kNoDriveHint) + "\n");
+    }
+    document.summary = StateSummary(counts);
     // The back-end has told of the drives it could not open; the drives that opened but did
     // not say what they are are named here (the window leaves them out without a word).
-    for (const UnansweredDrive& drive : dialog.Transport().UnansweredDrives()) {
+    const auto unanswered = dialog.Transport().UnansweredDrives();
+    for (const UnansweredDrive& drive : unanswered) {
         environment.err.Write(
             environment.program + ": " + drive.name +
             ": not listed: it did not answer the identification (INQUIRY): " + drive.reason + "\n");
     }
     // A list without the drives the program could not open or identify is no answer to
     // rely on.
-    return dialog.Transport().ScanMissedDrives() ? kExitUsage : kExitUpdated;
+    if (dialog.Transport().ScanMissedDrives()) {
+        document.error = unanswered.empty()
+                             ? "the list is incomplete: a drive was found that could not be opened"
+                             : FormatText("the list is incomplete: %zu drive(s) did not answer "
+                                          "the identification",
+                                          unanswered.size());
+        return document.exitStatus = kExitUsage;
+    }
+    return document.exitStatus = kExitUpdated;
+}
+
+}  // namespace
+
+int ListDrives(const CliOptions& options, CliEnvironment& environment) {
+    return WithDocument("list", options, environment, [&](RunDocument& document) {
+        return List(options, environment, document);
+    });
 }
 
 }  // namespace flashtool

@@ -4,8 +4,12 @@
 // (they differ only in the back-end and the restart) and for the tests that drive the
 // whole window.
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "app/FlashDialog.h"
 #include "app/qt/QtDialogWindow.h"
@@ -28,6 +32,13 @@ private:
     QtDialogWindow window;
     FlashDialog dialog;
 };
+
+// Why the window cannot open here, in one line for standard error, or nothing. The toolkit
+// itself would end the program with an abort and a page about plugins when there is no
+// display; a user over ssh needs to hear that the command-line actions work instead.
+// `variable` reads the environment (getenv in the program).
+std::optional<std::string> MissingDisplay(
+    std::string_view program, const std::function<const char*(const char*)>& variable);
 
 // What both executables' main() do once the back-end and the restart are chosen. With
 // `singleInstance` the program's lock is taken first, and a second copy ends there with

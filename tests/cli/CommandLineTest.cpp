@@ -205,6 +205,22 @@ TEST(CommandLineList, TheShippedScenarioWithADriveThatDoesNotAnswer) {
                 HasSubstr("0  \"ORIN    DVD RW QV-5500A \"  1.0d  -  can update: 1.0d -> 1.0e\n"));
     EXPECT_THAT(rig.err.Text(), HasSubstr("flashtool: drive 1 of the scan: not listed: "));
     EXPECT_EQ(rig.TraceLines().size(), 2u);  // each drive was asked once
+    // The document says the list is not whole, with the same status.
+    FakeClock jsonClock;
+    CliRig json(Shipped("unidentified-drive.json", jsonClock));
+    EXPECT_EQ(json.Run({"--list", "--json"}), 1);
+    EXPECT_THAT(json.out.Text(),
+                HasSubstr("\"summary\": \"1 can update\", \"exitStatus\": 1, \"error\": "
+                          "\"the list is incomplete: 1 drive(s) did not answer the identification\"}"));
+}
+
+// No drive at all is an honest, empty list, with what to check on standard error.
+TEST(CommandLineList, NoDriveIsAnEmptyListAndSaysWhatToCheck) {
+    CliRig rig(MakeDrives({}));
+    EXPECT_EQ(rig.Run({"--list", "--json"}), 0);
+    EXPECT_THAT(rig.out.Text(), HasSubstr("\"drives\": [],\n\"summary\": \"no drive\""));
+    EXPECT_THAT(rig.err.Text(), HasSubstr("flashtool: no drive found: check that the drive is "
+                                          "connected, that the sg module is loaded"));
 }
 
 // The list says what an update would do to each drive the build may update, by revision.
@@ -225,14 +241,19 @@ TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {
     CliRig rig(Shipped("eight-drives.json", driveClock));
     EXPECT_EQ(rig.Run({"--list", "--json"}), 0);
     const std::string text = rig.out.Text();
-    EXPECT_TRUE(
-        text.starts_with("[\n  {\"row\": 0, \"identification\": \"ORIN    DVD RW QV-5500A \", "
-                         "\"revision\": \"1.0d\", \"nodes\": [], \"updatable\": true, "
-                         "\"reason\": null, \"state\": \"canUpdate\", \"installs\": \"1.0e\"},\n"))
+    // One document: the build, the drives, what they come to, and no error.
+    EXPECT_TRUE(text.starts_with(
+        "{\"action\": \"list\", \"build\": {\"model\": \"ORIN    DVD RW QV-5500A \", "
+        "\"revision\": \"1.0e\"},\n\"drives\": [\n"
+        "  {\"row\": 0, \"identification\": \"ORIN    DVD RW QV-5500A \", "
+        "\"revision\": \"1.0d\", \"nodes\": [], \"updatable\": true, "
+        "\"reason\": null, \"state\": \"canUpdate\", \"installs\": \"1.0e\"},\n"))
         << text;
     EXPECT_THAT(text, HasSubstr("{\"row\": 7, \"identification\": \"WREN    DVD-ROM W-160   \", "
                                 "\"revision\": \"B001\", \"nodes\": [], \"updatable\": false, "));
-    EXPECT_TRUE(text.ends_with("}\n]\n"));
+    EXPECT_TRUE(text.ends_with("\n],\n\"summary\": \"1 can update, 7 cannot update\", "
+                               "\"exitStatus\": 0, \"error\": null}\n"))
+        << text;
     // Standard output is JSON alone: the scan's trace went to standard error.
     EXPECT_THAT(rig.err.Text(), HasSubstr("vdrive 7: 12 "));
 }

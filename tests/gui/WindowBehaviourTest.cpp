@@ -12,9 +12,12 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
+#include <map>
+#include <string>
 
 #include "GuiRig.h"
 #include "app/qt/AboutBox.h"
+#include "app/qt/FlashToolApplication.h"
 #include "app/qt/LogindInhibitor.h"
 #include "app/qt/LogindRestart.h"
 #include "app/qt/MessageBoxes.h"
@@ -220,6 +223,33 @@ TEST(LogindInhibitor, AsksForABlockingLockOnShutdownSleepAndIdle) {
     EXPECT_EQ(request.arguments(), (QVariantList{QStringLiteral("shutdown:sleep:idle"),
                                                  QStringLiteral("who"), QStringLiteral("why"),
                                                  QStringLiteral("block")}));
+}
+
+// Any one of the display variables (or a platform named outright) lets the toolkit try;
+// only none at all, empty ones counting as none, is said in our words.
+TEST(MissingDisplay, OnlyNoDisplayAtAllIsRefusedInOneLine) {
+    struct Case {
+        std::map<std::string, std::string> environment;
+        bool refused;
+    };
+    const Case cases[] = {
+        {{}, true},
+        {{{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, true},
+        {{{"DISPLAY", ":0"}}, false},
+        {{{"WAYLAND_DISPLAY", "wayland-0"}}, false},
+        {{{"QT_QPA_PLATFORM", "offscreen"}}, false},
+    };
+    for (const Case& c : cases) {
+        const auto missing = MissingDisplay("flashtool", [&c](const char* name) -> const char* {
+            const auto found = c.environment.find(name);
+            return found == c.environment.end() ? nullptr : found->second.c_str();
+        });
+        EXPECT_EQ(missing.has_value(), c.refused) << c.environment.size();
+        if (missing) {
+            EXPECT_TRUE(missing->starts_with("flashtool: the window needs a desktop"));
+            EXPECT_EQ(missing->find('\n'), std::string::npos);
+        }
+    }
 }
 
 }  // namespace
