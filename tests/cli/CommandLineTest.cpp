@@ -12,6 +12,7 @@
 #include "emulator/DemoDrives.h"
 #include "emulator/Scenario.h"
 #include "support/DialogHarness.h"
+#include "tests/history/HistoryFixtures.h"
 #include "transport/ForwardingBackend.h"
 
 namespace flashtool::testing {
@@ -625,6 +626,52 @@ TEST(CommandLineUpdate, AnUnconfirmedEndHasItsOwnStatusAndSaysWhatToDo) {
     EXPECT_THAT(text, Not(HasSubstr("SUCCEED")));
     EXPECT_THAT(rig.err.Text(), HasSubstr("drive 0: NOT CONFIRMED: "));
     EXPECT_THAT(rig.err.Text(), Not(HasSubstr(std::string(kRestartNeeded))));
+}
+
+// A run the drive did not confirm stays pending in the history; the next start of the
+// command line reads the drive's identification and settles it, verified or failed, says
+// so, and --history shows the settlement.
+TEST(CommandLineHistory, APendingRunIsSettledByTheNextStart) {
+    struct Case {
+        const char* revisionAtNextStart;
+        const char* settled;  // what the next start says
+        const char* shown;    // what --history then shows of the run
+    };
+    const Case cases[] = {
+        {"1.0e", "it now reports 1.0e: verified.", "verified: reports 1.0e"},
+        {"1.0d", "it still reports 1.0d: the update FAILED; run it again.",
+         "failed: still reports 1.0d"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.revisionAtNextStart);
+        testing::TempFolder folder;
+        const HistoryPlace place{folder.path, false};
+
+        CliRig first(MakeDrives({TargetAt("1.0d")}));
+        first.history.emplace(place);
+        first.region[4] = '3';
+        ResealRegion(first.region, kVariantOrin7250);
+        first.drives[0]->AddFault(Fault{0xF2, 0x04, 1, FaultKind::TimeOut, {}});
+        EXPECT_EQ(first.Run({"--update", "0", "--yes"}), 20);
+
+        CliRig look(MakeDrives({}));
+        look.history.emplace(place);
+        EXPECT_EQ(look.Run({"--history"}), 0);
+        EXPECT_THAT(look.out.Text(), HasSubstr("(pending)"));
+
+        // The computer restarted; the drive now reports what it took.
+        CliRig next(MakeDrives({TargetAt(c.revisionAtNextStart)}));
+        next.history.emplace(place);
+        EXPECT_EQ(next.Run({"--list", "--json"}), 0);
+        EXPECT_THAT(next.err.Text(), HasSubstr(c.settled));
+        EXPECT_TRUE(nlohmann::json::accept(next.out.Text())) << next.out.Text();
+        CliRig after(MakeDrives({}));
+        after.history.emplace(place);
+        EXPECT_EQ(after.Run({"--history"}), 0);
+        const std::string history = after.out.Text();
+        EXPECT_THAT(history, HasSubstr(c.shown));
+        EXPECT_THAT(history, Not(HasSubstr("(pending)")));
+    }
 }
 
 // --check runs an Upgrade press's checks and stops: its status is 0 when an update would
