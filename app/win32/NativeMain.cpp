@@ -1,9 +1,14 @@
 // flashtool.exe: the product, over the system's SCSI pass-through (SPTI) or the ASPI
 // library, restarting Windows when the upgrade asks for it.
 
+#include <optional>
+#include <string>
+
 #include "app/win32/ExecutionStateInhibitor.h"
 #include "app/win32/Win32Application.h"
 #include "app/windows/WindowsRestart.h"
+#include "data/BuildIdentity.h"
+#include "history/HistoryStore.h"
 #include "transport/windows/WindowsBackend.h"
 
 int main() {
@@ -12,7 +17,14 @@ int main() {
     WindowsRestart restart(MakeSystemRestartApi());
     win32::ExecutionStateInhibitor inhibitor;
     SystemClock clock;
+    // The same history as the Linux program keeps, under %LOCALAPPDATA%, settled at
+    // start-up: a run whose drive showed its new revision only after the restart is
+    // verified by the next start.
+    const std::optional<HistoryStore> history = HistoryStore::ForThisProcess("flashtool");
     return win32::RunFlashTool(
         true, [&clock] { return MakeWindowsBackend(MakeSystemWin32Api(), clock); }, restart,
-        inhibitor, clock, diagnostics);
+        inhibitor, clock, diagnostics, [&history](FlashDialog& dialog) {
+            dialog.KeepHistory(history ? &*history : nullptr,
+                               std::string(ThisBuild().programVersion), true);
+        });
 }
