@@ -112,8 +112,9 @@ int List(const CliOptions& options, CliEnvironment& environment, RunDocument& do
         }
     }
     environment.out.Write(text);
-    if (session.window.DriveCount() == 0 && dialog.Transport().UnansweredDrives().empty()) {
-        // "No Device found!" alone does not say where to look.
+    if (session.window.DriveCount() == 0 && !dialog.Transport().ScanMissedDrives()) {
+        // "No Device found!" alone does not say where to look (a drive that could not be
+        // opened or identified was named with its own reason above).
         environment.err.Write(environment.program + ": " + std::string(kNoDriveHint) + "\n");
     }
     document.summary = StateSummary(counts);
