@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,5 +64,18 @@ std::string WriteScenario(const std::vector<DriveDescription>& drives,
 // The drives of a description, in order, each taking its waits on `clock` (none: no waits).
 std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDescription>& drives,
                                                        Clock* clock);
+
+// The emulated program's drives, or the one message that says why there are none: those
+// of the scenario file `path` when one is given, else those of `builtIn` (the scenario text
+// the build carries). Each takes its waits on `clock`, and installs a firmware file with no
+// synthetic header that arrives whole at `opaqueRevision` (the revision the build installs;
+// empty: refuses one).
+struct EmulatedDrives {
+    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    std::string error;
+};
+EmulatedDrives LoadEmulatedDrives(const std::optional<std::string>& path,
+                                  std::span<const uint8_t> builtIn,
+                                  const std::string& opaqueRevision, Clock* clock);
 
 }  // namespace flashtool

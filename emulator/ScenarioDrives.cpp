@@ -43,4 +43,24 @@ std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDe
     return built;
 }
 
+EmulatedDrives LoadEmulatedDrives(const std::optional<std::string>& path,
+                                  std::span<const uint8_t> builtIn,
+                                  const std::string& opaqueRevision, Clock* clock) {
+    const ScenarioReading reading =
+        path ? LoadScenarioFile(*path)
+             : ReadScenario("the build's drives",
+                            std::string_view(reinterpret_cast<const char*>(builtIn.data()),
+                                             builtIn.size()));
+    if (!reading.Ok()) {
+        return {{}, reading.error};
+    }
+    EmulatedDrives loaded{BuildDrives(reading.drives, clock), {}};
+    if (!opaqueRevision.empty()) {
+        for (const auto& drive : loaded.drives) {
+            drive->SetOpaqueImageRevision(opaqueRevision);
+        }
+    }
+    return loaded;
+}
+
 }  // namespace flashtool

@@ -39,35 +39,19 @@ int main(int argc, char* argv[]) {
         // Before any thread starts, so that every thread inherits the blocked signals.
         BlockInterruptSignals();
     }
-    // The drives' latencies and delays are real time here: the program really waits.
+    // The drives' latencies and delays are real time here: the program really waits. A
+    // drive takes an image with no header of this project's synthetic firmware (a real one)
+    // at the revision this build installs.
     static SystemClock driveClock;
-    std::vector<std::shared_ptr<VirtualDrive>> drives;
-    if (start.options.drivesFile) {
-        const ScenarioReading reading = LoadScenarioFile(*start.options.drivesFile);
-        if (!reading.Ok()) {
-            std::fprintf(stderr, "flashtool-emulated: %s\n", reading.error.c_str());
-            return kBadScenario;
-        }
-        drives = BuildDrives(reading.drives, &driveClock);
-    } else {
-        // The build's own drives (the demo's three in the demo build), carried inside it.
-        const auto text = EmbeddedDriveScenario();
-        const ScenarioReading reading =
-            ReadScenario("the build's drives",
-                         std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-        if (!reading.Ok()) {
-            std::fprintf(stderr, "flashtool-emulated: %s\n", reading.error.c_str());
-            return kBadScenario;
-        }
-        drives = BuildDrives(reading.drives, &driveClock);
+    const auto config = BuildConfig::FromBytes(EmbeddedStoredRegion());
+    EmulatedDrives loaded =
+        LoadEmulatedDrives(start.options.drivesFile, EmbeddedDriveScenario(),
+                           config ? std::string(config->NewRevision()) : "", &driveClock);
+    if (!loaded.error.empty()) {
+        std::fprintf(stderr, "flashtool-emulated: %s\n", loaded.error.c_str());
+        return kBadScenario;
     }
-    // A drive takes an image with no header of this project's synthetic firmware (a real
-    // one) at the revision this build installs.
-    if (const auto config = BuildConfig::FromBytes(EmbeddedStoredRegion())) {
-        for (const auto& drive : drives) {
-            drive->SetOpaqueImageRevision(std::string(config->NewRevision()));
-        }
-    }
+    std::vector<std::shared_ptr<VirtualDrive>> drives = std::move(loaded.drives);
 
     // With --json standard output carries only JSON: the restart's and the keep-awake
     // lock's lines go to standard error with the trace.

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,37 +34,26 @@ int main(int argc, char* argv[]) {
     using namespace flashtool;
     // Lines end in LF alone, as the Linux program's do (the tests compare them).
     _setmode(_fileno(stderr), _O_BINARY);
-    // The drives' latencies and delays are real time here: the program really waits.
+    // The drives' latencies and delays are real time here: the program really waits. A
+    // drive takes an image with no header of this project's synthetic firmware (a real one)
+    // at the revision this build installs.
     static SystemClock driveClock;
-    std::vector<std::shared_ptr<VirtualDrive>> drives;
+    std::optional<std::string> file;
     if (argc == 3 && std::string_view(argv[1]) == "--drives") {
-        const ScenarioReading reading = LoadScenarioFile(argv[2]);
-        if (!reading.Ok()) {
-            std::fprintf(stderr, "flashtool-emulated: %s\n", reading.error.c_str());
-            return kUsageOrBadScenario;
-        }
-        drives = BuildDrives(reading.drives, &driveClock);
-    } else if (argc == 1) {
-        const auto text = EmbeddedDriveScenario();
-        const ScenarioReading reading =
-            ReadScenario("the build's drives",
-                         std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-        if (!reading.Ok()) {
-            std::fprintf(stderr, "flashtool-emulated: %s\n", reading.error.c_str());
-            return kUsageOrBadScenario;
-        }
-        drives = BuildDrives(reading.drives, &driveClock);
-    } else {
+        file = argv[2];
+    } else if (argc != 1) {
         std::fprintf(stderr, "usage: flashtool-emulated [--drives FILE]\n");
         return kUsageOrBadScenario;
     }
-    // A drive takes an image with no header of this project's synthetic firmware (a real
-    // one) at the revision this build installs.
-    if (const auto config = BuildConfig::FromBytes(EmbeddedStoredRegion())) {
-        for (const auto& drive : drives) {
-            drive->SetOpaqueImageRevision(std::string(config->NewRevision()));
-        }
+    const auto config = BuildConfig::FromBytes(EmbeddedStoredRegion());
+    EmulatedDrives loaded = LoadEmulatedDrives(
+        file, EmbeddedDriveScenario(), config ? std::string(config->NewRevision()) : "",
+        &driveClock);
+    if (!loaded.error.empty()) {
+        std::fprintf(stderr, "flashtool-emulated: %s\n", loaded.error.c_str());
+        return kUsageOrBadScenario;
     }
+    std::vector<std::shared_ptr<VirtualDrive>> drives = std::move(loaded.drives);
 
     StdoutDiagnostics diagnostics;
     EmulatedRestart restart(diagnostics);
