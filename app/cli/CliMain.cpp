@@ -56,12 +56,18 @@ int RunCommandLineMain(
     }
     if (singleInstance && options.action != CliAction::List && !lock) {
         err.Write(std::string(kAnotherCopyRunning) + "\n");
+        out.Write(EarlyEndJson(options, EmbeddedStoredRegion(), kExitUsage,
+                               std::string(kAnotherCopyRunning)));
         return kExitUsage;
     }
     // Opened only now, so that a second copy refused above leaves the first one's file alone.
     const TraceOutput trace = OpenTraceOutput(options.trace, program);
     if (!trace.error.empty()) {
         err.Write(trace.error + "\n");
+        const std::string prefix = program + ": ";
+        out.Write(EarlyEndJson(
+            options, EmbeddedStoredRegion(), kExitUsage,
+            trace.error.starts_with(prefix) ? trace.error.substr(prefix.size()) : trace.error));
         return kExitUsage;
     }
     // Every back-end's trace lines go to --trace's destination when one is given.

@@ -1,6 +1,7 @@
 #include "app/cli/CommandLine.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "app/cli/DriveSession.h"
 #include "app/cli/Endings.h"
@@ -163,6 +164,40 @@ std::string DocumentJson(const RunDocument& document, const BuildConfig& config)
             FormatText(", \"exitStatus\": %d", document.exitStatus) +
             ", \"error\": " + (document.error ? JsonString(*document.error) : "null") + "}\n";
     return text;
+}
+
+namespace {
+
+// The name a document gives the action; none for the actions that print no document.
+std::optional<std::string> DocumentAction(CliAction action) {
+    switch (action) {
+        case CliAction::List:
+            return "list";
+        case CliAction::Update:
+            return "update";
+        case CliAction::All:
+            return "all";
+        case CliAction::Check:
+            return "check";
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::string EarlyEndJson(const CliOptions& options, std::span<const uint8_t> storedRegion,
+                         int status, const std::string& error) {
+    const std::optional<std::string> action = DocumentAction(options.action);
+    if (!options.json || !action) {
+        return "";
+    }
+    RunDocument document;
+    document.action = *action;
+    document.summary = "not started";
+    document.exitStatus = status;
+    document.error = error;
+    return DocumentJson(document, BuildConfig::FromBytes(storedRegion).value_or(BuildConfig{}));
 }
 
 int RunCommandLine(const CliOptions& options, CliEnvironment& environment) {

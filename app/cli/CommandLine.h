@@ -39,6 +39,12 @@ struct CliEnvironment {
 // Runs a List, Update or All action; the exit status.
 int RunCommandLine(const CliOptions& options, CliEnvironment& environment);
 
+// The one JSON document of an action that ended before it began (another copy running, a
+// trace file that cannot be written), with `error` as its reason; empty when --json was not
+// given or the action prints no document.
+std::string EarlyEndJson(const CliOptions& options, std::span<const uint8_t> storedRegion,
+                         int status, const std::string& error);
+
 // What a restart that was not asked for leaves to the operator. Running the update again
 // would find the drive up to date: the restart is the operator's to do.
 inline constexpr std::string_view kRestartNeeded =

@@ -36,4 +36,13 @@ check "unwritable file: says which and why" grep -qx \
     "flashtool-emulated: cannot write the trace file $scratch/no/such/folder/trace.txt: No such file or directory" \
     "$scratch/err.txt"
 check "unwritable file: nothing sent" sh -c "! grep -q vdrive '$scratch/out.txt' '$scratch/err.txt'"
+# With --json the document is printed all the same, with the reason.
+"$program" --check 0 --json --trace="$scratch/no/such/folder/trace.txt" \
+    > "$scratch/out.txt" 2> "$scratch/err.txt"
+check "unwritable file, --json: exit 1" [ $? -eq 1 ]
+check "unwritable file, --json: one document with the reason" grep -qF \
+    '"summary": "not started", "exitStatus": 1, "error": "cannot write the trace file ' \
+    "$scratch/out.txt"
+check "unwritable file, --json: it is the whole output" \
+    [ "$(head -c 19 "$scratch/out.txt")" = '{"action": "check",' ]
 [ $failures -eq 0 ]

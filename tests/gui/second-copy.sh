@@ -57,6 +57,11 @@ check "--update: refused with its message" [ "$(cat "$dir/cli.err")" = "$expecte
 check "--update: the first copy's trace left alone" \
     [ "$(cat "$dir/trace.txt")" = "the first copy's trace" ]
 
+"$program" --all --yes --json > "$dir/json.out" 2> "$dir/json.err"
+check "--all --json: exit 1" [ $? -eq 1 ]
+check "--all --json: the document says why" grep -qF \
+    "\"summary\": \"not started\", \"exitStatus\": 1, \"error\": \"$expected\"}" "$dir/json.out"
+
 "$program" --list > "$dir/list.out" 2> "$dir/list.err"
 check "--list: not refused" sh -c "! grep -qF 'Another copy' '$dir/list.err'"
 
