@@ -55,7 +55,7 @@ int RunCommandLineMain(
         lock = InstanceLock::Acquire(program);
     }
     if (singleInstance && options.action != CliAction::List && !lock) {
-        err.Write(std::string(kAnotherCopyRunning) + "\n");
+        err.Write(program + ": " + std::string(kAnotherCopyRunning) + "\n");
         out.Write(EarlyEndJson(options, EmbeddedStoredRegion(), kExitUsage,
                                std::string(kAnotherCopyRunning)));
         return kExitUsage;

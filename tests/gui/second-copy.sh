@@ -53,7 +53,7 @@ check "window: nothing on standard output" [ ! -s "$dir/window.out" ]
 
 "$program" --update 0 --yes --trace="$dir/trace.txt" > "$dir/cli.out" 2> "$dir/cli.err"
 check "--update: exit 1" [ $? -eq 1 ]
-check "--update: refused with its message" [ "$(cat "$dir/cli.err")" = "$expected" ]
+check "--update: refused with its message" [ "$(cat "$dir/cli.err")" = "flashtool: $expected" ]
 check "--update: the first copy's trace left alone" \
     [ "$(cat "$dir/trace.txt")" = "the first copy's trace" ]
 
