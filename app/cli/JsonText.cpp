@@ -1,23 +1,12 @@
 #include "app/cli/JsonText.h"
 
-#include "core/Format.h"
+#include "history/FlatJson.h"
 
 namespace flashtool {
 
+// The history's quoting: the same bytes escaped the same way in both.
 std::string JsonString(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            quoted += FormatText("\\u%04x", static_cast<unsigned>(byte));
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
+    return JsonQuoted(text);
 }
 
 std::string JsonStrings(const std::vector<std::string>& texts) {
