@@ -13,8 +13,7 @@
 #include "app/cli/RecordDrives.h"
 #include "emulator/Scenario.h"
 #include "support/DialogHarness.h"
-#include "tools/fwpack/RegionPacker.h"
-#include "tools/fwpack/SyntheticFirmware.h"
+#include "support/WildcardBuild.h"
 
 namespace flashtool::testing {
 namespace {
@@ -123,20 +122,6 @@ Press PressUpgrade(const std::vector<uint8_t>& region,
     press.revisionAfter = rig.Drive(row).Revision();
     press.records = rig.Drive(row).Vendor();
     return press;
-}
-
-// A wildcard build for the KM3100 family, whose checks read an OEM drive's model record.
-std::vector<uint8_t> WildcardKm3100Region() {
-    BuildDescription build;
-    build.key = "TARN2";
-    build.target = "*                       ";
-    build.revision = "1.2b";
-    build.family = "KM3100";
-    build.pattern = "QZ*.**";
-    const PackResult packed =
-        PackRegion(build, GenerateSyntheticFirmware({"1.2b", "KM3100", 512 * 1024, 7, 200000}), {});
-    EXPECT_TRUE(packed.error.empty()) << packed.error;
-    return packed.region;
 }
 
 // Faults of commands that change a drive: no read reveals them, so a recording cannot

@@ -9,8 +9,7 @@
 #include "core/Format.h"
 #include "emulator/Scenario.h"
 #include "support/DialogHarness.h"
-#include "tools/fwpack/RegionPacker.h"
-#include "tools/fwpack/SyntheticFirmware.h"
+#include "support/WildcardBuild.h"
 
 namespace flashtool::testing {
 namespace {
@@ -96,20 +95,6 @@ TEST(ShippedScenarioUpgrade, ADriveThatHangsOnTestUnitReadyIsGivenUpAfterAMinute
     EXPECT_THAT(driveClock.Sleeps(), ElementsAre(15000u, 15000u, 15000u, 15000u));
     EXPECT_EQ(rig.ChangingCommands(), 0u);
     EXPECT_TRUE(rig.Idle(0));
-}
-
-// A wildcard build for the KM3100 family, packed here as the OEM tests pack theirs.
-std::vector<uint8_t> WildcardKm3100Region() {
-    BuildDescription build;
-    build.key = "TARN2";
-    build.target = "*                       ";
-    build.revision = "1.2b";
-    build.family = "KM3100";
-    build.pattern = "QZ*.**";
-    const PackResult packed =
-        PackRegion(build, GenerateSyntheticFirmware({"1.2b", "KM3100", 512 * 1024, 7, 200000}), {});
-    EXPECT_TRUE(packed.error.empty()) << packed.error;
-    return packed.region;
 }
 
 // The trace split into the page commands and everything else.
