@@ -33,9 +33,26 @@ const PresentDrive* DriveOf(const HistoryRecord& run, std::span<const PresentDri
 
 }  // namespace
 
+std::optional<std::string> RecordBegun(const HistoryStore& store, const RunFacts& facts,
+                                       std::chrono::system_clock::time_point now) {
+    HistoryRecord record;
+    record.kind = HistoryRecordKind::Begun;
+    record.time = HistoryTime(now);
+    record.programVersion = facts.programVersion;
+    record.firmwareRevision = facts.firmwareRevision;
+    record.identification = facts.identification;
+    record.node = facts.node;
+    record.revisionBefore = facts.revisionBefore;
+    if (std::optional<std::string> error = store.Append(record)) {
+        return "This run could not be marked in the history (" + PathText(store.File()) +
+               "): " + *error;
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> RecordRun(const HistoryStore& store, const RunFacts& facts,
-                                     std::chrono::system_clock::time_point now) {
-    if (!facts.ending.DriveChanged()) {
+                                     std::chrono::system_clock::time_point now, bool begun) {
+    if (!facts.ending.DriveChanged() && !begun) {
         return std::nullopt;
     }
     HistoryRecord record;

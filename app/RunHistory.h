@@ -1,7 +1,8 @@
 #pragma once
 
-// What the front-ends call to keep the history of runs: after a press has ended, and once at
-// start-up when the drives have been scanned. Both take plain values, so that the window and
+// What the front-ends call to keep the history of runs: right before a run's first command
+// that changes the drive, after the run has ended, and once at start-up when the drives have
+// been scanned. Both take plain values, so that the window and
 // the command line each pass what they already hold.
 
 #include <chrono>
@@ -28,11 +29,20 @@ struct RunFacts {
     RunEnding ending;           // FlashDialog::LastEnding()
 };
 
-// Appends the record of a press that sent the drive a command that changes it; a press that
-// did not is not a run of the history, and nothing is written. The line to tell the operator
-// when the record could not be written; none otherwise.
+// Appends the mark of a run about to send the drive its first command that changes it (the
+// facts' ending and revision after are not known yet, and not used). Should the program
+// never get to RecordRun, the mark stays pending and the next start settles it. The line
+// to tell the operator when it could not be written; none otherwise.
+std::optional<std::string> RecordBegun(const HistoryStore& store, const RunFacts& facts,
+                                       std::chrono::system_clock::time_point now);
+
+// Appends the record of a press that sent the drive a command that changes it, or that left
+// its mark (`begun`: the mark needs the run's record to end it, whatever the ending); any
+// other press is not a run of the history, and nothing is written. The line to tell the
+// operator when the record could not be written; none otherwise.
 std::optional<std::string> RecordRun(const HistoryStore& store, const RunFacts& facts,
-                                     std::chrono::system_clock::time_point now);
+                                     std::chrono::system_clock::time_point now,
+                                     bool begun = false);
 
 // A drive as the scan at start-up found it.
 struct PresentDrive {

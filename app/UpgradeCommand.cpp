@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/FlashDialog.h"
 #include "app/RunHistory.h"
@@ -132,16 +135,55 @@ void FlashDialog::UpgradeWorker() {
     FlashWorker();
 }
 
+namespace {
+
+// The run takes the keep-awake lock right before its first command that changes the drive:
+// that is the moment to leave the run's mark in the history, so that a run the program never
+// finishes (killed, or the power gone) is still there at the next start.
+class MarkingInhibitor final : public SleepInhibitor {
+public:
+    MarkingInhibitor(SleepInhibitor& inner, std::function<void()> mark)
+        : inner(inner), mark(std::move(mark)) {}
+    std::unique_ptr<Lock> Acquire(std::string_view who, std::string_view why) override {
+        mark();
+        return inner.Acquire(who, why);
+    }
+
+private:
+    SleepInhibitor& inner;
+    std::function<void()> mark;
+};
+
+}  // namespace
+
 void FlashDialog::FlashWorker() {
-    const FlashRunContext context{press->device, press->vendor, press->transfer, image,
-                                  *this,         clock,         inhibitor,       config,
-                                  gating,        storedRegion};
     const uint8_t row = press->device.Row();
     const std::string before = RevisionText(transport.Device(row));
     const std::string identification(
         transport.Device(row).identification.data(),
         std::find(transport.Device(row).identification.begin(),
                   transport.Device(row).identification.begin() + kIdentificationLength, '\0'));
+    const std::vector<std::string> nodes = transport.NodeNames(row);
+    RunFacts facts{programVersion,
+                   std::string(config.NewRevision()),
+                   identification,
+                   nodes.empty() ? std::string() : nodes.front(),
+                   before,
+                   "",
+                   RunEnding::Of(RunEndingKind::NothingSent)};
+    bool begun = false;
+    MarkingInhibitor marking(inhibitor, [&] {
+        if (history == nullptr || begun) {
+            return;
+        }
+        begun = true;
+        if (const auto line = RecordBegun(*history, facts, std::chrono::system_clock::now())) {
+            AppendLog(*line);
+        }
+    });
+    const FlashRunContext context{press->device, press->vendor, press->transfer, image,
+                                  *this,         clock,         marking,         config,
+                                  gating,        storedRegion};
     FlashRun run(context);
     RunEnding ending = run.RunFlash();
     // However the run ended, the drive may now report another revision: the tree and the
@@ -154,12 +196,10 @@ void FlashDialog::FlashWorker() {
     }
     SetEnding(ending);
     if (history != nullptr) {
-        const std::vector<std::string> nodes = transport.NodeNames(row);
-        const RunFacts facts{programVersion, std::string(config.NewRevision()),
-                             identification, nodes.empty() ? std::string() : nodes.front(),
-                             before,         RevisionText(transport.Device(row)),
-                             ending};
-        if (const auto line = RecordRun(*history, facts, std::chrono::system_clock::now())) {
+        facts.revisionAfter = RevisionText(transport.Device(row));
+        facts.ending = ending;
+        if (const auto line =
+                RecordRun(*history, facts, std::chrono::system_clock::now(), begun)) {
             AppendLog(*line);
         }
     }

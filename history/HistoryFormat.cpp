@@ -14,7 +14,39 @@ bool StillPending(const HistoryRecord& record, std::span<const HistoryRecord> pe
     return std::find(pending.begin(), pending.end(), record) != pending.end();
 }
 
+// A run's mark, followed by the run's own record: the run ended, and its record says how.
+// Only a mark that nothing but a resolution (or nothing at all) follows is shown.
+bool EndedMark(std::span<const HistoryRecord> records, size_t index) {
+    const HistoryRecord& mark = records[index];
+    if (mark.kind != HistoryRecordKind::Begun) {
+        return false;
+    }
+    for (size_t later = index + 1; later < records.size(); ++later) {
+        if (records[later].identification == mark.identification &&
+            records[later].node == mark.node) {
+            return records[later].kind == HistoryRecordKind::Run;
+        }
+    }
+    return false;
+}
+
+// The name a record's kind is shown with, as wide as the widest.
+std::string_view KindLabel(HistoryRecordKind kind) {
+    switch (kind) {
+        case HistoryRecordKind::Run:
+            return "run       ";
+        case HistoryRecordKind::Begun:
+            return "begun     ";
+        case HistoryRecordKind::Resolution:
+        default:
+            return "resolved  ";
+    }
+}
+
 std::string Outcome(const HistoryRecord& record) {
+    if (record.kind == HistoryRecordKind::Begun) {
+        return "never ended (the program stopped while the drive was written)";
+    }
     if (record.kind == HistoryRecordKind::Resolution) {
         const std::string_view name = ResolutionName(record);
         return std::string(name) + (name == "failed" ? ": still reports " : ": reports ") +
@@ -55,9 +87,13 @@ std::string_view ResolutionName(const HistoryRecord& resolution) {
 std::string HistoryText(const HistoryContents& contents) {
     const std::vector<HistoryRecord> pending = PendingRuns(contents.records);
     std::string text;
-    for (const HistoryRecord& record : contents.records) {
-        const bool run = record.kind == HistoryRecordKind::Run;
-        text += record.time + (run ? "  run       " : "  resolved  ") + "\"" +
+    for (size_t i = 0; i < contents.records.size(); ++i) {
+        const HistoryRecord& record = contents.records[i];
+        if (EndedMark(contents.records, i)) {
+            continue;
+        }
+        const bool run = record.kind != HistoryRecordKind::Resolution;
+        text += record.time + "  " + std::string(KindLabel(record.kind)) + "\"" +
                 record.identification + "\"  " + (record.node.empty() ? "-" : record.node) + "  " +
                 record.revisionBefore + " -> " + record.firmwareRevision + "  " + Outcome(record) +
                 (run && StillPending(record, pending) ? "  (pending)" : "") + "  [program " +
@@ -76,11 +112,17 @@ std::string HistoryText(const HistoryContents& contents) {
 std::string HistoryJson(std::span<const HistoryRecord> records) {
     const std::vector<HistoryRecord> pending = PendingRuns(records);
     std::string text = "[";
+    bool first = true;
     for (size_t i = 0; i < records.size(); ++i) {
         const HistoryRecord& record = records[i];
-        const bool run = record.kind == HistoryRecordKind::Run;
-        text += std::string(i == 0 ? "\n" : ",\n") +
-                "  {\"kind\": " + JsonQuoted(run ? "run" : "resolution") +
+        if (EndedMark(records, i)) {
+            continue;
+        }
+        const bool run = record.kind != HistoryRecordKind::Resolution;
+        text += std::string(first ? "\n" : ",\n") + "  {\"kind\": " +
+                JsonQuoted(record.kind == HistoryRecordKind::Run     ? "run"
+                           : record.kind == HistoryRecordKind::Begun ? "begun"
+                                                                     : "resolution") +
                 ", \"time\": " + JsonQuoted(record.time) +
                 ", \"program\": " + JsonQuoted(record.programVersion) +
                 ", \"firmware\": " + JsonQuoted(record.firmwareRevision) +
@@ -95,8 +137,9 @@ std::string HistoryJson(std::span<const HistoryRecord> records) {
                            (StillPending(record, pending) ? "true" : "false")
                      : ", \"resolution\": " + JsonQuoted(ResolutionName(record))) +
                 "}";
+        first = false;
     }
-    return text + (records.empty() ? "]" : "\n]");
+    return text + (first ? "]" : "\n]");
 }
 
 }  // namespace flashtool

@@ -36,6 +36,7 @@ constexpr std::array kAfters{
 constexpr std::array kKinds{
     std::pair{HistoryRecordKind::Run, std::string_view("run")},
     std::pair{HistoryRecordKind::Resolution, std::string_view("resolution")},
+    std::pair{HistoryRecordKind::Begun, std::string_view("begun")},
 };
 
 template <typename Table, typename Value>

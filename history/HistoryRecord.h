@@ -1,7 +1,8 @@
 #pragma once
 
-// One entry of the history of runs: a run that sent the drive a command that changes it, or
-// the resolution of such a run whose outcome the drive could only show after a restart.
+// One entry of the history of runs: a run that sent the drive a command that changes it, the
+// mark a run leaves just before its first such command, or the resolution of a run whose
+// outcome the drive could only show after a restart (or that never ended).
 //
 // On disk each record is one line, a flat JSON object that ends with a check of the bytes
 // before it:
@@ -26,6 +27,9 @@ namespace flashtool {
 enum class HistoryRecordKind : uint8_t {
     Run,         // a press that sent the drive a command that changes it
     Resolution,  // a later start read the drive of a pending run again
+    // Written before the first command that changes the drive, and settled by the run's own
+    // record at its end. Alone, it is a run cut short by a crash or a power loss: pending.
+    Begun,
 };
 
 struct HistoryRecord {

@@ -17,6 +17,10 @@ std::string RunDescription(const HistoryRecord& run) {
     if (!run.node.empty()) {
         text += " (" + run.node + ")";
     }
+    if (run.kind == HistoryRecordKind::Begun) {
+        return text + ", an update begun on " + run.time + " from " + run.revisionBefore + " to " +
+               run.firmwareRevision + " that never ended";
+    }
     return text + ", " + (run.ending == RunEndingKind::NotConfirmed ? "not confirmed" : "updated") +
            " on " + run.time + " from " + run.revisionBefore + " to " + run.firmwareRevision;
 }
@@ -24,6 +28,9 @@ std::string RunDescription(const HistoryRecord& run) {
 }  // namespace
 
 bool IsPendingRun(const HistoryRecord& record) {
+    if (record.kind == HistoryRecordKind::Begun) {
+        return true;  // until the run's own record, or a resolution, follows it
+    }
     if (record.kind != HistoryRecordKind::Run) {
         return false;
     }

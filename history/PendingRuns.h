@@ -1,6 +1,7 @@
 #pragma once
 
-// Runs whose outcome the drive could not show yet. A drive that confirmed the update but
+// Runs whose outcome the drive could not show yet, and runs that never ended (the program
+// was killed, or the power failed, while the drive was written: only their mark is there). A drive that confirmed the update but
 // still reports its old revision, or that vanished right after it, often shows the new one
 // only after a restart; one that took every page without confirming may or may not have
 // taken them. The next start of the program reads the drive's identification again and

@@ -653,6 +653,11 @@ TEST(CommandLineHistory, APendingRunIsSettledByTheNextStart) {
         ResealRegion(first.region, kVariantOrin7250);
         first.drives[0]->AddFault(Fault{0xF2, 0x04, 1, FaultKind::TimeOut, {}});
         EXPECT_EQ(first.Run({"--update", "0", "--yes"}), 20);
+        // The run's mark went in before its first page, and its record after the run.
+        const HistoryContents written = HistoryStore(place).ReadAll();
+        ASSERT_EQ(written.records.size(), 2u);
+        EXPECT_EQ(written.records[0].kind, HistoryRecordKind::Begun);
+        EXPECT_EQ(written.records[1].kind, HistoryRecordKind::Run);
 
         CliRig look(MakeDrives({}));
         look.history.emplace(place);

@@ -3,8 +3,10 @@
 # interrupt ends it with exit 130, the trace whole up to that moment and nothing
 # drive-changing in it; while the firmware is written (pages and settle) every interrupt is
 # refused with one line and the run ends updated; once no drive is being written an
-# interrupt ends it again; a closed standard output never stops a run.
-#   interrupt.sh FLASHTOOL-EMULATED CASE    (CASE: before, during, after, pipe, all)
+# interrupt ends it again; a closed standard output never stops a run. A program killed
+# outright while it writes leaves its run's mark in the history, which the next start
+# settles.
+#   interrupt.sh FLASHTOOL-EMULATED CASE    (CASE: before, during, after, pipe, all, killed)
 # Commands are made a few ms slow, or one command slow where the signal must find the
 # program; the script waits for trace lines, never for a guessed time.
 set -u
@@ -134,6 +136,29 @@ all)
     for drive in 0 1 2; do
         check "drive $drive: every page sent" [ "$(pages $drive)" -eq 128 ]
     done
+    ;;
+killed)
+    # SIGKILL cannot be refused: the run never ends, and only its mark is in the history.
+    export FLASHTOOL_HISTORY_DIR="$scratch/history"
+    scenario "$slow_pages"
+    start --update 0
+    wait_for '^vdrive 0: FA ' "$scratch/trace.txt"
+    kill -KILL "$pid"
+    finish
+    check "killed" [ "$status" -eq 137 ]
+    "$program" --history > "$scratch/history.txt"
+    check "the history shows the run begun and pending" grep -q \
+        '  begun     "ORIN    DVD RW QV-5500A "  -  1.0d -> 1.0e  never ended .*  (pending)  ' \
+        "$scratch/history.txt"
+    # The next start finds the drive (the emulated one is new again) at its old revision.
+    "$program" --drives "$scratch/drives.json" --list > /dev/null 2> "$scratch/next.txt"
+    check "the next start settles it, and says so" grep -q \
+        '^History: drive "ORIN    DVD RW QV-5500A ", an update begun on .* from 1.0d to 1.0e that never ended: it still reports 1.0d: the update FAILED; run it again.$' \
+        "$scratch/next.txt"
+    "$program" --history > "$scratch/history.txt"
+    check "then the history shows it settled, nothing pending" sh -c "
+        grep -q '  resolved  .*  failed: still reports 1.0d  ' '$scratch/history.txt' &&
+        ! grep -q '(pending)' '$scratch/history.txt'"
     ;;
 *)
     echo "unknown case $case_name"

@@ -57,5 +57,31 @@ TEST(HistoryFormatTest, JsonIsOneArrayWithEveryField) {
     EXPECT_EQ(HistoryJson({}), "[]");
 }
 
+// A mark followed by its run's record is that run, shown once; a mark alone is a run that
+// never ended, shown as such and pending.
+TEST(HistoryFormatTest, AMarkIsShownOnlyForARunThatNeverEnded) {
+    const auto markOf = [](const HistoryRecord& run) {
+        HistoryRecord mark = run;
+        mark.kind = HistoryRecordKind::Begun;
+        mark.ending = RunEndingKind::NothingSent;
+        mark.after = RevisionAfterRun::NotRead;
+        mark.revisionAfter = "";
+        return mark;
+    };
+    const HistoryRecord ended = UpdatedRun("/dev/sg1", RevisionAfterRun::New);
+    const HistoryRecord cut = markOf(UpdatedRun("/dev/sg2", RevisionAfterRun::New));
+    const HistoryContents contents{{markOf(ended), cut, ended}, 0, ""};
+    EXPECT_EQ(HistoryText(contents),
+              "2025-06-01T10:20:30Z  begun     \"ORIN    DVD RW QV-5500A \"  /dev/sg2  1.0d -> 1.0e  "
+              "never ended (the program stopped while the drive was written)  (pending)  "
+              "[program 0.1]\n"
+              "2025-06-01T10:20:30Z  run       \"ORIN    DVD RW QV-5500A \"  /dev/sg1  1.0d -> 1.0e  "
+              "updated, verified: reports 1.0e  [program 0.1]\n");
+    const std::string json = HistoryJson(contents.records);
+    EXPECT_NE(json.find("{\"kind\": \"begun\", "), std::string::npos) << json;
+    EXPECT_EQ(json.find("\"kind\": \"begun\""), json.rfind("\"kind\": \"begun\"")) << json;
+    EXPECT_NE(json.find("\"revisionAfter\": \"\", \"pending\": true}"), std::string::npos) << json;
+}
+
 }  // namespace
 }  // namespace flashtool

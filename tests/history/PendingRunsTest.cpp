@@ -59,5 +59,30 @@ TEST(PendingRunsTest, ALaterRecordOfTheSameDriveSettlesARun) {
     EXPECT_EQ(PendingRuns(Records{sg1, resolution, sg1Pending}), (Records{sg1Pending}));
 }
 
+// A run's mark is pending until the run's own record follows it (which then says whether the
+// run is pending) or a resolution settles it; another drive's records leave it alone.
+TEST(PendingRunsTest, ARunsMarkIsPendingUntilItsRunOrAResolutionFollows) {
+    HistoryRecord mark = UpdatedRun("/dev/sg1", RevisionAfterRun::NotRead);
+    mark.kind = HistoryRecordKind::Begun;
+    mark.ending = RunEndingKind::NothingSent;
+    mark.revisionAfter = "";
+    const HistoryRecord verified = UpdatedRun("/dev/sg1", RevisionAfterRun::New);
+    const HistoryRecord unverified = UpdatedRun("/dev/sg1", RevisionAfterRun::Old);
+    HistoryRecord refused = UpdatedRun("/dev/sg1", RevisionAfterRun::NotRead);
+    refused.ending = RunEndingKind::Refused;
+    HistoryRecord resolution = mark;
+    resolution.kind = HistoryRecordKind::Resolution;
+    const HistoryRecord otherDrive = UpdatedRun("/dev/sg2", RevisionAfterRun::New);
+
+    using Records = std::vector<HistoryRecord>;
+    EXPECT_TRUE(IsPendingRun(mark));
+    EXPECT_EQ(PendingRuns(Records{mark}), (Records{mark}));
+    EXPECT_EQ(PendingRuns(Records{mark, verified}), Records{});
+    EXPECT_EQ(PendingRuns(Records{mark, unverified}), (Records{unverified}));
+    EXPECT_EQ(PendingRuns(Records{mark, refused}), Records{});
+    EXPECT_EQ(PendingRuns(Records{mark, resolution}), Records{});
+    EXPECT_EQ(PendingRuns(Records{mark, otherDrive}), (Records{mark}));
+}
+
 }  // namespace
 }  // namespace flashtool
