@@ -31,19 +31,26 @@ const PresentDrive* DriveOf(const HistoryRecord& run, std::span<const PresentDri
     return run.node.empty() && sameModel == 1 ? found : nullptr;
 }
 
-}  // namespace
-
-std::optional<std::string> RecordBegun(const HistoryStore& store, const RunFacts& facts,
-                                       std::chrono::system_clock::time_point now) {
+// What every record of a run holds: when, by which program, which drive, from what to what.
+HistoryRecord RecordOf(HistoryRecordKind kind, const RunFacts& facts,
+                       std::chrono::system_clock::time_point now) {
     HistoryRecord record;
-    record.kind = HistoryRecordKind::Begun;
+    record.kind = kind;
     record.time = HistoryTime(now);
     record.programVersion = facts.programVersion;
     record.firmwareRevision = facts.firmwareRevision;
     record.identification = facts.identification;
     record.node = facts.node;
     record.revisionBefore = facts.revisionBefore;
-    if (std::optional<std::string> error = store.Append(record)) {
+    return record;
+}
+
+}  // namespace
+
+std::optional<std::string> RecordBegun(const HistoryStore& store, const RunFacts& facts,
+                                       std::chrono::system_clock::time_point now) {
+    if (std::optional<std::string> error =
+            store.Append(RecordOf(HistoryRecordKind::Begun, facts, now))) {
         return "This run could not be marked in the history (" + PathText(store.File()) +
                "): " + *error;
     }
@@ -55,13 +62,7 @@ std::optional<std::string> RecordRun(const HistoryStore& store, const RunFacts& 
     if (!facts.ending.DriveChanged() && !begun) {
         return std::nullopt;
     }
-    HistoryRecord record;
-    record.time = HistoryTime(now);
-    record.programVersion = facts.programVersion;
-    record.firmwareRevision = facts.firmwareRevision;
-    record.identification = facts.identification;
-    record.node = facts.node;
-    record.revisionBefore = facts.revisionBefore;
+    HistoryRecord record = RecordOf(HistoryRecordKind::Run, facts, now);
     record.ending = facts.ending.kind;
     record.code = facts.ending.code;
     record.after = facts.ending.after;
