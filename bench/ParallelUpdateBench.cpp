@@ -15,16 +15,10 @@
 #include "app/cli/CommandLine.h"
 #include "bench/BenchMain.h"
 #include "support/DialogHarness.h"
+#include "support/NoTerminal.h"
 
 namespace flashtool {
 namespace {
-
-class NoTerminal final : public Terminal {
-public:
-    bool Interactive() const override { return false; }
-    bool DrawsProgress() const override { return false; }
-    std::optional<std::string> ReadLine() override { return std::nullopt; }
-};
 
 double secondsOne = 0;
 double secondsEight = 0;
@@ -48,7 +42,7 @@ std::optional<double> RunUpdate(size_t drives, std::vector<std::string> words) {
     CapturedDiagnostics out, err;
     testing::FakeRestart restart;
     testing::FakeInhibitor inhibitor;
-    NoTerminal terminal;
+    testing::NoTerminal terminal;
     CliEnvironment environment{
         [&built](DiagnosticSink& trace) { return std::make_unique<EmulatedBackend>(built, trace); },
         region,

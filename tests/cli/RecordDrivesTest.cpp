@@ -13,6 +13,7 @@
 #include "app/cli/RecordDrives.h"
 #include "emulator/Scenario.h"
 #include "support/DialogHarness.h"
+#include "support/NoTerminal.h"
 #include "support/WildcardBuild.h"
 
 namespace flashtool::testing {
@@ -20,13 +21,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-class NoTerminal final : public Terminal {
-public:
-    bool Interactive() const override { return false; }
-    bool DrawsProgress() const override { return false; }
-    std::optional<std::string> ReadLine() override { return std::nullopt; }
-};
 
 std::string ShippedPath(const std::string& name) {
     return std::string(FLASHTOOL_SCENARIO_DIR) + "/" + name;
