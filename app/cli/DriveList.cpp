@@ -1,6 +1,7 @@
 // --list: the device table as the scan fills it, with the window's greying rule in words.
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -55,6 +56,20 @@ std::string Nodes(const std::vector<std::string>& names) {
     return joined.empty() ? "-" : joined;
 }
 
+// A state as the summary counts it.
+std::string_view SummaryWords(std::string_view state) {
+    if (state == "canUpdate") {
+        return "can update";
+    }
+    if (state == "upToDate") {
+        return "up to date";
+    }
+    if (state == "newer") {
+        return "newer";
+    }
+    return "cannot update";
+}
+
 // How many drives are in each state, in the order the list meets them:
 // "1 can update, 2 cannot update".
 std::string StateSummary(const std::vector<std::pair<std::string, size_t>>& counts) {
@@ -86,7 +101,7 @@ int List(const CliOptions& options, CliEnvironment& environment, RunDocument& do
         const auto [state, words] =
             greyed ? std::pair<std::string, std::string>{"cannotUpdate", "cannot update: " + reason}
                    : RevisionState(dialog.Config(), RevisionOf(dialog, row));
-        const std::string counted = words.substr(0, words.find_first_of(":("));
+        const std::string counted(SummaryWords(state));
         const auto known = std::find_if(counts.begin(), counts.end(),
                                         [&](const auto& count) { return count.first == counted; });
         if (known == counts.end()) {

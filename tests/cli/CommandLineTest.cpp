@@ -232,9 +232,11 @@ TEST(CommandLineList, EachDriveSaysWhatThisBuildWouldDo) {
     EXPECT_THAT(text, HasSubstr("1.0d  -  can update: 1.0d -> 1.0e\n"));
     EXPECT_THAT(text, HasSubstr("1.0e  -  up to date (1.0e)\n"));
     EXPECT_THAT(text, HasSubstr("1.0f  -  has a newer revision than this build's 1.0e"));
-    CliRig json(MakeDrives({TargetAt("1.0e")}));
+    CliRig json(MakeDrives({TargetAt("1.0d"), TargetAt("1.0e"), TargetAt("1.0f")}));
     EXPECT_EQ(json.Run({"--list", "--json"}), 0);
     EXPECT_THAT(json.out.Text(), HasSubstr("\"state\": \"upToDate\", \"installs\": \"1.0e\""));
+    EXPECT_THAT(json.out.Text(),
+                HasSubstr("\"summary\": \"1 can update, 1 up to date, 1 newer\""));
 }
 
 TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {
