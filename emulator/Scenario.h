@@ -23,10 +23,14 @@ namespace flashtool {
 constexpr size_t kMaxScenarioFileBytes = size_t{1} << 20;
 // Latencies and waits longer than ten minutes are taken for a slip of the keyboard.
 constexpr uint32_t kMaxScenarioWaitMs = 600'000;
+// A unit serial number page (4 bytes of header and the number) fits the 255 bytes that a
+// one-byte allocation length, what most clients send, asks for.
+constexpr size_t kMaxSerialLength = 251;
 
 // One drive of a scenario, every field resolved to its value (defaults filled in).
 struct DriveDescription {
     VirtualDriveSetup setup;  // identification, revision, OEM tag, disc
+    std::string serial;       // the unit serial number; empty: none
     std::vector<SenseInfo> readiness;
     bool largeBuffer = true;
     bool checksPageSums = false;

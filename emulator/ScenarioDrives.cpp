@@ -18,6 +18,7 @@ std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDe
     for (const DriveDescription& description : drives) {
         auto drive = std::make_shared<VirtualDrive>(description.setup);
         drive->SetClock(clock);
+        drive->SetSerial(description.serial);
         drive->SetLatencyMs(description.latencyMs);
         for (const SenseInfo& condition : description.readiness) {
             drive->QueueReadiness(condition);

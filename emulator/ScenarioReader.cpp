@@ -212,12 +212,13 @@ bool ReadDrive(const Json& value, size_t index, Report& report, DriveDescription
     VirtualDriveSetup& setup = drive.setup;
     setup.oemTag = std::string(kOemTagWidth, ' ');
     std::string disc = "none";
-    if (!reader.OnlyKeys({"identification", "revision", "oemTag", "oemTagBytes", "disc",
+    if (!reader.OnlyKeys({"identification", "revision", "oemTag", "oemTagBytes", "serial", "disc",
                           "readiness", "largeBuffer", "checksPageSums", "flashSize", "latencyMs",
                           "faults", "corruptReadBacks", "modelRecords"}) ||
         !reader.Text("identification", kIdentificationLength, true, setup.identification) ||
         !reader.Text("revision", kRevisionLength, true, setup.revision) ||
         !ReadOemTag(reader, setup.oemTag) ||
+        !reader.TextOfLength("serial", 1, kMaxSerialLength, drive.serial) ||
         !reader.Choice("disc", {"none", "present"}, false, disc) ||
         !reader.SenseList("readiness", drive.readiness) ||
         !reader.Flag("largeBuffer", drive.largeBuffer) ||

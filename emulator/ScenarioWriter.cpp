@@ -88,6 +88,9 @@ Json DriveJson(const DriveDescription& drive) {
                 reinterpret_cast<const uint8_t*>(setup.oemTag.data()), setup.oemTag.size()));
         }
     }
+    if (!drive.serial.empty()) {
+        json["serial"] = drive.serial;
+    }
     json["disc"] = setup.discPresent ? "present" : "none";
     if (!drive.readiness.empty()) {
         Json list = Json::array();

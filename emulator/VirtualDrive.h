@@ -83,6 +83,9 @@ public:
     void SetLatencyMs(uint32_t milliseconds) { latencyMs = milliseconds; }
     void AddFault(const Fault& fault) { faults.push_back(FaultSlot{fault, 0}); }
     void SetDiscPresent(bool present) { discPresent = present; }
+    // The unit serial number (VPD page 0x80), byte for byte; empty: the drive has none and
+    // refuses the page.
+    void SetSerial(std::string serialIn) { serial = std::move(serialIn); }
     // Conditions reported, one per TEST UNIT READY, before the tray's steady answer.
     void QueueReadiness(const SenseInfo& condition) { readinessScript.push_back(condition); }
     // Every later command fails as if the device had been unplugged.
@@ -107,6 +110,7 @@ public:
     void ClearTrace() { trace.clear(); }
     const std::string& Identification() const { return identification; }
     const std::string& Revision() const { return revision; }
+    const std::string& Serial() const { return serial; }
     VendorState& Vendor() { return vendor; }
     TransferState& Transfer() { return transfer; }
 
@@ -121,7 +125,10 @@ private:
     const Fault* MatchingFault(const ScsiRequest& request);
     PassThroughOutcome Injected(const Fault& fault, const ScsiRequest& request);
     void Wait(uint32_t milliseconds);
+    // INQUIRY lives in its own file.
     PassThroughOutcome Inquiry(const ScsiRequest& request);
+    PassThroughOutcome StandardInquiry(const ScsiRequest& request);
+    PassThroughOutcome VitalProductData(const ScsiRequest& request, uint8_t page);
     PassThroughOutcome TestUnitReady();
     // Vendor and transfer commands live in their own files.
     PassThroughOutcome HandleVendor(const ScsiRequest& request);
@@ -131,6 +138,7 @@ private:
     std::string identification;
     std::string revision;
     std::string oemTag;
+    std::string serial;
     bool discPresent;
     bool vanished = false;
     Clock* clock = nullptr;

@@ -35,6 +35,89 @@ TEST(VirtualDriveTest, InquiryReturnsNoMoreThanTheAllocationLength) {
     EXPECT_EQ(outcome.residual, 200u - 56u);
 }
 
+// What a drive answered: the bytes it moved, or the sense of its refusal.
+struct Answered {
+    std::vector<uint8_t> data;
+    std::optional<SenseInfo> sense;
+};
+
+Answered AnswerOf(VirtualDrive& drive, const std::vector<uint8_t>& cdb, uint32_t length) {
+    std::vector<uint8_t> buffer(length, 0xEE);
+    const PassThroughOutcome outcome =
+        SendTo(drive, cdb, length == 0 ? DataDirection::None : DataDirection::In, buffer);
+    if (ClassifyOutcome(outcome) != ExecResult::Ok) {
+        return {{}, outcome.sense};
+    }
+    buffer.resize(length - std::min(outcome.residual, length));
+    return {buffer, std::nullopt};
+}
+
+std::vector<uint8_t> Bytes(std::string_view text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+std::vector<uint8_t> Joined(std::vector<uint8_t> head, const std::vector<uint8_t>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+struct InquiryCase {
+    std::string what;
+    std::string serial;
+    std::vector<uint8_t> cdb;
+    std::vector<uint8_t> data;  // empty with a sense
+    std::optional<SenseInfo> sense = std::nullopt;
+};
+
+TEST(VirtualDriveTest, InquiryAnswersTheVitalProductDataPagesItHasAndRefusesTheRest) {
+    const std::string serial = "QV5A0D4G1203";
+    const std::vector<uint8_t> serialPage = Joined({0x05, 0x80, 0x00, 0x0C}, Bytes(serial));
+    const std::vector<InquiryCase> cases = {
+        {"supported pages",
+         serial,
+         {0x12, 0x01, 0x00, 0x00, 0xFF, 0x00},
+         {0x05, 0x00, 0x00, 0x02, 0x00, 0x80}},
+        {"supported pages, no serial",
+         "",
+         {0x12, 0x01, 0x00, 0x00, 0xFF, 0x00},
+         {0x05, 0x00, 0x00, 0x01, 0x00}},
+        {"serial number", serial, {0x12, 0x01, 0x80, 0x00, 0xFF, 0x00}, serialPage},
+        {"serial number, 16-bit allocation",
+         serial,
+         {0x12, 0x01, 0x80, 0x01, 0x00, 0x00},
+         serialPage},
+        {"serial number cut at the allocation",
+         serial,
+         {0x12, 0x01, 0x80, 0x00, 0x06, 0x00},
+         {0x05, 0x80, 0x00, 0x0C, 'Q', 'V'}},
+        {"serial number, none", "", {0x12, 0x01, 0x80, 0x00, 0xFF, 0x00}, {}, sense::kInvalidField},
+        {"device identification",
+         serial,
+         {0x12, 0x01, 0x83, 0x00, 0xFF, 0x00},
+         {},
+         sense::kInvalidField},
+        {"a page without EVPD",
+         serial,
+         {0x12, 0x00, 0x80, 0x00, 0xFF, 0x00},
+         {},
+         sense::kInvalidField},
+        {"CmdDt", serial, {0x12, 0x02, 0x00, 0x00, 0xFF, 0x00}, {}, sense::kInvalidField},
+    };
+    for (const InquiryCase& c : cases) {
+        VirtualDrive drive;
+        drive.SetSerial(c.serial);
+        const Answered answered = AnswerOf(drive, c.cdb, 300);
+        EXPECT_EQ(answered.data, c.data) << c.what;
+        EXPECT_EQ(answered.sense, c.sense) << c.what;
+    }
+    // The standard data never carries the serial number.
+    VirtualDrive withSerial;
+    withSerial.SetSerial(serial);
+    VirtualDrive without;
+    EXPECT_EQ(AnswerOf(withSerial, {0x12, 0, 0, 0, 125, 0}, 125).data,
+              AnswerOf(without, {0x12, 0, 0, 0, 125, 0}, 125).data);
+}
+
 TEST(VirtualDriveTest, TestUnitReadyFollowsTheTrayAndTheReadinessScript) {
     VirtualDrive drive;
     std::vector<uint8_t> none;
