@@ -23,6 +23,9 @@ public:
     std::optional<DeviceAddress> NextCandidate() override;
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
     void CloseDevice(const DeviceAddress& device) override;
+    // Its position among the drives, as the trace names it ("vdrive 1"): a scenario file
+    // gives its drives in the same order at every start.
+    std::string DrivePlace(const DeviceAddress& device) const override;
 
     // Handles currently open (opened by discovery and not closed yet).
     size_t OpenDevices() const;

@@ -30,6 +30,9 @@ public:
     std::vector<std::string> NodeNames(const DeviceAddress& device) const override {
         return inner->NodeNames(device);
     }
+    std::string DrivePlace(const DeviceAddress& device) const override {
+        return inner->DrivePlace(device);
+    }
     void LimitDiscoveryTo(const std::string& node, size_t row) override {
         inner->LimitDiscoveryTo(node, row);
     }

@@ -126,6 +126,12 @@ public:
     // platform has no such names.
     virtual std::vector<std::string> NodeNames(const DeviceAddress& /*device*/) const { return {}; }
 
+    // Where the device sits, in words that stay the same across restarts of the system for
+    // as long as the drive stays plugged in where it is (Linux: its SCSI target's path under
+    // sysfs, host number aside; Windows: the device instance path), so that the history knows
+    // a drive without a serial number again. "" where the platform cannot say.
+    virtual std::string DrivePlace(const DeviceAddress& /*device*/) const { return {}; }
+
     // Discovery offers only the device first named `node` (see NodeNames), and leaves every
     // other one unopened: a worker that serves one drive must not open the drives that
     // other workers hold for their runs. Nothing changes where the platform has no names.

@@ -99,6 +99,13 @@ std::vector<std::string> ScsiTransport::NodeNames(uint8_t row) const {
     return backend->NodeNames(AddressOf(devices[row]));
 }
 
+std::string ScsiTransport::PlaceOf(uint8_t row) const {
+    if (row >= deviceCount) {
+        return {};
+    }
+    return backend->DrivePlace(AddressOf(devices[row]));
+}
+
 DeviceAddress ScsiTransport::AddressOf(const DeviceEntry& row) const {
     return DeviceAddress{row.handle, row.hostAdapter, row.target};
 }

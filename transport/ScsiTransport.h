@@ -75,6 +75,9 @@ public:
     // The back-end's names of a filled row's device (PassThroughBackend::NodeNames); none
     // for any other row.
     std::vector<std::string> NodeNames(uint8_t row) const;
+    // The back-end's place of a filled row's device (PassThroughBackend::DrivePlace); "" for
+    // any other row.
+    std::string PlaceOf(uint8_t row) const;
     // True when the last scan found drives it could not list: drives the back-end could not
     // open (the user was told why), or drives that did not answer the identification.
     bool ScanMissedDrives() const {

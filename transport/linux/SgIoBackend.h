@@ -56,6 +56,8 @@ public:
     void CloseDevice(const DeviceAddress& device) override;
     // The node the drive was opened through, then its other node if it has one.
     std::vector<std::string> NodeNames(const DeviceAddress& device) const override;
+    // Where sysfs puts the drive (OpticalDrive::place).
+    std::string DrivePlace(const DeviceAddress& device) const override;
     // The generic node opened again with O_EXCL: the sg driver then refuses every other
     // open of it until the run releases it. A block node offers nothing of the kind. A
     // second claim of a held drive changes nothing; so does a release of one not held.
@@ -73,6 +75,7 @@ private:
         std::string drive;
         std::string path;
         std::string otherPath;  // the node not used: the block node beside a generic one
+        std::string place;      // OpticalDrive::place
         bool viaBlockNode = false;
         bool refusalReported = false;
         bool exclusive = false;  // fd was opened with O_EXCL
