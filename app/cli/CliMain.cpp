@@ -54,6 +54,11 @@ int RunCommandLineMain(
     if (singleInstance && options.action != CliAction::List) {
         lock = InstanceLock::Acquire(program);
     }
+    if (lock) {
+        for (const std::string& notice : lock->Notices()) {
+            err.Write(program + ": " + notice + "\n");
+        }
+    }
     if (singleInstance && options.action != CliAction::List && !lock) {
         err.Write(program + ": " + std::string(kAnotherCopyRunning) + "\n");
         out.Write(EarlyEndJson(options, EmbeddedStoredRegion(), kExitUsage,

@@ -20,8 +20,8 @@ FlashToolApplication::FlashToolApplication(std::unique_ptr<PassThroughBackend> b
     window.SetHandlers(&dialog);
 }
 
-std::optional<std::string> MissingDisplay(
-    std::string_view program, const std::function<const char*(const char*)>& variable) {
+std::optional<std::string> MissingDisplay(std::string_view program,
+                                          const std::function<const char*(const char*)>& variable) {
     const auto set = [&variable](const char* name) {
         const char* value = variable(name);
         return value != nullptr && *value != '\0';
@@ -40,12 +40,10 @@ int RunFlashTool(int argc, char* argv[], bool singleInstance,
                  const std::function<std::unique_ptr<PassThroughBackend>()>& makeBackend,
                  SystemRestart& restart, SleepInhibitor& inhibitor, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire) {
-    const std::string program =
-        QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toStdString();
+    const std::string program = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toStdString();
 #ifdef Q_OS_LINUX
-    if (const auto missing = MissingDisplay(program, [](const char* name) {
-            return std::getenv(name);
-        })) {
+    if (const auto missing =
+            MissingDisplay(program, [](const char* name) { return std::getenv(name); })) {
         std::fprintf(stderr, "%s\n", missing->c_str());
         return 1;
     }
@@ -60,6 +58,9 @@ int RunFlashTool(int argc, char* argv[], bool singleInstance,
     if (singleInstance) {
         const QString name = QString::fromStdString(program);
         lock = InstanceLock::Acquire(program);
+        for (const std::string& notice : lock ? lock->Notices() : std::vector<std::string>{}) {
+            std::fprintf(stderr, "%s: %s\n", program.c_str(), notice.c_str());
+        }
         if (!lock) {
             std::fprintf(stderr, "%s\n", std::string(kAnotherCopyRunning).c_str());
             std::fflush(stderr);
