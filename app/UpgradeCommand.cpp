@@ -177,7 +177,8 @@ void FlashDialog::FlashWorker() {
             return;
         }
         begun = true;
-        if (const auto line = RecordBegun(*history, facts, std::chrono::system_clock::now())) {
+        if (const auto line =
+                RecordBegun(*history, facts, press->device, std::chrono::system_clock::now())) {
             AppendLog(*line);
         }
     });
@@ -198,8 +199,7 @@ void FlashDialog::FlashWorker() {
     if (history != nullptr) {
         facts.revisionAfter = RevisionText(transport.Device(row));
         facts.ending = ending;
-        if (const auto line =
-                RecordRun(*history, facts, std::chrono::system_clock::now(), begun)) {
+        if (const auto line = RecordRun(*history, facts, std::chrono::system_clock::now(), begun)) {
             AppendLog(*line);
         }
     }
