@@ -49,9 +49,12 @@ int RunCommandLineMain(
     InterruptGuard interrupts(err, program);
     WriteWindowInhibitor writeWindow(inhibitor, interrupts);
     // --list changes no drive, and a drive being written is held with O_EXCL, which keeps
-    // its open (and so its questions) out: it may run beside a copy that updates.
+    // its open (and so its questions) out: it may run beside a copy that updates. So may
+    // --history, which only reads.
+    const bool locks =
+        singleInstance && options.action != CliAction::List && options.action != CliAction::History;
     std::unique_ptr<InstanceLock> lock;
-    if (singleInstance && options.action != CliAction::List) {
+    if (locks) {
         lock = InstanceLock::Acquire(program);
     }
     if (lock) {
@@ -59,7 +62,7 @@ int RunCommandLineMain(
             err.Write(program + ": " + notice + "\n");
         }
     }
-    if (singleInstance && options.action != CliAction::List && !lock) {
+    if (locks && !lock) {
         err.Write(program + ": " + std::string(kAnotherCopyRunning) + "\n");
         out.Write(EarlyEndJson(options, EmbeddedStoredRegion(), kExitUsage,
                                std::string(kAnotherCopyRunning)));

@@ -10,7 +10,6 @@
 #include "app/cli/ProgressDisplay.h"
 #include "app/cli/RecordDrives.h"
 #include "core/Format.h"
-#include "history/HistoryFormat.h"
 
 namespace flashtool {
 
@@ -132,26 +131,6 @@ std::string ReportJson(const DriveReport& report) {
            "}";
 }
 
-int ShowHistory(const CliOptions& options, CliEnvironment& environment) {
-    if (environment.history == nullptr) {
-        environment.err.Write(environment.program +
-                              ": no history is kept here (no place for it could be found)\n");
-        return kExitUsage;
-    }
-    const HistoryContents contents = environment.history->ReadAll();
-    if (options.json) {
-        environment.out.Write(HistoryJson(contents.records) + "\n");
-        if (contents.skipped > 0) {
-            environment.err.Write(
-                environment.program +
-                FormatText(": %zu damaged line(s) of the history skipped\n", contents.skipped));
-        }
-    } else {
-        environment.out.Write(HistoryText(contents));
-    }
-    return kExitUpdated;
-}
-
 std::string DocumentJson(const RunDocument& document, const BuildConfig& config) {
     std::string text = "{\"action\": " + JsonString(document.action) +
                        ", \"build\": {\"model\": " + JsonString(config.TargetId()) +
@@ -188,6 +167,10 @@ std::optional<std::string> DocumentAction(CliAction action) {
 
 std::string EarlyEndJson(const CliOptions& options, std::span<const uint8_t> storedRegion,
                          int status, const std::string& error) {
+    if (options.json && options.action == CliAction::History) {
+        return HistoryDocumentJson({}, 0, status, error,
+                                   BuildConfig::FromBytes(storedRegion).value_or(BuildConfig{}));
+    }
     const std::optional<std::string> action = DocumentAction(options.action);
     if (!options.json || !action) {
         return "";

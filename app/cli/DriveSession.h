@@ -100,8 +100,16 @@ int ListDrives(const CliOptions& options, CliEnvironment& environment);
 int UpdateAll(const CliOptions& options, CliEnvironment& environment);
 // --check [DRIVE].
 int CheckDrives(const CliOptions& options, CliEnvironment& environment);
-// --history [--json].
+// --history [--json] (ShowHistory.cpp).
 int ShowHistory(const CliOptions& options, CliEnvironment& environment);
+// The one document of --history --json: the build, the records' objects
+// (HistoryJsonObject), how many damaged lines were skipped, the exit status and the error
+// that ended it (none: null). Its head and tail, for a document printed a record at a time.
+std::string HistoryDocumentHead(const BuildConfig& config);
+std::string HistoryDocumentTail(size_t skipped, int status,
+                                const std::optional<std::string>& error);
+std::string HistoryDocumentJson(const std::vector<std::string>& records, size_t skipped, int status,
+                                const std::optional<std::string>& error, const BuildConfig& config);
 
 // What to check when the scan found no drive at all ("No Device found!" says no more).
 inline constexpr std::string_view kNoDriveHint =
