@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "transport/PassThroughBackend.h"
 #include "transport/windows/SptiBuffer.h"
@@ -30,8 +32,18 @@ public:
     std::optional<DeviceAddress> NextCandidate() override;
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;
     void CloseDevice(const DeviceAddress& device) override;
+    // The device instance path of the volume's drive, which Windows keeps for a device at
+    // the same port across restarts (a drive letter may be given to another drive): the
+    // CD-ROM interface whose device number is the volume's. Asked of the system once per
+    // volume, and only when asked; "" when it cannot be found.
+    std::string DrivePlace(const DeviceAddress& device) const override;
 
 private:
+    // The type and number of the device behind an open handle; none when the system does
+    // not say.
+    std::optional<std::pair<uint32_t, uint32_t>> DeviceNumberOf(Win32Handle handle) const;
+    std::string FindInstancePath(Win32Handle volume) const;
+
     uint32_t QueryAlignmentMask(Win32Handle volume);
     // The request's data in the back-end's own buffer, aligned for the device's adapter.
     std::span<uint8_t> StageData(const DeviceAddress& device, const ScsiRequest& request);
@@ -45,6 +57,8 @@ private:
     // buffer every request's data goes through.
     std::map<Win32Handle, uint32_t> alignmentMasks;
     SptiBuffer buffer;
+    // Each open volume's place, once found.
+    mutable std::map<Win32Handle, std::string> places;
 };
 
 }  // namespace flashtool
