@@ -67,9 +67,9 @@ std::optional<std::string> RecordRun(const HistoryStore& store, const RunFacts& 
     record.code = facts.ending.code;
     record.after = facts.ending.after;
     // The table keeps the revision it had when the drive did not answer: that was not read.
-    const bool read = record.after == RevisionAfterRun::New ||
-                      record.after == RevisionAfterRun::Old ||
-                      record.after == RevisionAfterRun::Other;
+    const bool read =
+        record.after == RevisionAfterRun::New || record.after == RevisionAfterRun::Old ||
+        record.after == RevisionAfterRun::Other || record.after == RevisionAfterRun::Same;
     record.revisionAfter = read ? facts.revisionAfter : "";
     if (std::optional<std::string> error = store.Append(record)) {
         return "This run could not be added to the history (" + PathText(store.File()) +

@@ -65,6 +65,8 @@ std::string Outcome(const HistoryRecord& record) {
             return text + ", reports " + record.revisionAfter;
         case RevisionAfterRun::Unreadable:
             return text + ", the drive did not answer";
+        case RevisionAfterRun::Same:
+            return text + ", reports " + record.revisionAfter + " as before (a reinstall)";
         case RevisionAfterRun::NotRead:
             break;
     }
@@ -79,6 +81,8 @@ std::string_view ResolutionName(const HistoryRecord& resolution) {
             return "verified";
         case RevisionAfterRun::Old:
             return "failed";
+        case RevisionAfterRun::Same:
+            return "unknown";
         default:
             return "other";
     }
