@@ -26,7 +26,7 @@ windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest nloh
 session_packages=(xvfb xauth xdotool x11-utils fonts-liberation imagemagick)
 # The real-kernel rig: QEMU, the guest's shell and tools, the initramfs packer, depmod, and
 # xz to cut the uncompressed kernel out of Debian's image; python3 for a bare open of a node.
-kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils python3)
+kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils python3 sg3-utils)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
