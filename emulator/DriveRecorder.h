@@ -6,10 +6,11 @@
 // steady answer, its buffer and whether it writes, and its two model records. The model
 // records are read with the maker's own commands (F5), which mean whatever another maker
 // chose on another drive: they are read only from a drive the caller says this build sends
-// such commands to, judged on what the standard commands showed. A command the drive does not
-// answer properly becomes a fault of the scenario at the place it held among the commands of its
-// kind that the recorder sent (every one when each of them failed alike), so that the replayed
-// drive answers the program's checks as the drive answered the recorder.
+// such commands to, judged on what the standard commands showed. A command the drive does
+// not answer properly becomes a fault of the scenario at the place it held among the
+// commands of its kind that the recorder sent (every one when each of them failed alike),
+// so that the replayed drive answers the program's checks as the drive answered the
+// recorder.
 //
 // What only a command that changes the drive would show (whether it accepts the maker's
 // handshake, its page sums, its flash size, how it takes an image) is not recorded: the

@@ -75,8 +75,10 @@ std::optional<std::string> WriteNew(const std::string& path, const std::string& 
         return CannotBeWritten(errno);
     }
     int error = 0;
+    errno = 0;
     if (fchmod(descriptor, 0644) != 0 || !WriteAll(descriptor, text) || fsync(descriptor) != 0) {
-        error = errno;
+        // A write that moved nothing sets no errno; it failed all the same.
+        error = errno != 0 ? errno : EIO;
     }
     if (close(descriptor) != 0 && error == 0) {
         error = errno;
