@@ -5,6 +5,7 @@
 // description first; only a description that checked out in every field becomes drives,
 // so a bad file never leaves some drives built and others not.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,10 +24,17 @@ namespace flashtool {
 constexpr size_t kMaxScenarioFileBytes = size_t{1} << 20;
 // Latencies and waits longer than ten minutes are taken for a slip of the keyboard.
 constexpr uint32_t kMaxScenarioWaitMs = 600'000;
+// A unit serial number page (4 bytes of header and the number) fits the 255 bytes that a
+// one-byte allocation length, what most clients send, asks for.
+constexpr size_t kMaxSerialLength = 251;
 
 // One drive of a scenario, every field resolved to its value (defaults filled in).
 struct DriveDescription {
     VirtualDriveSetup setup;  // identification, revision, OEM tag, disc
+    std::string serial;       // the unit serial number; empty: none
+    // INQUIRY bytes 0-7 (device type, version, flags, additional length).
+    std::array<uint8_t, 8> inquiryHeader = kDriveInquiryHeader;
+    bool reader = false;  // a DVD-ROM drive rather than a DVD writer
     std::vector<SenseInfo> readiness;
     bool largeBuffer = true;
     bool checksPageSums = false;

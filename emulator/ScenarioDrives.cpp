@@ -18,6 +18,9 @@ std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDe
     for (const DriveDescription& description : drives) {
         auto drive = std::make_shared<VirtualDrive>(description.setup);
         drive->SetClock(clock);
+        drive->SetSerial(description.serial);
+        drive->SetInquiryHeader(description.inquiryHeader);
+        drive->SetReader(description.reader);
         drive->SetLatencyMs(description.latencyMs);
         for (const SenseInfo& condition : description.readiness) {
             drive->QueueReadiness(condition);

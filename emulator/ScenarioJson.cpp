@@ -161,6 +161,27 @@ bool ObjectReader::Text(std::string_view key, size_t width, bool required, std::
     return true;
 }
 
+bool ObjectReader::TextOfLength(std::string_view key, size_t minWidth, size_t maxWidth,
+                                std::string& out) {
+    const Json* value = Find(key);
+    if (value == nullptr) {
+        return true;
+    }
+    if (!value->is_string()) {
+        return Fail(key, "must be a string");
+    }
+    const auto& text = value->get_ref<const std::string&>();
+    if (!PrintableAscii(text)) {
+        return Fail(key, "must hold printable ASCII characters only");
+    }
+    if (text.size() < minWidth || text.size() > maxWidth) {
+        return Fail(key, FormatText("must be %zu to %zu characters, not %zu", minWidth, maxWidth,
+                                    text.size()));
+    }
+    out = text;
+    return true;
+}
+
 bool ObjectReader::Choice(std::string_view key, std::initializer_list<std::string_view> choices,
                           bool required, std::string& out) {
     const Json* value = Find(key);

@@ -48,6 +48,8 @@ public:
     // Each reader leaves `out` alone when the key is absent and optional, and returns false
     // with the message when the key is missing but required, or its value is wrong.
     bool Text(std::string_view key, size_t width, bool required, std::string& out);
+    // Optional printable text of `minWidth` to `maxWidth` characters.
+    bool TextOfLength(std::string_view key, size_t minWidth, size_t maxWidth, std::string& out);
     bool Choice(std::string_view key, std::initializer_list<std::string_view> choices,
                 bool required, std::string& out);
     bool FreeText(std::string_view key, std::string& out);

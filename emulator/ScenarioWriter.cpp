@@ -88,6 +88,15 @@ Json DriveJson(const DriveDescription& drive) {
                 reinterpret_cast<const uint8_t*>(setup.oemTag.data()), setup.oemTag.size()));
         }
     }
+    if (!drive.serial.empty()) {
+        json["serial"] = drive.serial;
+    }
+    if (drive.inquiryHeader != kDriveInquiryHeader) {
+        json["inquiryHeader"] = Hex(drive.inquiryHeader);
+    }
+    if (drive.reader) {
+        json["reader"] = true;
+    }
     json["disc"] = setup.discPresent ? "present" : "none";
     if (!drive.readiness.empty()) {
         Json list = Json::array();

@@ -13,8 +13,6 @@ namespace {
 
 constexpr uint8_t kOpTestUnitReady = 0x00;
 constexpr int kNoSuchDevice = 19;  // ENODEV: the device is gone
-constexpr size_t kInquiryReplyLength = 125;
-constexpr size_t kOemTagOffset = 96;
 constexpr size_t kOemTagLength = 15;
 
 std::string Padded(const std::string& text, size_t width) {
@@ -63,6 +61,10 @@ PassThroughOutcome VirtualDrive::Answer(const ScsiRequest& request) {
             return Inquiry(request);
         case kOpTestUnitReady:
             return TestUnitReady();
+        case 0x25:  // READ CAPACITY
+            return ReadCapacity(request);
+        case 0x46:  // GET CONFIGURATION
+            return GetConfiguration(request);
         case 0x1B:  // START STOP UNIT
         case 0x5A:  // MODE SENSE(10)
         case 0xF5:  // model records
@@ -133,22 +135,6 @@ void VirtualDrive::Wait(uint32_t milliseconds) {
     if (clock != nullptr && milliseconds != 0) {
         clock->SleepMs(milliseconds);
     }
-}
-
-PassThroughOutcome VirtualDrive::Inquiry(const ScsiRequest& request) {
-    std::array<uint8_t, kInquiryReplyLength> reply{};
-    reply[0] = 0x05;  // peripheral device type: CD/DVD
-    reply[1] = 0x80;  // removable medium
-    reply[2] = 0x00;
-    reply[3] = 0x32;  // response data format 2
-    reply[4] = static_cast<uint8_t>(kInquiryReplyLength - 5);
-    std::memcpy(reply.data() + kInquiryIdentificationOffset, identification.data(),
-                kIdentificationLength);
-    std::memcpy(reply.data() + kInquiryRevisionOffset, revision.data(), kRevisionLength);
-    std::memcpy(reply.data() + kOemTagOffset, oemTag.data(), kOemTagLength);
-    // The drive returns at most the allocation length of the CDB.
-    const size_t allocation = request.cdb.size() > 4 ? request.cdb[4] : 0;
-    return ReplyWith(request, std::span(reply).first(std::min(allocation, reply.size())));
 }
 
 PassThroughOutcome VirtualDrive::TestUnitReady() {

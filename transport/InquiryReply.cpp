@@ -1,5 +1,9 @@
 #include "transport/InquiryReply.h"
 
+#include <algorithm>
+
+#include "transport/Inquiry.h"
+
 namespace flashtool {
 
 namespace {
@@ -22,6 +26,23 @@ InquiryIdentity IdentityFromInquiry(std::span<const uint8_t> reply) {
 
 std::array<char, kOemTagCompared> OemTagFromInquiry(std::span<const uint8_t> reply) {
     return TextAt<kOemTagCompared>(reply, kOemTagOffset);
+}
+
+std::optional<std::string> UnitSerialNumberFromVpd(std::span<const uint8_t> reply) {
+    constexpr size_t kHeader = 4;
+    if (reply.size() < kHeader || reply[1] != kVpdUnitSerialNumber) {
+        return std::nullopt;
+    }
+    const size_t length = (size_t{reply[2]} << 8) | reply[3];
+    if (length > reply.size() - kHeader) {
+        return std::nullopt;
+    }
+    const auto field = reply.subspan(kHeader, length);
+    if (!std::all_of(field.begin(), field.end(),
+                     [](uint8_t b) { return b >= 0x20 && b <= 0x7E; })) {
+        return std::nullopt;
+    }
+    return std::string(field.begin(), field.end());
 }
 
 }  // namespace flashtool

@@ -28,7 +28,7 @@ session_packages=(xvfb xauth xdotool x11-utils fonts-liberation imagemagick)
 ansible_packages=(ansible-core)
 # The real-kernel rig: QEMU, the guest's shell and tools, the initramfs packer, depmod, and
 # xz to cut the uncompressed kernel out of Debian's image; python3 for a bare open of a node.
-kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils python3)
+kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils python3 sg3-utils)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -1,15 +1,17 @@
 // libFuzzer target: any bytes as what a drive sends back, read by every decoder of drive
 // replies: sense data in the fixed and the descriptor format (as the Linux back-end parses
 // it, and as the Windows back-ends read their sense areas), the identification, revision
-// and OEM tag of an INQUIRY reply, the capabilities page's buffer size and the flash-size
-// reply. None may read outside the reply, and each must give only what it may give.
+// and OEM tag of an INQUIRY reply, the unit serial number page, the capabilities page's
+// buffer size and writing claim, and the flash-size reply. None may read outside the reply,
+// and each must give only what it may give.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 
-#include "flash/TransferReplies.h"
 #include "drive/DriveReplies.h"
+#include "flash/TransferReplies.h"
 #include "transport/InquiryReply.h"
 #include "transport/Sense.h"
 #include "transport/windows/SenseArea.h"
@@ -58,11 +60,28 @@ void CheckInquiry(std::span<const uint8_t> reply) {
     for (size_t i = 0; i < tag.size(); ++i) {
         Require(static_cast<uint8_t>(tag[i]) == At(reply, kOemTagOffset + i));
     }
+    // The serial number is the page's whole field as text, or nothing: never cut, never
+    // padded, never a control byte.
+    if (const std::optional<std::string> serial = UnitSerialNumberFromVpd(reply)) {
+        Require(reply.size() >= 4 && reply[1] == 0x80);
+        Require(serial->size() == ((size_t{reply[2]} << 8) | reply[3]));
+        Require(serial->size() <= reply.size() - 4);
+        Require(std::equal(serial->begin(), serial->end(), reply.begin() + 4,
+                           [](char c, uint8_t b) { return static_cast<uint8_t>(c) == b; }));
+        Require(std::all_of(serial->begin(), serial->end(),
+                            [](char c) { return c >= 0x20 && c <= 0x7E; }));
+    }
 }
 
 void CheckMakerReplies(std::span<const uint8_t> reply) {
     const std::optional<uint16_t> bufferKb = BufferSizeKb(reply);
     Require(bufferKb.has_value() == (reply.size() >= kCapabilitiesBufferSizeOffset + 2));
+
+    const std::optional<bool> writes = CapabilitiesClaimWriting(reply);
+    Require(writes.has_value() == (reply.size() >= 12 && (reply[8] & 0x3F) == 0x2A));
+    if (writes) {
+        Require(*writes == (reply[11] != 0));
+    }
 
     const std::optional<uint32_t> flashSize = FlashSizeFromReply(reply);
     if (flashSize) {

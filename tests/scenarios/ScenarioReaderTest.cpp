@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "emulator/DemoDrives.h"
 #include "emulator/Scenario.h"
@@ -32,7 +33,9 @@ TEST(ScenarioReaderTest, EveryFieldLandsInTheDescription) {
       "description": "every field",
       "drives": [{
         "identification": "ORIN    DVD RW QV-5500A ", "revision": "1.0d",
-        "oemTag": "ORIN      QZ   ", "disc": "present", "readiness": ["06/29/00", "02/04/01"],
+        "oemTag": "ORIN      QZ   ", "serial": " QV5A0D4G1203", "disc": "present",
+        "inquiryHeader": "0580003278000010", "reader": true,
+        "readiness": ["06/29/00", "02/04/01"],
         "largeBuffer": false, "checksPageSums": true,
         "flashSize": {"device": "3140", "sizeKb": 513}, "latencyMs": 25,
         "corruptReadBacks": {"first": 3, "count": 2},
@@ -53,6 +56,9 @@ TEST(ScenarioReaderTest, EveryFieldLandsInTheDescription) {
     const DriveDescription& drive = reading.drives[0];
     EXPECT_EQ(drive.setup,
               (VirtualDriveSetup{"ORIN    DVD RW QV-5500A ", "1.0d", "ORIN      QZ   ", true}));
+    EXPECT_EQ(drive.serial, " QV5A0D4G1203");
+    EXPECT_THAT(drive.inquiryHeader, ElementsAre(0x05, 0x80, 0x00, 0x32, 0x78, 0x00, 0x00, 0x10));
+    EXPECT_TRUE(drive.reader);
     EXPECT_THAT(drive.readiness, ElementsAre(SenseInfo{6, 0x29, 0}, SenseInfo{2, 4, 1}));
     EXPECT_FALSE(drive.largeBuffer);
     EXPECT_TRUE(drive.checksPageSums);
@@ -146,6 +152,16 @@ TEST(ScenarioReaderTest, AMalformedFileGivesOneMessageAndNoDrives) {
          "t.json: drive 0: oemTagBytes: cannot go with oemTag"},
         {OneDrive(R"("oemTagBytes": "4F52494E00")"),
          "t.json: drive 0: oemTagBytes: must be 30 hex digits"},
+        {OneDrive(R"("serial": "")"),
+         "t.json: drive 0: serial: must be 1 to 251 characters, not 0"},
+        {OneDrive(R"("serial": ")" + std::string(252, '7') + "\""),
+         "t.json: drive 0: serial: must be 1 to 251 characters, not 252"},
+        {OneDrive(R"("serial": "QV5A\u0000")"),
+         "t.json: drive 0: serial: must hold printable ASCII characters only"},
+        {OneDrive(R"("serial": 1203)"), "t.json: drive 0: serial: must be a string"},
+        {OneDrive(R"("inquiryHeader": "05800502780000")"),
+         "t.json: drive 0: inquiryHeader: must be 16 hex digits"},
+        {OneDrive(R"("reader": "DVD-ROM")"), "t.json: drive 0: reader: must be true or false"},
         {OneDrive(R"("modelRecords": {"02": "00005AC"})"),
          "t.json: drive 0: modelRecords.02: must be 8 hex digits"},
         {OneDrive(R"("modelRecords": {"2": "00005AC3"})"),
@@ -238,6 +254,12 @@ TEST(ShippedScenarioTest, EveryShippedFileReadsAndTheReadmeListsIt) {
             const ScenarioReading reading = LoadScenarioFile(entry.path().string());
             EXPECT_TRUE(reading.Ok()) << reading.error;
             EXPECT_FALSE(reading.drives.empty()) << entry.path();
+            // A serial number tells one drive from another, two of one model included.
+            std::set<std::string> serials;
+            for (const DriveDescription& drive : reading.drives) {
+                EXPECT_TRUE(drive.serial.empty() || serials.insert(drive.serial).second)
+                    << entry.path() << ": " << drive.serial;
+            }
             names.push_back(entry.path().filename().string());
         }
     }
@@ -273,13 +295,18 @@ TEST(DemoScenarioTest, TheDemoFileIsTheThreeDrivesTheDemoAlwaysHad) {
     const auto demo = MakeDemoDrives();
     ASSERT_EQ(demo.size(), kDemoBefore.size());
     for (size_t i = 0; i < kDemoBefore.size(); ++i) {
-        // Nothing but the identity, and every setting at its default.
+        // Nothing but the identity, a serial number and the reader mark, and every setting
+        // at its default.
         DriveDescription plain;
         plain.setup = reading.drives[i].setup;
+        plain.serial = reading.drives[i].serial;
+        plain.reader = reading.drives[i].reader;
+        EXPECT_FALSE(plain.serial.empty()) << i;
         EXPECT_EQ(reading.drives[i], plain) << i;
         // What the drives answer: the long INQUIRY (identity and OEM tag), the disc check,
         // the capabilities page and the flash size query.
         VirtualDrive before(kDemoBefore[i]);
+        before.SetReader(i == 2);  // the DVD-ROM drive claims no writing since it is marked
         for (const auto& [cdb, length] : std::vector<std::pair<std::vector<uint8_t>, uint32_t>>{
                  {{0x12, 0, 0, 0, 125, 0}, 125},
                  {{0x5A, 0, 0x2A, 0, 0, 0, 0, 0, 30, 0}, 30},
