@@ -168,6 +168,9 @@ public:
     // and returns true, or returns false: refused, or (while the dialog is busy) kept until
     // the worker has no command outstanding, when the dialog ends by itself.
     virtual bool OnCancel() = 0;
+    // The window is asked to close from outside the dialog's own controls (the title bar,
+    // the desktop, the end of the session). The default is the cancel command.
+    virtual void OnCloseRequest() { OnCancel(); }
 };
 
 }  // namespace flashtool

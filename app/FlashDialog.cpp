@@ -26,6 +26,7 @@ FlashDialog::FlashDialog(FlashDialogParts parts)
       clock(parts.clock),
       diagnostics(parts.diagnostics),
       inhibitor(parts.inhibitor),
+      writeWindow(parts.writeWindow != nullptr ? *parts.writeWindow : ownWriteWindow),
       storedRegion(parts.storedRegion),
       transport(std::move(parts.backend), *this),
       config(ConfigFrom(parts.storedRegion)) {}
@@ -102,6 +103,16 @@ bool FlashDialog::OnCancel() {
     }
     window.EndDialog(kDialogCancel);
     return true;
+}
+
+void FlashDialog::OnCloseRequest() {
+    if (RunInProgress()) {
+        if (!closeRequested.exchange(true)) {
+            AppendLog("The window closes once the update has ended.");
+        }
+        return;
+    }
+    OnCancel();
 }
 
 void FlashDialog::BeginBusy() {

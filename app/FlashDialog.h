@@ -29,6 +29,7 @@
 #include "core/FixedText.h"
 #include "core/SleepInhibitor.h"
 #include "core/SystemRestart.h"
+#include "core/WriteWindow.h"
 #include "drive/VendorCommands.h"
 #include "flash/FlashHost.h"
 #include "flash/FlashRun.h"
@@ -51,6 +52,10 @@ struct FlashDialogParts {
     Clock& clock;
     DiagnosticSink& diagnostics;
     SleepInhibitor& inhibitor;
+    // Shared with whatever may end the program (signals, the toolkit's exit): each run opens
+    // it before its first drive-changing command and closes it once its ending is shown and
+    // recorded. None: the dialog keeps one of its own.
+    WriteWindow* writeWindow = nullptr;
 };
 
 inline constexpr std::string_view kRootItemText = "My Computer";
@@ -93,6 +98,9 @@ public:
     void OnCheck();
     void OnProgressTimer() override;
     bool OnCancel() override;
+    // During a run the close is kept: the window ends once the run's ending has been shown
+    // and recorded (without the restart question).
+    void OnCloseRequest() override;
 
     // Start-up.
     bool ShowStartupNotice(BrandCode brand);
@@ -196,7 +204,8 @@ private:
     RunEnding EndingOfChecks() const;
     // After a run that changed the drive: what its identification shows now, told in the log.
     RevisionAfterRun CompareRevisions(std::string_view now, std::string_view before) const;
-    void TellRevisionAfterRun(RunEnding& ending, std::string_view now);
+    // The log line that says it; also the detail of the boxes that follow.
+    std::string TellRevisionAfterRun(RunEnding& ending, std::string_view now);
     void SetEnding(const RunEnding& ending);
     // The lines that settle the history's pending runs against the drives just scanned.
     std::vector<std::string> ResolveHistory();
@@ -209,6 +218,8 @@ private:
     Clock& clock;
     DiagnosticSink& diagnostics;
     SleepInhibitor& inhibitor;
+    WriteWindow ownWriteWindow;
+    WriteWindow& writeWindow;
     std::span<const uint8_t> storedRegion;
     ScsiTransport transport;
     BuildConfig config;

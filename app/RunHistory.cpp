@@ -147,9 +147,9 @@ std::optional<std::string> RecordRun(const HistoryStore& store, RunFacts& facts,
     record.code = facts.ending.code;
     record.after = facts.ending.after;
     // The table keeps the revision it had when the drive did not answer: that was not read.
-    const bool read = record.after == RevisionAfterRun::New ||
-                      record.after == RevisionAfterRun::Old ||
-                      record.after == RevisionAfterRun::Other;
+    const bool read =
+        record.after == RevisionAfterRun::New || record.after == RevisionAfterRun::Old ||
+        record.after == RevisionAfterRun::Other || record.after == RevisionAfterRun::Same;
     record.revisionAfter = read ? facts.revisionAfter : "";
     const std::optional<std::string> error = store.Append(record);
     // The run has its record: from now on a copy may settle it.

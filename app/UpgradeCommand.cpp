@@ -99,7 +99,6 @@ void FlashDialog::StartPress(bool checksOnly) {
 void FlashDialog::UpgradeWorker() {
     const uint8_t row = press->device.Row();
     GatingContext context{press->device, press->vendor, *this, clock, config, gating, storedRegion};
-    context.checkOnly = press->checksOnly;
     const bool passed = RunUpgradeChecks(context, [this] { return VerifyRegion(); });
     LogNotices();
     if (press->checksOnly) {
@@ -138,8 +137,9 @@ void FlashDialog::UpgradeWorker() {
 namespace {
 
 // The run takes the keep-awake lock right before its first command that changes the drive:
-// that is the moment to leave the run's mark in the history, so that a run the program never
-// finishes (killed, or the power gone) is still there at the next start.
+// that is the moment to open its write window and to leave its mark in the history, so that
+// a run the program never finishes (killed, or the power gone) is still there at the next
+// start.
 class MarkingInhibitor final : public SleepInhibitor {
 public:
     MarkingInhibitor(SleepInhibitor& inner, std::function<void()> mark)
@@ -172,7 +172,12 @@ void FlashDialog::FlashWorker() {
                    "",
                    RunEnding::Of(RunEndingKind::NothingSent)};
     bool begun = false;
+    bool windowOpen = false;
     MarkingInhibitor marking(inhibitor, [&] {
+        if (!windowOpen) {
+            writeWindow.Open();
+            windowOpen = true;
+        }
         if (history == nullptr || begun) {
             return;
         }
@@ -187,25 +192,44 @@ void FlashDialog::FlashWorker() {
                                   gating,        storedRegion};
     FlashRun run(context);
     RunEnding ending = run.RunFlash();
+    const bool completed = ending.kind == RunEndingKind::Updated;
     // However the run ended, the drive may now report another revision: the tree and the
     // next press see what it says, not what the scan at start-up found.
     const bool answered = RefreshDrive(row);
+    const std::string now = RevisionText(transport.Device(row));
+    std::string readBack;
     if (ending.DriveChanged()) {
-        ending.after = answered ? CompareRevisions(RevisionText(transport.Device(row)), before)
-                                : RevisionAfterRun::Unreadable;
-        TellRevisionAfterRun(ending, RevisionText(transport.Device(row)));
+        ending.after = answered ? CompareRevisions(now, before) : RevisionAfterRun::Unreadable;
+        readBack = TellRevisionAfterRun(ending, now);
     }
     SetEnding(ending);
     if (history != nullptr) {
-        facts.revisionAfter = RevisionText(transport.Device(row));
+        // A drive that did not answer keeps its old revision in the table: nothing was read.
+        facts.revisionAfter = answered ? now : "";
         facts.ending = ending;
         if (const auto line = RecordRun(*history, facts, std::chrono::system_clock::now(), begun)) {
             AppendLog(*line);
         }
     }
+    if (completed) {
+        ShowCompletion(*this, Brand(), readBack);
+    }
+    // The ending is decided, shown and recorded: the program may end again. The restart
+    // question comes after, so that a restart's own stopping of programs is not refused.
+    if (windowOpen) {
+        writeWindow.Close();
+    }
+    if (completed && !closeRequested.load()) {
+        AskToRestart(*this, Brand(), readBack);
+    }
     transport.ReleaseExclusive(row);
     LogNotices();
-    EndRun();
+    // A close asked for during the run is honoured in the same call that ends it, so that no
+    // window call of this worker comes after the flag is clear.
+    window.RunOnWindowThread([this] {
+        EndRun();
+        HonourCloseRequest();
+    });
 }
 
 RunEnding FlashDialog::CheckPayloadOnly() {
@@ -224,41 +248,54 @@ RunEnding FlashDialog::CheckPayloadOnly() {
 RevisionAfterRun FlashDialog::CompareRevisions(std::string_view now,
                                                std::string_view before) const {
     if (now.size() == kRevisionLength && now == config.NewRevision()) {
-        return RevisionAfterRun::New;
+        // Only a revision that changed says the drive took the image.
+        return before == now ? RevisionAfterRun::Same : RevisionAfterRun::New;
     }
     return now == before ? RevisionAfterRun::Old : RevisionAfterRun::Other;
 }
 
-void FlashDialog::TellRevisionAfterRun(RunEnding& ending, std::string_view now) {
+std::string FlashDialog::TellRevisionAfterRun(RunEnding& ending, std::string_view now) {
     const std::string revision(now);
+    std::string line;
     switch (ending.after) {
         case RevisionAfterRun::New:
-            // The drive shows the build's revision: whatever its last answer was, it has it.
+            // The drive shows the build's revision, which it did not have before: whatever
+            // its last answer was, it has it.
             if (ending.kind == RunEndingKind::NotConfirmed) {
                 ending.kind = RunEndingKind::Updated;
             }
             // A failed run stays failed (the records may not be back), whatever it shows.
-            AppendLog("The drive now reports firmware revision " + revision +
-                      (ending.kind == RunEndingKind::Updated ? ": verified." : "."));
+            line = "The drive now reports firmware revision " + revision +
+                   (ending.kind == RunEndingKind::Updated ? ": verified." : ".");
+            break;
+        case RevisionAfterRun::Same:
+            // A reinstall: the revision it showed before tells nothing now, so a run the
+            // drive did not confirm stays unconfirmed.
+            line = "The drive reports firmware revision " + revision +
+                   ", as it did before: a reinstall cannot be verified by its revision.";
             break;
         case RevisionAfterRun::Old:
             // Only a drive that confirmed the transfer may be waiting for a restart to show
             // it; after a failure the old revision is what it has.
-            AppendLog(ending.kind == RunEndingKind::Updated
-                          ? "The drive still reports firmware revision " + revision +
-                                ": it may show the new one only after the computer has restarted."
-                          : "The drive still reports firmware revision " + revision + ".");
+            line = ending.kind == RunEndingKind::Updated
+                       ? "The drive still reports firmware revision " + revision +
+                             ": it may show the new one only after the computer has restarted."
+                       : "The drive still reports firmware revision " + revision + ".";
             break;
         case RevisionAfterRun::Other:
-            AppendLog("The drive now reports firmware revision " + revision + ", not " +
-                      std::string(config.NewRevision()) + ".");
+            line = "The drive now reports firmware revision " + revision + ", not " +
+                   std::string(config.NewRevision()) + ".";
             break;
         case RevisionAfterRun::Unreadable:
-            AppendLog("The drive did not answer when its identification was read after the run.");
+            line = "The drive did not answer when its identification was read after the run.";
             break;
         case RevisionAfterRun::NotRead:
             break;
     }
+    if (!line.empty()) {
+        AppendLog(line);
+    }
+    return line;
 }
 
 void FlashDialog::WaitForRun() {

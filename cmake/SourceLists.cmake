@@ -8,7 +8,7 @@ get_filename_component(flashtool_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 # core: the platform's single-instance lock comes on top (core/CMakeLists.txt).
 set(FLASHTOOL_CORE_SOURCES
     ${flashtool_root}/core/Clock.cpp ${flashtool_root}/core/Diagnostics.cpp
-    ${flashtool_root}/core/Format.cpp)
+    ${flashtool_root}/core/Format.cpp ${flashtool_root}/core/WriteWindow.cpp)
 set(FLASHTOOL_CHECKSUMS_SOURCES ${flashtool_root}/image/Checksums.cpp)
 set(FLASHTOOL_BUILDCONFIG_SOURCES
     ${flashtool_root}/image/BuildConfig.cpp ${flashtool_root}/image/FamilyTraits.cpp)

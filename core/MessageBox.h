@@ -29,10 +29,14 @@ struct MessageBoxRequest {
     BoxButtons buttons = BoxButtons::Ok;
     BoxIcon icon = BoxIcon::None;
     QuestionKind question = QuestionKind::None;
+    // More that a window shows below the text: what the log has just said (the revision the
+    // drive reports after an update), so that the box does not hide it. A terminal, whose log
+    // lines are in view above the question, leaves it out.
+    std::string detail;
     // Two boxes are the same when they show the same: the kind is not shown.
     friend bool operator==(const MessageBoxRequest& a, const MessageBoxRequest& b) {
         return a.text == b.text && a.caption == b.caption && a.buttons == b.buttons &&
-               a.icon == b.icon;
+               a.icon == b.icon && a.detail == b.detail;
     }
 };
 

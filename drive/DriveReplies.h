@@ -15,4 +15,8 @@ constexpr size_t kCapabilitiesBufferSizeOffset = 20;
 // short to hold it.
 std::optional<uint16_t> BufferSizeKb(std::span<const uint8_t> capabilitiesPage);
 
+// Whether the capabilities page claims to write any medium (page byte 3, after the 8-byte
+// header); nothing when the reply is too short or holds another page.
+std::optional<bool> CapabilitiesClaimWriting(std::span<const uint8_t> capabilitiesPage);
+
 }  // namespace flashtool

@@ -19,9 +19,11 @@ constexpr std::array<uint8_t, 12> Padded(const std::array<uint8_t, N>& cdb) {
 constexpr uint16_t kAllocationByte4 = 1u << 4;
 
 // INQUIRY as the scan and the model check send it: standard data (no vital product page),
-// any allocation length.
-constexpr std::array<ReadOnlyCommand, 5> kReadOnlyCommands = {{
+// any allocation length; and the unit serial number page, exactly as the recorder asks it.
+constexpr std::array<ReadOnlyCommand, 6> kReadOnlyCommands = {{
     {"INQUIRY", DataDirection::In, Padded(InquiryCdb(0)), kAllocationByte4},
+    {"INQUIRY unit serial number page", DataDirection::In,
+     Padded(InquiryVpdCdb(kVpdUnitSerialNumber, kSerialNumberAllocation))},
     {"TEST UNIT READY", DataDirection::None, Padded(TestUnitReadyCdb())},
     {"MODE SENSE(10) capabilities page", DataDirection::In, Padded(ModeSenseCapabilitiesCdb())},
     {"model record read at 24", DataDirection::In,

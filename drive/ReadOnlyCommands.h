@@ -21,6 +21,10 @@
 
 namespace flashtool {
 
+// How much of the unit serial number page a recording asks for: all a one-byte allocation
+// length can.
+constexpr uint8_t kSerialNumberAllocation = 0xFF;
+
 struct ReadOnlyCommand {
     std::string_view name;
     DataDirection direction;

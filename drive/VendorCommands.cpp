@@ -151,6 +151,11 @@ bool VendorCommands::CheckHardwareVariant(uint32_t pageCount, uint8_t oemCode) {
     }
 }
 
+void VendorCommands::PrepareModelRecords() {
+    WriteModelRecord(kModelCode30, kModelRecordPrimary, kModelRecordLength, false);
+    WriteModelRecord(kModelCode30, kModelRecordSecondary, kModelRecordLength, false);
+}
+
 bool VendorCommands::FinishModelRecords(int modelCode) {
     const auto code = static_cast<uint8_t>(modelCode & 0xFF);
     WaitUntilReady();

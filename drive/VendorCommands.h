@@ -59,6 +59,10 @@ public:
     // Whether the drive's hardware fits an image of `pageCount` pages, given the model code
     // the gating found for it (GatingState::oemCode).
     bool CheckHardwareVariant(uint32_t pageCount, uint8_t oemCode);
+    // Before an OEM drive below its boundary revision is written: both records become 0x30
+    // with the mark clear. What the drive answers is not looked at: the transfer's own checks
+    // decide. This writes to the drive: only after the operator has confirmed the update.
+    void PrepareModelRecords();
     // After a successful transfer: both records carry `modelCode` (low byte) with the mark
     // clear.
     bool FinishModelRecords(int modelCode);

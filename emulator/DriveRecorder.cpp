@@ -5,10 +5,12 @@
 
 #include "core/Format.h"
 #include "drive/DriveReplies.h"
+#include "drive/ReadOnlyCommands.h"
 #include "drive/ReadinessWait.h"
 #include "drive/VendorCdbs.h"
 #include "drive/VendorCommands.h"
 #include "transport/Inquiry.h"
+#include "transport/InquiryReply.h"
 #include "transport/ScsiTransport.h"
 
 namespace flashtool {
@@ -16,8 +18,9 @@ namespace flashtool {
 namespace {
 
 constexpr uint8_t kLongInquiryLength = 125;
-constexpr size_t kOemTagOffset = 96;
 constexpr size_t kOemTagWidth = 15;
+constexpr size_t kInquiryHeaderLength =
+    std::tuple_size_v<decltype(DriveDescription::inquiryHeader)>;
 
 // The answers of one kind of command, in the order they were sent: none for a proper one.
 struct Kind {
@@ -121,7 +124,8 @@ bool Printable(std::span<const char> text) {
 
 class Recorder {
 public:
-    Recorder(ScsiDevice device, Clock& clock) : device(device), clock(clock) {}
+    Recorder(ScsiDevice device, Clock& clock, const MakerCommandsAllowed& allowed)
+        : device(device), clock(clock), allowed(allowed) {}
 
     DriveRecording Run() {
         const DeviceEntry& entry = device.Transport().Device(device.Row());
@@ -140,28 +144,66 @@ public:
         // The scan's INQUIRY was answered, or the drive would have no row.
         inquiry.answers.push_back(std::nullopt);
 
-        ReadOemTag();
+        ReadStandardData();
+        ReadSerial();
         ReadTray();
         ReadBuffer();
-        recording.drive.recordAt24 = ReadRecord(kModelRecordSecondary);
-        recording.drive.recordAt02 = ReadRecord(kModelRecordPrimary);
-        for (const Kind* kind : {&inquiry, &testUnitReady, &modeSense, &recordRead}) {
+        if (allowed(ReadSoFar())) {
+            recording.drive.recordAt24 = ReadRecord(kModelRecordSecondary);
+            recording.drive.recordAt02 = ReadRecord(kModelRecordPrimary);
+        } else {
+            recording.makerCommandsWithheld = true;
+            recording.notes.push_back(
+                "model records not read: this build sends this drive none of the maker's "
+                "commands; recorded from standard commands alone");
+        }
+        for (const Kind* kind : {&inquiry, &serialPage, &testUnitReady, &modeSense, &recordRead}) {
             AddFaults(*kind, recording);
         }
         return recording;
     }
 
 private:
-    void ReadOemTag() {
+    // The standard data whole: bytes 0-7 and the OEM tag.
+    void ReadStandardData() {
         std::array<uint8_t, kLongInquiryLength> reply{};
         const auto cdb = InquiryCdb(kLongInquiryLength);
         const CommandResult result = device.Execute(cdb, DataDirection::In, reply.data(),
                                                     kLongInquiryLength, kLongCommandTimeout);
         inquiry.answers.push_back(FaultOf(result, false));
-        if (result.Ok()) {
-            // Bytes the drive did not send stay zero, as the program reads them.
-            recording.drive.setup.oemTag.assign(reply.begin() + kOemTagOffset,
-                                                reply.begin() + kOemTagOffset + kOemTagWidth);
+        if (!result.Ok()) {
+            return;
+        }
+        // Bytes the drive did not send stay zero, as the program reads them.
+        recording.drive.setup.oemTag.assign(reply.begin() + kOemTagOffset,
+                                            reply.begin() + kOemTagOffset + kOemTagWidth);
+        if (result.outcome.residual <= kLongInquiryLength - kInquiryHeaderLength) {
+            std::copy_n(reply.begin(), kInquiryHeaderLength, recording.drive.inquiryHeader.begin());
+        }
+    }
+
+    // The unit serial number page. A drive without one refuses it (05/24/00), which a virtual
+    // drive without a serial number does too: that is no fault.
+    void ReadSerial() {
+        std::array<uint8_t, kSerialNumberAllocation> reply{};
+        const auto cdb = InquiryVpdCdb(kVpdUnitSerialNumber, kSerialNumberAllocation);
+        const CommandResult result = device.Execute(cdb, DataDirection::In, reply.data(),
+                                                    kSerialNumberAllocation, kLongCommandTimeout);
+        const auto sense = result.outcome.sense;
+        const bool refused = result.CheckCondition() && sense && (sense->key & 0x0F) == 0x05 &&
+                             sense->asc == 0x24 && sense->ascq == 0;
+        serialPage.answers.push_back(refused ? std::nullopt : FaultOf(result, false));
+        if (!result.Ok()) {
+            return;
+        }
+        const size_t moved = reply.size() - std::min<size_t>(result.outcome.residual, reply.size());
+        const auto serial = UnitSerialNumberFromVpd(std::span(reply).first(moved));
+        if (serial && !serial->empty() && serial->size() <= kMaxSerialLength) {
+            recording.drive.serial = *serial;
+        } else {
+            recording.notes.push_back(
+                "INQUIRY serial number page: answered without a serial number a scenario can "
+                "carry; recorded without one");
         }
     }
 
@@ -202,7 +244,18 @@ private:
         modeSense.answers.push_back(FaultOf(result, false));
         if (result.Ok()) {
             recording.drive.largeBuffer = BufferSizeKb(reply).value_or(0) == kLargeBufferKb;
+            recording.drive.reader = !CapabilitiesClaimWriting(reply).value_or(true);
         }
+    }
+
+    // The drive as read so far, its faults included, for the caller to judge.
+    DriveDescription ReadSoFar() const {
+        DriveRecording sofar;
+        sofar.drive = recording.drive;
+        for (const Kind* kind : {&inquiry, &serialPage, &testUnitReady, &modeSense}) {
+            AddFaults(*kind, sofar);
+        }
+        return sofar.drive;
     }
 
     std::optional<ModelRecord> ReadRecord(uint8_t location) {
@@ -217,8 +270,11 @@ private:
 
     ScsiDevice device;
     Clock& clock;
+    const MakerCommandsAllowed& allowed;
     DriveRecording recording;
-    Kind inquiry{kOpInquiry, std::nullopt, "INQUIRY", {}};
+    // Standard data only (CDB byte 1 zero): a fault of it must not count the page requests.
+    Kind inquiry{kOpInquiry, 0x00, "INQUIRY", {}};
+    Kind serialPage{kOpInquiry, kInquiryEvpd, "INQUIRY serial number page", {}};
     Kind testUnitReady{kOpTestUnitReady, std::nullopt, "TEST UNIT READY", {}};
     Kind modeSense{kOpModeSense10, std::nullopt, "MODE SENSE(10)", {}};
     Kind recordRead{kOpModelRecord, kSubModelRecordRead, "model record read", {}};
@@ -226,8 +282,8 @@ private:
 
 }  // namespace
 
-DriveRecording RecordDrive(ScsiDevice device, Clock& clock) {
-    return Recorder(device, clock).Run();
+DriveRecording RecordDrive(ScsiDevice device, Clock& clock, const MakerCommandsAllowed& allowed) {
+    return Recorder(device, clock, allowed).Run();
 }
 
 }  // namespace flashtool

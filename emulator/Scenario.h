@@ -5,6 +5,7 @@
 // description first; only a description that checked out in every field becomes drives,
 // so a bad file never leaves some drives built and others not.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,6 +32,9 @@ constexpr size_t kMaxSerialLength = 251;
 struct DriveDescription {
     VirtualDriveSetup setup;  // identification, revision, OEM tag, disc
     std::string serial;       // the unit serial number; empty: none
+    // INQUIRY bytes 0-7 (device type, version, flags, additional length).
+    std::array<uint8_t, 8> inquiryHeader = kDriveInquiryHeader;
+    bool reader = false;  // a DVD-ROM drive rather than a DVD writer
     std::vector<SenseInfo> readiness;
     bool largeBuffer = true;
     bool checksPageSums = false;

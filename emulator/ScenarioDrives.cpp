@@ -19,6 +19,8 @@ std::vector<std::shared_ptr<VirtualDrive>> BuildDrives(const std::vector<DriveDe
         auto drive = std::make_shared<VirtualDrive>(description.setup);
         drive->SetClock(clock);
         drive->SetSerial(description.serial);
+        drive->SetInquiryHeader(description.inquiryHeader);
+        drive->SetReader(description.reader);
         drive->SetLatencyMs(description.latencyMs);
         for (const SenseInfo& condition : description.readiness) {
             drive->QueueReadiness(condition);

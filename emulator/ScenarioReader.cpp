@@ -174,6 +174,17 @@ bool ReadOemTag(ObjectReader& drive, std::string& tag) {
     return true;
 }
 
+bool ReadInquiryHeader(ObjectReader& drive, std::array<uint8_t, 8>& header) {
+    std::optional<std::vector<uint8_t>> bytes;
+    if (!drive.HexBytes("inquiryHeader", header.size(), bytes)) {
+        return false;
+    }
+    if (bytes) {
+        std::copy(bytes->begin(), bytes->end(), header.begin());
+    }
+    return true;
+}
+
 bool ReadModelRecords(ObjectReader& drive, DriveDescription& description) {
     const Json* value = drive.Find("modelRecords");
     if (value == nullptr) {
@@ -212,13 +223,15 @@ bool ReadDrive(const Json& value, size_t index, Report& report, DriveDescription
     VirtualDriveSetup& setup = drive.setup;
     setup.oemTag = std::string(kOemTagWidth, ' ');
     std::string disc = "none";
-    if (!reader.OnlyKeys({"identification", "revision", "oemTag", "oemTagBytes", "serial", "disc",
-                          "readiness", "largeBuffer", "checksPageSums", "flashSize", "latencyMs",
-                          "faults", "corruptReadBacks", "modelRecords"}) ||
+    if (!reader.OnlyKeys({"identification", "revision", "oemTag", "oemTagBytes", "serial",
+                          "inquiryHeader", "reader", "disc", "readiness", "largeBuffer",
+                          "checksPageSums", "flashSize", "latencyMs", "faults", "corruptReadBacks",
+                          "modelRecords"}) ||
         !reader.Text("identification", kIdentificationLength, true, setup.identification) ||
         !reader.Text("revision", kRevisionLength, true, setup.revision) ||
         !ReadOemTag(reader, setup.oemTag) ||
         !reader.TextOfLength("serial", 1, kMaxSerialLength, drive.serial) ||
+        !ReadInquiryHeader(reader, drive.inquiryHeader) || !reader.Flag("reader", drive.reader) ||
         !reader.Choice("disc", {"none", "present"}, false, disc) ||
         !reader.SenseList("readiness", drive.readiness) ||
         !reader.Flag("largeBuffer", drive.largeBuffer) ||

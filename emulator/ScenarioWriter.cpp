@@ -91,6 +91,12 @@ Json DriveJson(const DriveDescription& drive) {
     if (!drive.serial.empty()) {
         json["serial"] = drive.serial;
     }
+    if (drive.inquiryHeader != kDriveInquiryHeader) {
+        json["inquiryHeader"] = Hex(drive.inquiryHeader);
+    }
+    if (drive.reader) {
+        json["reader"] = true;
+    }
     json["disc"] = setup.discPresent ? "present" : "none";
     if (!drive.readiness.empty()) {
         Json list = Json::array();

@@ -61,6 +61,10 @@ PassThroughOutcome VirtualDrive::Answer(const ScsiRequest& request) {
             return Inquiry(request);
         case kOpTestUnitReady:
             return TestUnitReady();
+        case 0x25:  // READ CAPACITY
+            return ReadCapacity(request);
+        case 0x46:  // GET CONFIGURATION
+            return GetConfiguration(request);
         case 0x1B:  // START STOP UNIT
         case 0x5A:  // MODE SENSE(10)
         case 0xF5:  // model records

@@ -61,6 +61,12 @@ struct Fault {
     friend bool operator==(const Fault&, const Fault&) = default;
 };
 
+// INQUIRY bytes 0-7 of a CD/DVD drive of SPC-3's time: device type 05h, removable, version
+// 05h (SPC-3), response data format 2 with no further flags (no NormACA, which a drive
+// without ACA must not claim), 120 bytes after byte 4, and no flags in bytes 5-7.
+constexpr std::array<uint8_t, 8> kDriveInquiryHeader = {0x05, 0x80, 0x05, 0x02,
+                                                        0x78, 0x00, 0x00, 0x00};
+
 struct VirtualDriveSetup {
     std::string identification = "ORIN    DVD RW QV-5500A ";  // 24 characters
     std::string revision = "1.0d";                            // 4 characters
@@ -86,6 +92,12 @@ public:
     // The unit serial number (VPD page 0x80), byte for byte; empty: the drive has none and
     // refuses the page.
     void SetSerial(std::string serialIn) { serial = std::move(serialIn); }
+    // INQUIRY bytes 0-7 as a recorded drive answered them; an additional length (byte 4)
+    // beyond 120 also lengthens the standard data, with zeros.
+    void SetInquiryHeader(const std::array<uint8_t, 8>& header) { inquiryHeader = header; }
+    // A reader (a DVD-ROM drive) lists a reader's profiles and claims no writing in its
+    // capabilities page; otherwise the drive is a DVD writer.
+    void SetReader(bool isReader) { reader = isReader; }
     // Conditions reported, one per TEST UNIT READY, before the tray's steady answer.
     void QueueReadiness(const SenseInfo& condition) { readinessScript.push_back(condition); }
     // Every later command fails as if the device had been unplugged.
@@ -130,6 +142,9 @@ private:
     PassThroughOutcome StandardInquiry(const ScsiRequest& request);
     PassThroughOutcome VitalProductData(const ScsiRequest& request, uint8_t page);
     PassThroughOutcome TestUnitReady();
+    // GET CONFIGURATION and READ CAPACITY, in their own file.
+    PassThroughOutcome GetConfiguration(const ScsiRequest& request) const;
+    PassThroughOutcome ReadCapacity(const ScsiRequest& request) const;
     // Vendor and transfer commands live in their own files.
     PassThroughOutcome HandleVendor(const ScsiRequest& request);
     PassThroughOutcome HandleTransfer(const ScsiRequest& request);
@@ -139,6 +154,8 @@ private:
     std::string revision;
     std::string oemTag;
     std::string serial;
+    std::array<uint8_t, 8> inquiryHeader = kDriveInquiryHeader;
+    bool reader = false;
     bool discPresent;
     bool vanished = false;
     Clock* clock = nullptr;

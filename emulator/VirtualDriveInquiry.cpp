@@ -1,4 +1,5 @@
-// INQUIRY as SPC has a drive answer it: the standard data (identification, revision and the
+// INQUIRY as SPC has a drive answer it: the standard data (bytes 0-7 as a drive of its kind
+// claims them or as a recorded drive answered them, the identification, revision and the
 // OEM tag in the vendor-specific bytes), or with EVPD set one vital product data page: the
 // list of pages the drive supports, and the unit serial number when the drive has one.
 // Any other page, or a CDB asking for something the drive does not have, is refused with
@@ -16,11 +17,15 @@ namespace flashtool {
 
 namespace {
 
-constexpr size_t kInquiryReplyLength = 125;
+// The drive sends at least its bytes up to the OEM tag, zeros past the length its header
+// announces (as many drives and QEMU's own CD do): a recorded drive that announces fewer
+// bytes than it sent still shows the program its tag. At most what byte 4 can announce.
+constexpr size_t kInquiryMinLength = 125;
+constexpr size_t kInquiryMaxLength = 5 + 255;
+constexpr size_t kAdditionalLengthByte = 4;
 constexpr size_t kOemTagOffset = 96;
 constexpr size_t kOemTagLength = 15;
-constexpr uint8_t kCmdDt = 0x02;            // obsolete; a drive of SPC-3 refuses it
-constexpr uint8_t kPeripheralCdDvd = 0x05;  // qualifier 0: the unit is there
+constexpr uint8_t kCmdDt = 0x02;  // obsolete; a drive of SPC-3 refuses it
 
 uint8_t CdbByte(const ScsiRequest& request, size_t index) {
     return index < request.cdb.size() ? request.cdb[index] : 0;
@@ -35,9 +40,10 @@ PassThroughOutcome Reply(const ScsiRequest& request, std::span<const uint8_t> da
     return ReplyWith(request, data.first(std::min(AllocationLength(request), data.size())));
 }
 
-std::vector<uint8_t> VpdPage(uint8_t page, std::span<const uint8_t> body) {
+// A page begins with the peripheral byte of the standard data.
+std::vector<uint8_t> VpdPage(uint8_t peripheral, uint8_t page, std::span<const uint8_t> body) {
     std::vector<uint8_t> reply(4 + body.size());
-    reply[0] = kPeripheralCdDvd;
+    reply[0] = peripheral;
     reply[1] = page;
     reply[2] = static_cast<uint8_t>(body.size() >> 8);
     reply[3] = static_cast<uint8_t>(body.size() & 0xFF);
@@ -57,17 +63,15 @@ PassThroughOutcome VirtualDrive::Inquiry(const ScsiRequest& request) {
 }
 
 PassThroughOutcome VirtualDrive::StandardInquiry(const ScsiRequest& request) {
-    std::array<uint8_t, kInquiryReplyLength> reply{};
-    reply[0] = kPeripheralCdDvd;
-    reply[1] = 0x80;  // removable medium
-    reply[2] = 0x00;
-    reply[3] = 0x32;  // response data format 2
-    reply[4] = static_cast<uint8_t>(kInquiryReplyLength - 5);
+    std::array<uint8_t, kInquiryMaxLength> reply{};
+    std::copy(inquiryHeader.begin(), inquiryHeader.end(), reply.begin());
     std::memcpy(reply.data() + kInquiryIdentificationOffset, identification.data(),
                 kIdentificationLength);
     std::memcpy(reply.data() + kInquiryRevisionOffset, revision.data(), kRevisionLength);
     std::memcpy(reply.data() + kOemTagOffset, oemTag.data(), kOemTagLength);
-    return Reply(request, reply);
+    const size_t length =
+        std::max(kInquiryMinLength, 5 + size_t{inquiryHeader[kAdditionalLengthByte]});
+    return Reply(request, std::span(reply).first(length));
 }
 
 PassThroughOutcome VirtualDrive::VitalProductData(const ScsiRequest& request, uint8_t page) {
@@ -78,15 +82,15 @@ PassThroughOutcome VirtualDrive::VitalProductData(const ScsiRequest& request, ui
             if (!serial.empty()) {
                 pages.push_back(kVpdUnitSerialNumber);
             }
-            return Reply(request, VpdPage(page, pages));
+            return Reply(request, VpdPage(inquiryHeader[0], page, pages));
         }
         case kVpdUnitSerialNumber:
             if (serial.empty()) {
                 break;
             }
-            return Reply(request,
-                         VpdPage(page, std::span(reinterpret_cast<const uint8_t*>(serial.data()),
-                                                 serial.size())));
+            return Reply(request, VpdPage(inquiryHeader[0], page,
+                                          std::span(reinterpret_cast<const uint8_t*>(serial.data()),
+                                                    serial.size())));
         default:
             break;
     }

@@ -33,15 +33,15 @@ PassThroughOutcome IllegalRequest() {
 
 // Mode parameter header (8 bytes, no block descriptor), then page 2Ah with 20 bytes of
 // parameters. The buffer size in KB is big-endian at page bytes 12-13.
-std::array<uint8_t, 30> CapabilitiesReply(uint16_t bufferSizeKb) {
+std::array<uint8_t, 30> CapabilitiesReply(uint16_t bufferSizeKb, bool reader) {
     std::array<uint8_t, 30> reply{};
     reply[1] = static_cast<uint8_t>(reply.size() - 2);  // mode data length
     uint8_t* page = reply.data() + 8;
     page[0] = 0x2A;
     page[1] = 0x14;
-    page[2] = 0x3F;  // reads CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM...
-    page[3] = 0x37;  // ... and writes most of them
-    page[6] = 0x29;  // tray loading, eject supported, lock supported
+    page[2] = 0x3F;                  // reads CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM...
+    page[3] = reader ? 0x00 : 0x37;  // ... and a writer writes most of them
+    page[6] = 0x29;                  // tray loading, eject supported, lock supported
     page[12] = static_cast<uint8_t>(bufferSizeKb >> 8);
     page[13] = static_cast<uint8_t>(bufferSizeKb & 0xFF);
     return reply;
@@ -57,11 +57,12 @@ PassThroughOutcome StartStopUnit(const ScsiRequest& request, VendorState& vendor
     return PassThroughOutcome::Good();
 }
 
-PassThroughOutcome CapabilitiesPage(const ScsiRequest& request, const VendorState& vendor) {
+PassThroughOutcome CapabilitiesPage(const ScsiRequest& request, const VendorState& vendor,
+                                    bool reader) {
     if ((CdbByte(request, 2) & 0x3F) != kCapabilitiesPage) {
         return IllegalRequest();
     }
-    const auto reply = CapabilitiesReply(vendor.bufferSizeKb);
+    const auto reply = CapabilitiesReply(vendor.bufferSizeKb, reader);
     const size_t allocation = (size_t{CdbByte(request, 7)} << 8) | CdbByte(request, 8);
     return ReplyWith(request, std::span(reply).first(std::min(allocation, reply.size())));
 }
@@ -109,7 +110,7 @@ PassThroughOutcome VirtualDrive::HandleVendor(const ScsiRequest& request) {
         case kOpStartStopUnit:
             return StartStopUnit(request, vendor, discPresent);
         case kOpModeSense10:
-            return CapabilitiesPage(request, vendor);
+            return CapabilitiesPage(request, vendor, reader);
         case kOpModelRecord:
             return ModelRecordCommand(request, vendor);
         case kOpVendorControl:

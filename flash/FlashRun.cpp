@@ -71,7 +71,12 @@ RunEnding FlashRun::RunFlash() {
     }
     plan.method = *method;
     plan.brand = DeriveBrandCode(config.RevisionPattern());
-    if (plan.method != TransferMethod::BufferWriteReadBack) {
+    // An OEM drive below its boundary has its model records prepared before anything else is
+    // sent to it, readiness wait included; those are writes, so the operator confirms first.
+    // Either way the drive receives the same commands in the same order.
+    const bool prepare = state.prepareRecords;
+    const bool waitForReady = plan.method != TransferMethod::BufferWriteReadBack;
+    if (!prepare && waitForReady) {
         context.vendor.WaitUntilReady();
     }
     const MessageBoxRequest confirm{std::string(kConfirmQuestion), std::nullopt,
@@ -86,12 +91,19 @@ RunEnding FlashRun::RunFlash() {
     host.StartProgressTimer();
 
     // From the first command that changes the drive until the records are written back,
-    // the computer must not sleep or shut down. Released before the restart question, which
-    // the lock would otherwise block.
+    // the computer must not sleep or shut down. Taking the lock also opens the run's write
+    // window and leaves its mark in the history (the front-end's inhibitor), so it comes
+    // right before the first such command.
     {
         auto awake = context.inhibitor.Acquire(kInhibitWho, kInhibitWhy);
         if (!awake) {
             Log(kInhibitRefusedLine);
+        }
+        if (prepare) {
+            context.vendor.PrepareModelRecords();
+            if (waitForReady) {
+                context.vendor.WaitUntilReady();
+            }
         }
         if (plan.method == TransferMethod::SummedPages) {
             if (const auto ended = PreSteps(plan)) {
@@ -108,7 +120,6 @@ RunEnding FlashRun::RunFlash() {
             return RunEnding::Failure(ResultCode::UpdateFailed);
         }
     }
-    AskToRestart(plan.brand);
     return RunEnding::Of(RunEndingKind::Updated);
 }
 
@@ -245,8 +256,17 @@ RunEnding FlashRun::CompleteUnconfirmed(const Plan& plan) {
     return RunEnding::Of(RunEndingKind::NotConfirmed);
 }
 
-void FlashRun::AskToRestart(BrandCode brand) {
-    FlashHost& host = context.host;
+void ShowCompletion(FlashHost& host, BrandCode brand, std::string_view readBack) {
+    if (brand != BrandCode::QZ) {
+        return;  // the restart question says it
+    }
+    MessageBoxRequest box{"\n Firmware has been updated successfully !   \n",
+                          std::string("Information"), BoxButtons::Ok, BoxIcon::Information};
+    box.detail = std::string(readBack);
+    host.ShowMessageBox(box);
+}
+
+void AskToRestart(FlashHost& host, BrandCode brand, std::string_view readBack) {
     MessageBoxRequest question;
     switch (brand) {
         case BrandCode::WV:
@@ -254,8 +274,6 @@ void FlashRun::AskToRestart(BrandCode brand) {
                 "Upgrade completed! Do you want to Restart the computer Now ?", "Reboot Warning");
             break;
         case BrandCode::QZ:
-            host.ShowMessageBox({"\n Firmware has been updated successfully !   \n",
-                                 std::string("Information"), BoxButtons::Ok, BoxIcon::Information});
             question =
                 RestartQuestion("\n Your computer needs to be rebooted.    \n", "Reboot Warning");
             break;
@@ -267,8 +285,12 @@ void FlashRun::AskToRestart(BrandCode brand) {
                 "Reboot Warning");
             break;
     }
+    // The QZ builds' success box has said what the drive reports.
+    if (brand != BrandCode::QZ) {
+        question.detail = std::string(readBack);
+    }
     if (host.ShowMessageBox(question) == BoxAnswer::Ok) {
-        Log("Restart the computer");
+        host.AppendLog("Restart the computer");
         host.Reboot();
     }
 }

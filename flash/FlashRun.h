@@ -3,7 +3,8 @@
 // One firmware update of the selected drive, run on the flash worker once the Upgrade
 // command's checks have passed: verify the payload, ask for a last confirmation, run the
 // maker's pre-steps, hand the pages to the build's transfer method, wait for the drive to
-// settle, report, and offer to restart the computer.
+// settle and report. The front-end then reads the drive's revision again, records the run,
+// and offers to restart the computer (ShowCompletion, AskToRestart).
 //
 // The worker has the transport, the image buffers and the gating's values to itself while
 // it runs; the window is reached only through FlashHost.
@@ -77,10 +78,15 @@ private:
     RunEnding CompleteUnconfirmed(const Plan& plan);
     void Settle(const Plan& plan);
     bool RestoreModelRecords();
-    void AskToRestart(BrandCode brand);
     void Log(std::string_view line);
 
     FlashRunContext context;
 };
+
+// After a run that ended updated, once the drive's revision was read again (`readBack` says
+// what it showed): the success box of the builds that have one...
+void ShowCompletion(FlashHost& host, BrandCode brand, std::string_view readBack);
+// ...and, once the run's ending is recorded, the question whether to restart now.
+void AskToRestart(FlashHost& host, BrandCode brand, std::string_view readBack);
 
 }  // namespace flashtool

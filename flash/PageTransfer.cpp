@@ -41,14 +41,24 @@ TransferOutcome PageTransfer::FinalCommandVerdict(const CommandResult& command) 
     if (command.Took()) {
         return TransferOutcome::Done;
     }
-    // A drive that says the request, the medium or its hardware is wrong has refused the
-    // image. One that resets on activation answers late, with a unit attention, or not at
-    // all: that is no refusal, only no confirmation.
+    // A drive held by another initiator's reservation never ran the command: it did not take
+    // the image's end, and nothing it reports later can say otherwise.
+    if (command.sent && command.outcome.kind == OutcomeKind::Completed &&
+        command.outcome.scsiStatus == kStatusReservationConflict) {
+        return TransferOutcome::Failed;
+    }
+    // A drive that says the request, the medium, its hardware, the protection of its flash or
+    // the comparison of what it received is wrong has refused the image. One that resets on
+    // activation answers late, with a unit attention, or not at all; one that answers BUSY
+    // (or its queue is full) may still be committing the image it took: that is no refusal,
+    // only no confirmation, and the revision it reports after a restart decides.
     if (command.CheckCondition()) {
         switch (command.SenseKey()) {
             case kSenseKeyIllegalRequest:
             case kSenseKeyMediumError:
             case kSenseKeyHardwareError:
+            case kSenseKeyDataProtect:
+            case kSenseKeyMiscompare:
                 return TransferOutcome::Failed;
             default:
                 break;

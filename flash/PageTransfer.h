@@ -26,9 +26,10 @@ namespace flashtool {
 
 // What the drive's answer to the end of a transfer leaves: failed; done; or done but the
 // drive did not confirm the final activate, segment commit or block finish (it timed out,
-// reported a unit attention or the transport failed: a drive that resets on activation
-// answers that way). A clear refusal there (CHECK CONDITION with ILLEGAL REQUEST, MEDIUM
-// ERROR or HARDWARE ERROR) is a failure.
+// reported a unit attention, was busy or the transport failed: a drive that resets on
+// activation, or is still committing the image, answers that way). A clear refusal there
+// (CHECK CONDITION with ILLEGAL REQUEST, MEDIUM ERROR, HARDWARE ERROR, DATA PROTECT or
+// MISCOMPARE, or a RESERVATION CONFLICT) is a failure.
 enum class TransferOutcome : uint8_t { Failed, Done, DoneUnconfirmed };
 
 // What the flash run hands over.
@@ -61,6 +62,9 @@ public:
     bool QueryFlashSize();
     uint32_t FlashSize() const { return flashSize; }
 
+    // What the drive's answer to the command that ends a transfer means for the run.
+    static TransferOutcome FinalCommandVerdict(const CommandResult& command);
+
 private:
     struct ReadBackCounters {
         uint32_t failures = 0;  // consecutive, across segments
@@ -87,8 +91,6 @@ private:
 
     CommandResult Send(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* data,
                        uint32_t length, uint32_t timeoutSeconds);
-    // What the drive's answer to the command that ends a transfer means for the run.
-    static TransferOutcome FinalCommandVerdict(const CommandResult& command);
 
     ScsiDevice device;
     Clock& clock;

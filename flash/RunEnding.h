@@ -42,6 +42,9 @@ enum class RevisionAfterRun : uint8_t {
     Old,         // the revision it had: it may show the new one only after a restart
     Other,       // neither
     Unreadable,  // the drive did not answer
+    // The build's revision, which the drive reported before the run too (a reinstall): its
+    // revision cannot tell whether it took the image.
+    Same,
 };
 
 struct RunEnding {
@@ -57,6 +60,7 @@ struct RunEnding {
         return kind == RunEndingKind::Failed || kind == RunEndingKind::NotConfirmed ||
                kind == RunEndingKind::Updated;
     }
+    // The drive confirmed the transfer and then showed the revision it did not have before.
     bool Verified() const {
         return kind == RunEndingKind::Updated && after == RevisionAfterRun::New;
     }

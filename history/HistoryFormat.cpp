@@ -42,6 +42,9 @@ std::string Outcome(const HistoryRecord& record) {
             return text + ", reports " + ShownText(record.revisionAfter);
         case RevisionAfterRun::Unreadable:
             return text + ", the drive did not answer";
+        case RevisionAfterRun::Same:
+            return text + ", reports " + ShownText(record.revisionAfter) +
+                   " as before (a reinstall)";
         case RevisionAfterRun::NotRead:
             break;
     }
@@ -120,6 +123,8 @@ std::string_view ResolutionName(const HistoryRecord& resolution) {
             return "verified";
         case RevisionAfterRun::Old:
             return "failed";
+        case RevisionAfterRun::Same:
+            return "unknown";
         default:
             return "other";
     }

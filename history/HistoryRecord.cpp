@@ -32,6 +32,7 @@ constexpr std::array kAfters{
     std::pair{RevisionAfterRun::Old, std::string_view("old")},
     std::pair{RevisionAfterRun::Other, std::string_view("other")},
     std::pair{RevisionAfterRun::Unreadable, std::string_view("unreadable")},
+    std::pair{RevisionAfterRun::Same, std::string_view("same")},
 };
 constexpr std::array kKinds{
     std::pair{HistoryRecordKind::Run, std::string_view("run")},

@@ -108,9 +108,15 @@ Resolutions ResolvePendingRuns(std::span<const HistoryRecord> pending,
         resolution.time = std::string(time);
         resolution.programVersion = std::string(programVersion);
         resolution.revisionAfter = *now;
-        // The revision the run installed comes first: a reinstall of the same revision that
-        // was left unconfirmed is verified by reporting it.
-        if (*now == run.firmwareRevision) {
+        // A reinstall's drive reported the build's revision before the run too: reporting it
+        // now says nothing of whether the run took. Settled, but never as verified.
+        if (*now == run.firmwareRevision && run.revisionBefore == run.firmwareRevision) {
+            resolution.after = RevisionAfterRun::Same;
+            resolutions.lines.push_back(
+                RunDescription(run) + ": it reports " + ShownText(*now) +
+                ", as it did before: its revision cannot tell whether the reinstall took; run it "
+                "again to be sure.");
+        } else if (*now == run.firmwareRevision) {
             resolution.after = RevisionAfterRun::New;
             resolutions.lines.push_back(RunDescription(run) + ": it now reports " +
                                         ShownText(*now) + ": verified.");

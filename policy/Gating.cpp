@@ -56,11 +56,6 @@ bool Gating::IsBaseOemModel() {
     return context.vendor.ReadBufferSize() || context.vendor.CheckModel() == kModelCodeBase;
 }
 
-void Gating::AdjustOemParameters() {
-    context.vendor.WriteModelRecord(kModelCode30, kModelRecordPrimary, kModelRecordLength, false);
-    context.vendor.WriteModelRecord(kModelCode30, kModelRecordSecondary, kModelRecordLength, false);
-}
-
 bool Gating::CheckFactoryRevision() const {
     return flashtool::CheckFactoryRevision(
         DriveRevision(), DriveIdentification(), context.config.FamilyCode(),

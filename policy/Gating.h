@@ -34,9 +34,6 @@ struct GatingContext {
     // The stored region: BuildConfig, then the 14-byte PayloadHeader at offset 64.
     std::span<const uint8_t> storedRegion;
     GatingTables tables{};
-    // Only asked whether an update would start (--check): the checks run as for a press, but
-    // the model records an accepted drive gets ready for the run are left as they are.
-    bool checkOnly = false;
 };
 
 enum class DriveModel : uint8_t { QV5500A, QV5505A, QV5520A };
@@ -80,8 +77,6 @@ public:
     OemRevisionVerdict CheckOemRevision(std::string_view boundary, std::string_view family) const;
     // True when a drive of a family with an OEM base is to be treated as of that base.
     bool IsBaseOemModel();
-    // Both model records become 0x30 with the mark clear; outcomes are not looked at.
-    void AdjustOemParameters();
     bool CheckFactoryRevision() const;
 
 private:

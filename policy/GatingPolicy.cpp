@@ -39,6 +39,7 @@ bool Gating::CheckUpdatePolicy() {
     GatingState& state = context.state;
     const BuildConfig& config = context.config;
     state.currentFamily.fill('\0');
+    state.prepareRecords = false;
     const bool wildcard = config.IsWildcard();
     bool downgradesBarred = false;
     bool prepare = false;
@@ -67,9 +68,9 @@ bool Gating::CheckUpdatePolicy() {
     if (!AskAboutRevision(downgradesBarred, wildcard)) {
         return false;
     }
-    if (prepare && !context.checkOnly) {
-        AdjustOemParameters();
-    }
+    // The records are written by the run, once the operator has confirmed it: a press that
+    // ends at the confirmation leaves the drive as it found it.
+    state.prepareRecords = prepare;
     return true;
 }
 

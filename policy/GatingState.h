@@ -26,6 +26,10 @@ struct GatingState {
     bool oemFamily = false;
     uint8_t oemCode = 0;
     bool oemRevisionAhead = false;
+    // This press's drive is an OEM drive below its boundary revision: the run prepares its
+    // model records (VendorCommands::PrepareModelRecords) before anything else it writes.
+    // Decided afresh by every press's checks.
+    bool prepareRecords = false;
 
     std::string_view CurrentFamilyText() const { return TextOf(currentFamily); }
 };

@@ -58,6 +58,8 @@ constexpr uint8_t kSenseKeyMediumError = 0x03;
 constexpr uint8_t kSenseKeyHardwareError = 0x04;
 constexpr uint8_t kSenseKeyIllegalRequest = 0x05;
 constexpr uint8_t kSenseKeyUnitAttention = 0x06;
+constexpr uint8_t kSenseKeyDataProtect = 0x07;
+constexpr uint8_t kSenseKeyMiscompare = 0x0E;
 
 // Sense key, additional sense code and qualifier, normalised from either sense format.
 struct SenseInfo {

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 #include "app/cli/InterruptGuard.h"
 #include "app/cli/TraceOutput.h"
@@ -24,6 +26,13 @@ CliStart ReadCliOptions(int argc, char* argv[], const std::string& program, bool
         // command line do; the whole usage would push the reason off the screen.
         err.Write(program + ": " + parse.error + "\nTry '" + program +
                   " --help' for more information.\n");
+        // A script that asked for JSON reads a document whatever went wrong.
+        const auto words = std::span<char* const>(argv + 1, argc > 1 ? argc - 1 : 0);
+        if (parse.options.json || std::any_of(words.begin(), words.end(), [](const char* word) {
+                return std::string_view(word) == "--json";
+            })) {
+            out.Write(UsageErrorJson(parse.options, EmbeddedStoredRegion(), parse.error));
+        }
         start.exitStatus = kExitBadUsage;
     } else if (parse.options.action == CliAction::Help) {
         out.Write(UsageText(program, takesDrivesFile));
@@ -45,9 +54,17 @@ int RunCommandLineMain(
     SystemRestart& restart, SleepInhibitor& inhibitor, bool singleInstance) {
     StdoutDiagnostics out;
     StderrDiagnostics err;
-    // From here on an interrupt ends the program only while no drive is being written.
-    InterruptGuard interrupts(err, program);
-    WriteWindowInhibitor writeWindow(inhibitor, interrupts);
+    // From here on an interrupt ends the program only while no drive is being written; once
+    // one has been, the rest of the program (its closing lines, its JSON document and its
+    // exit status) belongs to the run, and nothing but the end of main ends it.
+    WriteWindow writeWindow;
+    writeWindow.StayOpenOnceOpened();
+    InterruptGuard interrupts(err, program, writeWindow);
+    // With --json an interrupt still leaves the one document a script reads.
+    interrupts.BeforeEnding([&options, &out](std::string_view reason) {
+        out.Write(
+            EarlyEndJson(options, EmbeddedStoredRegion(), kExitInterrupted, std::string(reason)));
+    });
     // --list changes no drive, and a drive being written is held with O_EXCL, which keeps
     // its open (and so its questions) out: it may run beside a copy that updates. So may
     // --history, which only reads.
@@ -63,6 +80,7 @@ int RunCommandLineMain(
         }
     }
     if (locks && !lock) {
+        writeWindow.Finishing();
         err.Write(program + ": " + std::string(kAnotherCopyRunning) + "\n");
         out.Write(EarlyEndJson(options, EmbeddedStoredRegion(), kExitUsage,
                                std::string(kAnotherCopyRunning)));
@@ -71,6 +89,7 @@ int RunCommandLineMain(
     // Opened only now, so that a second copy refused above leaves the first one's file alone.
     const TraceOutput trace = OpenTraceOutput(options.trace, program);
     if (!trace.error.empty()) {
+        writeWindow.Finishing();
         err.Write(trace.error + "\n");
         const std::string prefix = program + ": ";
         out.Write(EarlyEndJson(
@@ -96,14 +115,15 @@ int RunCommandLineMain(
     CliEnvironment environment{tracedBackend,
                                EmbeddedStoredRegion(),
                                restart,
-                               writeWindow,
+                               inhibitor,
                                clock,
                                out,
                                err,
                                terminal,
                                program,
                                history ? &*history : nullptr,
-                               std::string(ThisBuild().programVersion)};
+                               std::string(ThisBuild().programVersion),
+                               &writeWindow};
     return RunCommandLine(options, environment);
 }
 

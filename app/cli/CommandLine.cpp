@@ -52,8 +52,10 @@ int EndEarly(CliEnvironment& environment, RunDocument& document, int status,
 int UpdateOne(const CliOptions& options, CliEnvironment& environment, RunDocument& document) {
     ProgressDisplay lines(options.json ? environment.err : environment.out,
                           environment.terminal.DrawsProgress() && !options.json);
+    // The restart question is Cancel: the computer restarts, if at all, once the ending has
+    // been told and the document written (RunCommandLine).
     Prompter prompter(environment.terminal,
-                      {options.yes, options.allowReinstall, options.allowOlder, options.restart});
+                      {options.yes, options.allowReinstall, options.allowOlder, false});
     CountdownClock clock(environment.clock, lines, 0);
     DiscardedLines discarded;
     DriveSession session(
@@ -94,7 +96,11 @@ int UpdateOne(const CliOptions& options, CliEnvironment& environment, RunDocumen
                            report.revisionAfter, session.dialog.Config().NewRevision()) +
                 "\n");
     if (prompter.RestartPending() && report.ending.kind == RunEndingKind::Updated) {
-        lines.Write(std::string(kRestartNeeded) + "\n");
+        if (options.restart) {
+            environment.restartWanted = true;
+        } else {
+            lines.Write(std::string(kRestartNeeded) + "\n");
+        }
     }
     document.drives.push_back(ReportJson(report));
     document.summary = SummaryLine({report.ending});
@@ -123,7 +129,10 @@ std::string ReportJson(const DriveReport& report) {
     return FormatText("{\"row\": %d, \"identification\": ", report.row) +
            JsonString(report.identification) +
            ", \"revisionBefore\": " + JsonString(report.revisionBefore) +
-           ", \"revisionAfter\": " + JsonString(report.revisionAfter) +
+           // A drive that did not answer when read back reports nothing: not its old revision.
+           ", \"revisionAfter\": " +
+           (ending.after == RevisionAfterRun::Unreadable ? std::string("null")
+                                                         : JsonString(report.revisionAfter)) +
            ", \"ending\": " + JsonString(EndingKey(ending.kind)) +
            ", \"verified\": " + (ending.after == RevisionAfterRun::New ? "true" : "false") +
            ", \"resultCode\": " + code + ", \"result\": " + JsonString(ResultName(ending)) +
@@ -132,9 +141,10 @@ std::string ReportJson(const DriveReport& report) {
 }
 
 std::string DocumentJson(const RunDocument& document, const BuildConfig& config) {
-    std::string text = "{\"action\": " + JsonString(document.action) +
-                       ", \"build\": {\"model\": " + JsonString(config.TargetId()) +
-                       ", \"revision\": " + JsonString(config.NewRevision()) + "},\n\"drives\": [";
+    std::string text =
+        "{\"action\": " + (document.action.empty() ? "null" : JsonString(document.action)) +
+        ", \"build\": {\"model\": " + JsonString(config.TargetId()) +
+        ", \"revision\": " + JsonString(config.NewRevision()) + "},\n\"drives\": [";
     for (size_t n = 0; n < document.drives.size(); ++n) {
         text += (n == 0 ? "\n  " : ",\n  ") + document.drives[n];
     }
@@ -177,22 +187,54 @@ std::string EarlyEndJson(const CliOptions& options, std::span<const uint8_t> sto
     }
     RunDocument document;
     document.action = *action;
-    document.summary = "not started";
+    document.summary = status == kExitInterrupted ? "interrupted" : "not started";
     document.exitStatus = status;
     document.error = error;
     return DocumentJson(document, BuildConfig::FromBytes(storedRegion).value_or(BuildConfig{}));
 }
 
+std::string UsageErrorJson(const CliOptions& parsed, std::span<const uint8_t> storedRegion,
+                           const std::string& error) {
+    RunDocument document;
+    // The action the words named, where they got that far; null where they did not.
+    document.action = DocumentAction(parsed.action).value_or("");
+    document.summary = "not started";
+    document.exitStatus = kExitBadUsage;
+    document.error = error;
+    return DocumentJson(document, BuildConfig::FromBytes(storedRegion).value_or(BuildConfig{}));
+}
+
+namespace {
+
+// The restart an update asked for with --restart, once everything about the run is out.
+void RestartIfWanted(const CliOptions& options, CliEnvironment& environment) {
+    if (!environment.restartWanted) {
+        return;
+    }
+    DiagnosticSink& lines = options.json ? environment.err : environment.out;
+    lines.Write("Restart the computer\n");
+    if (!environment.restart.RequestRestart()) {
+        lines.Write(std::string(kRebootFail) + "\n");
+    }
+}
+
+}  // namespace
+
 int RunCommandLine(const CliOptions& options, CliEnvironment& environment) {
+    int status = kExitUsage;
     switch (options.action) {
         case CliAction::List:
             return ListDrives(options, environment);
         case CliAction::Update:
-            return WithDocument("update", options, environment, [&](RunDocument& document) {
+            status = WithDocument("update", options, environment, [&](RunDocument& document) {
                 return UpdateOne(options, environment, document);
             });
+            RestartIfWanted(options, environment);
+            return status;
         case CliAction::All:
-            return UpdateAll(options, environment);
+            status = UpdateAll(options, environment);
+            RestartIfWanted(options, environment);
+            return status;
         case CliAction::Check:
             return CheckDrives(options, environment);
         case CliAction::Record:

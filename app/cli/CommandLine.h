@@ -14,6 +14,7 @@
 #include "core/Clock.h"
 #include "core/SleepInhibitor.h"
 #include "core/SystemRestart.h"
+#include "core/WriteWindow.h"
 #include "history/HistoryStore.h"
 #include "transport/PassThroughBackend.h"
 
@@ -34,6 +35,10 @@ struct CliEnvironment {
     // The history of runs (none: not kept) and the program's version for its records.
     const HistoryStore* history = nullptr;
     std::string version;
+    // The program's write window, shared by every drive's run (none: each run has its own).
+    WriteWindow* writeWindow = nullptr;
+    // An update ended and --restart asked for the restart: done once all is said.
+    bool restartWanted = false;
 };
 
 // Runs a List, Update or All action; the exit status.
@@ -44,6 +49,11 @@ int RunCommandLine(const CliOptions& options, CliEnvironment& environment);
 // given or the action prints no document.
 std::string EarlyEndJson(const CliOptions& options, std::span<const uint8_t> storedRegion,
                          int status, const std::string& error);
+
+// The document of a command line that could not be read, when its words asked for JSON:
+// `parsed` holds what was read before the error (its action, where it got that far).
+std::string UsageErrorJson(const CliOptions& parsed, std::span<const uint8_t> storedRegion,
+                           const std::string& error);
 
 // What a restart that was not asked for leaves to the operator. Running the update again
 // would find the drive up to date: the restart is the operator's to do.

@@ -23,7 +23,8 @@ struct DriveSession {
                  std::unique_ptr<PassThroughBackend> backend, bool settlesHistory = true)
         : window(prompter, out, questions),
           dialog(FlashDialogParts{window, std::move(backend), environment.storedRegion,
-                                  environment.restart, clock, trace, environment.inhibitor}) {
+                                  environment.restart, clock, trace, environment.inhibitor,
+                                  environment.writeWindow}) {
         dialog.KeepHistory(environment.history, environment.version, settlesHistory);
     }
 
@@ -89,6 +90,10 @@ int WithDocument(std::string name, const CliOptions& options, CliEnvironment& en
     document.action = std::move(name);
     const int status = action(document);
     if (options.json) {
+        // Whole, and matching the exit status: nothing ends the program from here on.
+        if (environment.writeWindow != nullptr) {
+            environment.writeWindow->Finishing();
+        }
         environment.out.Write(DocumentJson(document, ThisBuild(environment)));
     }
     return status;

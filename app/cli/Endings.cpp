@@ -116,20 +116,41 @@ std::string EndingLine(const RunEnding& ending, std::string_view drive, std::str
     const std::string to(build);
     switch (ending.kind) {
         case RunEndingKind::Updated:
-            if (ending.after == RevisionAfterRun::New) {
-                return name + ": updated from " + from + " to " + to + " (verified).";
+            switch (ending.after) {
+                case RevisionAfterRun::New:
+                    return name + ": updated from " + from + " to " + to + " (verified).";
+                case RevisionAfterRun::Same:
+                    return name + ": reinstalled " + to +
+                           "; the drive confirmed it (a reinstall cannot be verified by its "
+                           "revision).";
+                case RevisionAfterRun::Unreadable:
+                    return name +
+                           ": updated; the drive did not answer when its revision was "
+                           "read back: check it with --list after a restart.";
+                case RevisionAfterRun::Other:
+                    return name + ": updated; it now reports " + std::string(now) + ", not " + to +
+                           ": check the drive with --list after a restart.";
+                default:
+                    break;
             }
             return name + ": updated; it still reports " + std::string(now) + ", and may show " +
                    to + " only after a restart.";
         case RunEndingKind::UpToDate:
             return name + ": up to date (firmware " + from +
                    "), nothing to do; --allow-reinstall installs it again.";
-        case RunEndingKind::NotConfirmed:
+        case RunEndingKind::NotConfirmed: {
+            const std::string shows = ending.after == RevisionAfterRun::Unreadable
+                                          ? "did not answer when its revision was read back"
+                                      : ending.after == RevisionAfterRun::Same
+                                          ? "reports " + std::string(now) +
+                                                " as before, which cannot tell whether it took it"
+                                          : "still reports " + std::string(now);
             return name + ": NOT CONFIRMED: the drive took every page of " + to +
-                   " but did not confirm it, and still reports " + std::string(now) +
+                   " but did not confirm it, and " + shows +
                    ". Restart the computer (power the drive off and on if it is external), "
                    "then check the revision with --list; if it is not " +
                    to + ", run the update again.";
+        }
         case RunEndingKind::Failed:
             return name + ": the update FAILED (" + ResultName(ending) +
                    "); the drive may hold part of the new firmware. Restart the computer and "

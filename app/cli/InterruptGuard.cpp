@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,13 +14,23 @@ namespace flashtool {
 
 namespace {
 
-sigset_t InterruptSignals() {
+constexpr std::array kInterrupts{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr std::array kStops{SIGTSTP, SIGTTIN, SIGTTOU};
+
+sigset_t GuardedSignals() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    for (const int signal : kInterrupts) {
+        sigaddset(&set, signal);
+    }
+    for (const int signal : kStops) {
         sigaddset(&set, signal);
     }
     return set;
+}
+
+bool IsStop(int signal) {
+    return signal == SIGTSTP || signal == SIGTTIN || signal == SIGTTOU;
 }
 
 std::string SignalName(int signal) {
@@ -37,27 +48,10 @@ std::string SignalName(int signal) {
     }
 }
 
-// A window's lock held by a run, closing the write window when the run gives it up.
-class WindowLock final : public SleepInhibitor::Lock {
-public:
-    WindowLock(std::unique_ptr<SleepInhibitor::Lock> held, InterruptGuard& guard)
-        : held(std::move(held)), guard(guard) {}
-    ~WindowLock() override {
-        held.reset();
-        guard.CloseWriteWindow();
-    }
-    WindowLock(const WindowLock&) = delete;
-    WindowLock& operator=(const WindowLock&) = delete;
-
-private:
-    std::unique_ptr<SleepInhibitor::Lock> held;
-    InterruptGuard& guard;
-};
-
 }  // namespace
 
 void BlockInterruptSignals() {
-    const sigset_t set = InterruptSignals();
+    const sigset_t set = GuardedSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
@@ -65,78 +59,123 @@ void BlockInterruptSignals() {
     sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-InterruptGuard::InterruptGuard(DiagnosticSink& err, std::string program)
-    : err(err), program(std::move(program)) {
+InterruptGuard::InterruptGuard(DiagnosticSink& err, std::string program, WriteWindow& window)
+    : err(err), program(std::move(program)), window(window) {
     // Main has done it before its first thread; done again so that the waiter can never
     // be killed by the signal that stops it, whatever main did.
     BlockInterruptSignals();
+    window.WhenAllClosed([this] { ResumeHeldStop(); });
     waiter = std::thread([this] { Wait(); });
 }
 
 InterruptGuard::~InterruptGuard() {
+    window.WhenAllClosed({});
     {
-        std::lock_guard lock(mutex);
+        const std::lock_guard lock(mutex);
         stopping = true;
     }
     pthread_kill(waiter.native_handle(), SIGTERM);
     waiter.join();
 }
 
-void InterruptGuard::OpenWriteWindow() {
-    std::lock_guard lock(mutex);
-    ++openWindows;
-    anyWritten = true;
+void InterruptGuard::AlsoTell(std::function<void(std::string_view)> tellIn) {
+    const std::lock_guard lock(mutex);
+    tell = std::move(tellIn);
 }
 
-void InterruptGuard::CloseWriteWindow() {
-    std::lock_guard lock(mutex);
-    --openWindows;
+void InterruptGuard::BeforeEnding(std::function<void(std::string_view)> lastIn) {
+    const std::lock_guard lock(mutex);
+    last = std::move(lastIn);
 }
 
 void InterruptGuard::Wait() {
-    const sigset_t set = InterruptSignals();
+    const sigset_t set = GuardedSignals();
     for (;;) {
         int signal = 0;
         if (sigwait(&set, &signal) != 0) {
             continue;
         }
         {
-            std::lock_guard lock(mutex);
+            const std::lock_guard lock(mutex);
             if (stopping) {
                 return;
             }
         }
-        Interrupted(signal);
+        if (IsStop(signal)) {
+            Stop(signal);
+        } else {
+            Interrupted(signal);
+        }
     }
 }
 
 void InterruptGuard::Interrupted(int signal) {
-    // Held to the end: a run waiting to open its write window never gets to send anything.
-    std::lock_guard lock(mutex);
+    std::function<void(std::string_view)> tellNow;
+    std::function<void(std::string_view)> lastNow;
+    {
+        const std::lock_guard lock(mutex);
+        tellNow = tell;
+        lastNow = last;
+    }
     // The terminal echoed ^C after a status line drawn in place, or after nothing.
     const std::string lead = isatty(STDERR_FILENO) == 1 ? "\n" : "";
-    if (openWindows > 0) {
+    // Ends under the window's lock: a run waiting to open its window never gets to send.
+    const bool ended = window.EndNowUnlessOpen([&](bool anyOpened) {
+        const std::string reason =
+            "stopped by " + SignalName(signal) +
+            (anyOpened ? "; no drive was being written" : " before any drive was changed");
+        err.Write(lead + program + ": " + reason + "\n");
+        if (lastNow) {
+            lastNow(reason);
+        }
+        // Only the streams this program writes: flushing every stream would wait for the
+        // lock of standard input, which a thread reading an answer holds until a line comes.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        // The other threads are still running, so nothing of theirs is torn down on the way.
+        std::_Exit(kExitInterrupted);
+    });
+    // Once the program is finishing, it ends by itself in a moment, with its own status.
+    if (!ended && !window.IsFinishing()) {
         err.Write(lead + std::string(kCannotInterruptNow) + "\n");
-        return;
+        if (tellNow) {
+            tellNow(kCannotInterruptNow);
+        }
     }
-    err.Write(lead + program + ": stopped by " + SignalName(signal) +
-              (anyWritten ? "; no drive was being written\n" : " before any drive was changed\n"));
-    // Every line written so far leaves the process's buffers; the other threads are still
-    // running, so nothing of theirs is torn down on the way out.
-    std::fflush(nullptr);
-    std::_Exit(kExitInterrupted);
 }
 
-std::unique_ptr<SleepInhibitor::Lock> WriteWindowInhibitor::Acquire(std::string_view who,
-                                                                    std::string_view why) {
-    guard.OpenWriteWindow();
-    auto held = inner.Acquire(who, why);
-    if (!held) {
-        // The run goes on without the system's lock and gives no moment at which its write
-        // ends: the window stays open for the rest of the program.
-        return nullptr;
+void InterruptGuard::Stop(int signal) {
+    {
+        // Decided under the guard's lock, which the closing hook takes too: a window that
+        // closes right now either sees the held stop or was closed before it was looked at.
+        const std::lock_guard lock(mutex);
+        if (window.IsOpen()) {
+            const bool first = heldStop == 0;
+            heldStop = signal;
+            if (first) {
+                err.Write(std::string(isatty(STDERR_FILENO) == 1 ? "\n" : "") +
+                          std::string(kStopHeldOff) + "\n");
+            }
+            return;
+        }
     }
-    return std::make_unique<WindowLock>(std::move(held), guard);
+    // The signal's own default action, on this thread alone: it is the only one that lets
+    // it through, for as long as it takes to stop (and to be continued).
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    pthread_kill(pthread_self(), signal);
+    pthread_sigmask(SIG_BLOCK, &one, nullptr);
+}
+
+void InterruptGuard::ResumeHeldStop() {
+    const std::lock_guard lock(mutex);
+    if (heldStop != 0) {
+        // Sent again: the guard's thread takes it, finds no window open, and stops.
+        kill(getpid(), heldStop);
+        heldStop = 0;
+    }
 }
 
 }  // namespace flashtool

@@ -1,75 +1,70 @@
 #pragma once
 
-// Ctrl+C, a closed ssh session or a kill must never cut a firmware write short: a drive
-// stopped between its first page and its settle may not start again. The command line takes
-// SIGINT, SIGTERM, SIGHUP and SIGQUIT away from every thread and reads them on one thread
-// of its own. Before any drive is changed an interrupt ends the program at once (exit 130);
-// while a drive is written it is refused with one line and the run goes on to its end.
+// Ctrl+C, a closed ssh session, a logout or a kill must never cut a firmware write short: a
+// drive stopped between its first page and its settle may not start again, and a run whose
+// ending nobody saw or kept leaves the operator guessing. Both front-ends, the window and the
+// command line, take SIGINT, SIGTERM, SIGHUP and SIGQUIT away from every thread and read them
+// on one thread of their own. While no run is in its write window (WriteWindow) an interrupt
+// ends the program at once (exit 130); while one is, it is refused with one line and the run
+// goes on to its end. Ctrl+Z (SIGTSTP), and the stops of a background job that touches the
+// terminal (SIGTTIN, SIGTTOU), are held off until the last write window closes, then stop
+// the program as they would have.
 //
-// The decision to end and a drive's entry into its write are ordered by one mutex: the
-// program ends while holding it, and a run takes it to open its write window, so no run
-// can send a drive-changing command once the program has decided to end.
+// The decision to end is taken under the write window's own lock, so no run can open its
+// window (and send a drive-changing command) once the program has decided to end.
 
-#include <memory>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "core/Diagnostics.h"
-#include "core/SleepInhibitor.h"
+#include "core/WriteWindow.h"
 
 namespace flashtool {
 
 inline constexpr std::string_view kCannotInterruptNow =
     "The firmware is being written; it cannot be interrupted now.";
+inline constexpr std::string_view kStopHeldOff =
+    "The firmware is being written; the program stops once the update has ended.";
 
-// Blocks the interrupting signals in the calling thread and ignores SIGPIPE, so that a
-// closed pipe or terminal is a failed write and never the program's end. Called by main
-// before any thread starts: every later thread inherits the mask, and only the guard's own
-// thread ever receives those signals.
+// Blocks the interrupting and stopping signals in the calling thread and ignores SIGPIPE, so
+// that a closed pipe or terminal is a failed write and never the program's end. Called by
+// main before any thread starts: every later thread inherits the mask, and only the guard's
+// own thread ever receives those signals.
 void BlockInterruptSignals();
 
 class InterruptGuard {
 public:
     // `err` gets the guard's lines (standard error); `program` starts the line said when
     // the program ends.
-    InterruptGuard(DiagnosticSink& err, std::string program);
+    InterruptGuard(DiagnosticSink& err, std::string program, WriteWindow& window);
     ~InterruptGuard();
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
-    // A drive's write window, from right before its first drive-changing command to the end
-    // of its settle; several are open at once with --all. Opening waits while the program
-    // is ending, which it never comes back from.
-    void OpenWriteWindow();
-    void CloseWriteWindow();
+    // Also tells each refusal there (the window's log), besides standard error.
+    void AlsoTell(std::function<void(std::string_view line)> tell);
+    // Runs right before the program ends on an interrupt, with the reason said (without the
+    // program's name): the command line's JSON document, say. Must not wait for a run.
+    void BeforeEnding(std::function<void(std::string_view reason)> last);
 
 private:
     void Wait();
     void Interrupted(int signal);
+    void Stop(int signal);
+    void ResumeHeldStop();
 
     DiagnosticSink& err;
     std::string program;
+    WriteWindow& window;
     std::mutex mutex;
-    int openWindows = 0;
-    bool anyWritten = false;
+    std::function<void(std::string_view)> tell;
+    std::function<void(std::string_view)> last;
+    int heldStop = 0;  // a stopping signal that came while a drive was written
     bool stopping = false;
     std::thread waiter;
-};
-
-// The keep-awake lock a run takes before its first drive-changing command and gives up
-// after its settle (FlashRun), wrapped so that the same moments open and close the guard's
-// write window.
-class WriteWindowInhibitor final : public SleepInhibitor {
-public:
-    WriteWindowInhibitor(SleepInhibitor& inner, InterruptGuard& guard)
-        : inner(inner), guard(guard) {}
-    std::unique_ptr<Lock> Acquire(std::string_view who, std::string_view why) override;
-
-private:
-    SleepInhibitor& inner;
-    InterruptGuard& guard;
 };
 
 }  // namespace flashtool

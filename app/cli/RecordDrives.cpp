@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/cli/DriveSession.h"
+#include "app/cli/MakerCommandReach.h"
 #include "core/Format.h"
 #include "drive/RecordingBackend.h"
 #include "emulator/DriveRecorder.h"
@@ -51,29 +52,78 @@ bool WriteAll(int descriptor, std::string_view text) {
     return true;
 }
 
-// Writes `text` to a temporary file beside `path`, syncs it, renames it over `path` and syncs
-// the folder: a crash leaves the old state or the whole new file. The error, or nothing.
-std::optional<std::string> WriteWhole(const std::string& path, const std::string& text) {
-    std::string temporary = path + ".XXXXXX";
-    const int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) {
-        return std::string("cannot be written: ") + std::strerror(errno);
-    }
-    const bool written =
-        fchmod(descriptor, 0644) == 0 && WriteAll(descriptor, text) && fsync(descriptor) == 0;
-    const int error = errno;
-    if (close(descriptor) != 0 || !written || rename(temporary.c_str(), path.c_str()) != 0) {
-        const int cause = written ? errno : error;
-        unlink(temporary.c_str());
-        return std::string("cannot be written: ") + std::strerror(cause);
-    }
-    std::string folder = std::filesystem::path(path).parent_path().string();
+std::string CannotBeWritten(int error) {
+    return std::string("cannot be written: ") + std::strerror(error);
+}
+
+void SyncFolderOf(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
     const int directory = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (directory >= 0) {
         fsync(directory);
         close(directory);
     }
+}
+
+// A new file: written whole to a temporary file beside `path` and synced, then linked in
+// under its name, which fails rather than replace anything that appeared there while the
+// drives were read. A crash leaves no file or the whole one. The error, or nothing.
+std::optional<std::string> WriteNew(const std::string& path, const std::string& text) {
+    std::string temporary = path + ".XXXXXX";
+    const int descriptor = mkstemp(temporary.data());
+    if (descriptor < 0) {
+        return CannotBeWritten(errno);
+    }
+    int error = 0;
+    errno = 0;
+    if (fchmod(descriptor, 0644) != 0 || !WriteAll(descriptor, text) || fsync(descriptor) != 0) {
+        // A write that moved nothing sets no errno; it failed all the same.
+        error = errno != 0 ? errno : EIO;
+    }
+    if (close(descriptor) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && link(temporary.c_str(), path.c_str()) != 0) {
+        error = errno;
+    }
+    unlink(temporary.c_str());
+    if (error == EEXIST) {
+        return "appeared while the drives were read; a recording is never replaced (remove it, "
+               "or name another file)";
+    }
+    if (error != 0) {
+        return CannotBeWritten(error);
+    }
+    SyncFolderOf(path);
     return std::nullopt;
+}
+
+// An empty file (one that mktemp made, say) is filled where it is, only while it is still
+// empty and only by appending, so that nothing anyone wrote into it meanwhile is lost. A
+// crash can leave it cut, which the scenario reader then refuses whole.
+std::optional<std::string> FillEmpty(const std::string& path, const std::string& text) {
+    const int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (descriptor < 0) {
+        return CannotBeWritten(errno);
+    }
+    struct stat status {};
+    std::optional<std::string> problem;
+    if (fstat(descriptor, &status) != 0) {
+        problem = CannotBeWritten(errno);
+    } else if (!S_ISREG(status.st_mode) || status.st_size != 0) {
+        problem =
+            "is no longer an empty file; a recording is never replaced (remove it, or "
+            "name another file)";
+    } else if (!WriteAll(descriptor, text) || fsync(descriptor) != 0) {
+        problem = CannotBeWritten(errno);
+    } else if (fstat(descriptor, &status) != 0 ||
+               static_cast<size_t>(status.st_size) != text.size()) {
+        problem = "was written to by another program at the same time; check it";
+    }
+    if (close(descriptor) != 0 && !problem) {
+        problem = CannotBeWritten(errno);
+    }
+    return problem;
 }
 
 std::string Summary(const DriveDescription& drive) {
@@ -84,6 +134,9 @@ std::string Summary(const DriveDescription& drive) {
     const bool printableTag = std::all_of(setup.oemTag.begin(), setup.oemTag.end(),
                                           [](char c) { return c >= 0x20 && c <= 0x7E; });
     text += printableTag ? ", OEM tag \"" + setup.oemTag + "\"" : ", OEM tag not text";
+    text +=
+        drive.serial.empty() ? ", no serial number" : ", serial number \"" + drive.serial + "\"";
+    text += drive.reader ? ", reader" : "";
     for (const auto& [name, record] :
          {std::pair{"24", drive.recordAt24}, std::pair{"02", drive.recordAt02}}) {
         if (record) {
@@ -109,6 +162,9 @@ int RecordDrives(const std::string& file, std::optional<std::string> drive,
     if (const auto refusal = RefusesFile(file)) {
         return fail(file + ": " + *refusal);
     }
+    // Nothing is replaced: a file that was not there is created, an empty one filled.
+    std::error_code error;
+    const bool fillEmpty = std::filesystem::exists(file, error);
     // No notice and no question: nothing a recording sends changes a drive.
     Prompter prompter(environment.terminal, {});
     auto guarded = std::make_unique<RecordingBackend>(environment.makeBackend(environment.out));
@@ -138,9 +194,14 @@ int RecordDrives(const std::string& file, std::optional<std::string> drive,
 
     std::vector<DriveDescription> recorded;
     std::string sources;
+    std::string withheld;
     bool leftOut = false;
+    const MakerCommandsAllowed allowed = [&](const DriveDescription& readSoFar) {
+        return BuildSendsMakerCommands(readSoFar, environment);
+    };
     for (const uint8_t row : rows) {
-        const DriveRecording recording = RecordDrive(*transport.DeviceAt(row), environment.clock);
+        const DriveRecording recording =
+            RecordDrive(*transport.DeviceAt(row), environment.clock, allowed);
         std::string nodes;
         for (const std::string& name : transport.NodeNames(row)) {
             nodes += (nodes.empty() ? " (" : " ") + name;
@@ -158,6 +219,9 @@ int RecordDrives(const std::string& file, std::optional<std::string> drive,
             environment.out.Write(FormatText("drive %u: ", row) + note + "\n");
         }
         sources += FormatText("%sdrive %u%s", sources.empty() ? "" : ", ", row, nodes.c_str());
+        if (recording.makerCommandsWithheld) {
+            withheld += FormatText("%sdrive %u", withheld.empty() ? "" : ", ", row);
+        }
         recorded.push_back(recording.drive);
     }
     if (!guard.Refused().empty()) {
@@ -171,10 +235,16 @@ int RecordDrives(const std::string& file, std::optional<std::string> drive,
     if (recorded.empty()) {
         return fail("nothing written: no drive could be recorded");
     }
-    const std::string text = WriteScenario(
-        recorded, "Recorded with " + environment.program + " --record from " + sources + ".");
-    if (const auto error = WriteWhole(file, text)) {
-        return fail(file + ": " + *error);
+    std::string description =
+        "Recorded with " + environment.program + " --record from " + sources + ".";
+    if (!withheld.empty()) {
+        description += " This build sends " + withheld +
+                       " none of the maker's commands: recorded from standard commands alone, "
+                       "their model records are the defaults.";
+    }
+    const std::string text = WriteScenario(recorded, description);
+    if (const auto problem = fillEmpty ? FillEmpty(file, text) : WriteNew(file, text)) {
+        return fail(file + ": " + *problem);
     }
     environment.out.Write(
         FormatText("%zu drive%s recorded to ", recorded.size(), recorded.size() == 1 ? "" : "s") +

@@ -16,9 +16,15 @@ namespace flashtool {
 // and writes the scenario file. Prints a line per drive (and what its reads did not reveal)
 // to standard output, errors to standard error.
 //
+// Vendor commands (the model record reads) go only to drives this build's own checks send
+// them to (MakerCommandReach.h); the others are recorded from standard commands alone, and
+// the file's description names them.
+//
 // FILE is written only when it does not exist or is empty: a recording already there is
-// evidence, and is never replaced. It appears whole or not at all (a temporary file beside
-// it, synced, then renamed over it).
+// evidence, and is never replaced, not even by one that appears while the drives are read.
+// A new file appears whole or not at all (a temporary file beside it, synced, then linked
+// in under its name, which fails when the name is taken); an empty one is filled by
+// appending while it is still empty.
 //
 // Exit status: 0 every drive recorded and the file written; 1 (kExitUsage) when nothing was
 // written (FILE exists and is not empty or cannot be written, no drive found, DRIVE names

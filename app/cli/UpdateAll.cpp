@@ -152,11 +152,10 @@ int RunAll(const CliOptions& options, CliEnvironment& environment, RunDocument& 
     if (prompter.RestartPending() && !options.restart) {
         lines.Write(std::string(kRestartNeeded) + "\n");
     }
-    // The summary is what a glance at the terminal finds; the restart, if asked for, last.
+    // The summary is what a glance at the terminal finds; the restart, if asked for, comes
+    // after the document (RunCommandLine).
     lines.Write(SummaryLine(endings) + "\n");
-    if (prompter.RestartPending() && options.restart && !environment.restart.RequestRestart()) {
-        lines.Write(std::string(kRebootFail) + "\n");
-    }
+    environment.restartWanted = prompter.RestartPending() && options.restart;
     document.summary = SummaryLine(endings);
     document.exitStatus = ExitStatusOf(worst);
     return document.exitStatus;

@@ -6,6 +6,8 @@
 // out. The command-line options are the product's.
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,10 +37,10 @@ int main(int argc, char* argv[]) {
     if (start.exitStatus) {
         return *start.exitStatus;
     }
-    if (start.options.action != CliAction::Window) {
-        // Before any thread starts, so that every thread inherits the blocked signals.
-        BlockInterruptSignals();
-    }
+    // Before any thread starts (the toolkit's among them), so that every thread inherits the
+    // blocked signals: the window and the command line both read them on a thread of their
+    // own, and refuse them while a drive is written.
+    BlockInterruptSignals();
     // The drives' latencies and delays are real time here: the program really waits. A
     // drive takes an image with no header of this project's synthetic firmware (a real one)
     // at the revision this build installs.
@@ -79,13 +81,22 @@ int main(int argc, char* argv[]) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     DiagnosticSink& traceLines = trace.sink ? *trace.sink : diagnostics;
+    // The drives are new at every start: a history is kept, as on the command line, only
+    // where FLASHTOOL_HISTORY_DIR names its place.
+    std::optional<HistoryStore> history;
+    if (std::getenv("FLASHTOOL_HISTORY_DIR") != nullptr) {
+        history = HistoryStore::ForThisProcess("flashtool-emulated");
+    }
     // No lock: the virtual drives are this process's own, and demos and test runs may
     // run side by side.
     return RunFlashTool(
         qtArgc, qtArgv, false,
         [&] { return std::make_unique<EmulatedBackend>(drives, traceLines); }, restart, inhibitor,
         diagnostics,
-        [&restart](FlashDialog& dialog) {
+        [&restart, &history](FlashDialog& dialog) {
             restart.SetLog([&dialog](std::string_view line) { dialog.AppendLog(line); });
+            if (history) {
+                dialog.KeepHistory(&*history, std::string(ThisBuild().programVersion), true);
+            }
         });
 }

@@ -6,17 +6,50 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/cli/InterruptGuard.h"
+#include "app/cli/Terminal.h"
 #include "core/InstanceLock.h"
 #include "data/EmbeddedRegion.h"
 
 namespace flashtool {
 
+namespace {
+
+// What the program's exit must wait for: the window and the run of this process.
+struct ExitWait {
+    WriteWindow* writeWindow = nullptr;
+    FlashToolApplication* tool = nullptr;
+    std::string program;
+};
+ExitWait exitWait;
+
+// The toolkit ends the program with exit() when its display goes away (the X server died,
+// the session ended). In the middle of a write that would cut the drive off: instead the run
+// goes on without a window (its lines on standard error, its questions answered Cancel), is
+// recorded, and only then does the exit go on.
+void WaitForTheRunAtExit() {
+    if (exitWait.writeWindow == nullptr || exitWait.writeWindow->TryEnd()) {
+        return;  // no drive is being written, and from now on none will be
+    }
+    std::fprintf(stderr,
+                 "%s: the window is gone while a drive is written; the update goes on, and the "
+                 "program ends once its ending is recorded.\n",
+                 exitWait.program.c_str());
+    std::fflush(stderr);
+    exitWait.tool->Window().Detach();
+    exitWait.writeWindow->EndWhenClosed();
+    exitWait.tool->Dialog().WaitForRun();
+}
+
+}  // namespace
+
 FlashToolApplication::FlashToolApplication(std::unique_ptr<PassThroughBackend> backend,
                                            SystemRestart& restart, SleepInhibitor& inhibitor,
                                            Clock& clock, DiagnosticSink& diagnostics,
-                                           std::span<const uint8_t> storedRegion)
+                                           std::span<const uint8_t> storedRegion,
+                                           WriteWindow* writeWindow)
     : dialog(FlashDialogParts{window, std::move(backend), storedRegion, restart, clock, diagnostics,
-                              inhibitor}) {
+                              inhibitor, writeWindow}) {
     window.SetHandlers(&dialog);
 }
 
@@ -75,12 +108,22 @@ int RunFlashTool(int argc, char* argv[], bool singleInstance,
         return 1;
     }
     SystemClock clock;
+    WriteWindow writeWindow;
+    StderrDiagnostics err;
     FlashToolApplication tool(std::move(backend), restart, inhibitor, clock, diagnostics,
-                              EmbeddedStoredRegion());
+                              EmbeddedStoredRegion(), &writeWindow);
+    InterruptGuard interrupts(err, program, writeWindow);
+    // A refusal is said in the window too, where the operator looks.
+    interrupts.AlsoTell([&tool](std::string_view line) { tool.Dialog().AppendLog(line); });
+    exitWait = {&writeWindow, &tool, program};
+    static const bool registered = std::atexit(WaitForTheRunAtExit) == 0;
+    static_cast<void>(registered);
     if (wire) {
         wire(tool.Dialog());
     }
     tool.Run();
+    // The dialog has ended, which it never does during a run.
+    exitWait = {};
     return 0;
 }
 

@@ -20,7 +20,7 @@ class FlashToolApplication {
 public:
     FlashToolApplication(std::unique_ptr<PassThroughBackend> backend, SystemRestart& restart,
                          SleepInhibitor& inhibitor, Clock& clock, DiagnosticSink& diagnostics,
-                         std::span<const uint8_t> storedRegion);
+                         std::span<const uint8_t> storedRegion, WriteWindow* writeWindow = nullptr);
 
     QtDialogWindow& Window() { return window; }
     FlashDialog& Dialog() { return dialog; }
@@ -37,12 +37,16 @@ private:
 // itself would end the program with an abort and a page about plugins when there is no
 // display; a user over ssh needs to hear that the command-line actions work instead.
 // `variable` reads the environment (getenv in the program).
-std::optional<std::string> MissingDisplay(
-    std::string_view program, const std::function<const char*(const char*)>& variable);
+std::optional<std::string> MissingDisplay(std::string_view program,
+                                          const std::function<const char*(const char*)>& variable);
 
 // What both executables' main() do once the back-end and the restart are chosen. With
 // `singleInstance` the program's lock is taken first, and a second copy ends there with
-// exit 1. `makeBackend` runs only after that, so that a refused copy opens nothing (a
+// exit 1. Interrupting signals are read on a thread of their own (InterruptGuard): main must
+// have blocked them before any thread started. From a run's first drive-changing command
+// until its ending is shown and recorded, neither a signal nor the toolkit's own exit (a
+// display that goes away) ends the program: the run goes on, without its window if need be.
+// `makeBackend` runs only after that, so that a refused copy opens nothing (a
 // --trace file stays as the first copy writes it); when it gives nothing (it said why on
 // standard error) the program ends with exit 1.
 int RunFlashTool(int argc, char* argv[], bool singleInstance,

@@ -28,6 +28,9 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const MessageBoxRequest& request,
     box->setWindowTitle(request.caption ? ToQString(*request.caption) : applicationTitle);
     box->setTextFormat(Qt::PlainText);
     box->setText(ToQString(request.text));
+    if (!request.detail.empty()) {
+        box->setInformativeText(ToQString(request.detail));
+    }
     box->setIcon(IconOf(request.icon));
     if (request.buttons == BoxButtons::OkCancel) {
         box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

@@ -23,10 +23,10 @@ int main(int argc, char* argv[]) {
     if (start.exitStatus) {
         return *start.exitStatus;
     }
-    if (start.options.action != CliAction::Window) {
-        // Before any thread starts, so that every thread inherits the blocked signals.
-        BlockInterruptSignals();
-    }
+    // Before any thread starts (the toolkit's among them), so that every thread inherits the
+    // blocked signals: the window and the command line both read them on a thread of their
+    // own, and refuse them while a drive is written.
+    BlockInterruptSignals();
     const bool tracing = start.options.trace.has_value();
     // The system's pass-through, with --trace's line for every command it carries.
     auto makeBackend = [tracing](DiagnosticSink& trace) -> std::unique_ptr<PassThroughBackend> {

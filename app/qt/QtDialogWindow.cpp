@@ -13,6 +13,8 @@
 #include <QShortcut>
 #include <QStyle>
 #include <QTimer>
+#include <cstdio>
+#include <optional>
 
 #include "app/AccessibleTexts.h"
 #include "app/controls/CTreeCtrlEx.h"
@@ -227,11 +229,20 @@ void QtDialogWindow::reject() {
 }
 
 void QtDialogWindow::closeEvent(QCloseEvent* event) {
+    // The dialog decides: it ends now, refuses, or (while a drive is written) ends once the
+    // run's ending has been shown and recorded. Either way it is the dialog that ends itself.
+    if (handlers != nullptr) {
+        event->ignore();
+        handlers->OnCloseRequest();
+        if (ended) {
+            event->accept();
+        }
+        return;
+    }
     if (!closeCommandEnabled) {
         event->ignore();
         return;
     }
-    // Goes through reject(): the dialog refuses while a run is in progress.
     QDialog::closeEvent(event);
 }
 
@@ -244,7 +255,15 @@ void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void QtDialogWindow::RunOnWindowThread(const std::function<void()>& work) {
-    OnOwnerThread(calls, work);
+    if (calls.OnServingThread()) {
+        work();
+        return;
+    }
+    if (!calls.RunAndWait(work)) {
+        // Detached: what the work does to the window goes where Detach says.
+        const std::lock_guard lock(detachedMutex);
+        work();
+    }
 }
 
 void QtDialogWindow::ShowTexts(const DialogTexts& texts) {
@@ -258,10 +277,24 @@ void QtDialogWindow::ShowTexts(const DialogTexts& texts) {
 }
 
 std::string QtDialogWindow::LogText() const {
+    if (calls.Abandoned()) {
+        return logText;  // the user-interface thread touches it no more
+    }
     return OnOwnerThread(calls, [&] { return logText; });
 }
 
 void QtDialogWindow::SetLogText(std::string_view text) {
+    if (calls.Abandoned()) {
+        // What was added to the log, as lines on standard error.
+        std::string added(text.starts_with(logText) ? text.substr(logText.size()) : text);
+        std::erase(added, '\r');
+        if (!added.empty()) {
+            std::fprintf(stderr, "%s%s", added.c_str(), added.ends_with('\n') ? "" : "\n");
+            std::fflush(stderr);
+        }
+        logText.assign(text);
+        return;
+    }
     OnOwnerThread(calls, [&] {
         logText.assign(text);
         log->setPlainText(DisplayedLog(text));
@@ -276,9 +309,23 @@ void QtDialogWindow::ScrollLogToEnd() {
 }
 
 BoxAnswer QtDialogWindow::ShowMessageBox(const MessageBoxRequest& request) {
-    return OnOwnerThread(calls, [&] {
+    const auto show = [&] {
         return boxProvider ? boxProvider(request) : RunMessageBox(request, applicationTitle, this);
-    });
+    };
+    if (calls.OnServingThread()) {
+        return show();
+    }
+    std::optional<BoxAnswer> answer;
+    if (calls.RunAndWait([&] { answer = show(); }) && answer) {
+        return *answer;
+    }
+    // Detached: nobody saw the box. Its text goes where the log goes; a question nobody
+    // answered is never taken as yes.
+    const std::string shown =
+        request.text + (request.detail.empty() ? "" : "\n" + request.detail) + "\n";
+    std::fprintf(stderr, "%s", shown.c_str());
+    std::fflush(stderr);
+    return request.buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
 }
 
 void QtDialogWindow::EnableCloseCommand(bool enabled) {

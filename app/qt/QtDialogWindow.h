@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "app/DialogUnits.h"
@@ -47,6 +48,11 @@ public:
     // Runs the start-up sequence, then the dialog modally unless the sequence ended it.
     // Returns the dialog's result.
     int RunModal();
+
+    // The toolkit is ending the program while a run goes on (its display is gone): the
+    // window shows nothing from now on. The run's log lines go to standard error, a message
+    // box is answered OK and a question Cancel, as on a terminal with nobody at it.
+    void Detach() { calls.Abandon(); }
 
     // A system-menu command; the About entry's command, masked, shows the About box.
     void OnSystemCommand(uint32_t command);
@@ -101,6 +107,8 @@ private:
 
     // The worker's way to the user-interface thread.
     mutable UiThreadCalls calls;
+    // Once detached: the calls that run on the caller's thread instead, one at a time.
+    mutable std::mutex detachedMutex;
     QString applicationTitle;
     DialogBaseUnits units;
     QIcon appIcon;

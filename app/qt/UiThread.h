@@ -12,6 +12,10 @@
 // thread itself runs at once: a queued call from that thread would wait for itself. The
 // object must outlive every caller that may still be waiting (the dialog never ends under
 // a worker).
+//
+// When the user-interface thread will serve nothing any more (the toolkit is ending the
+// program, its display gone), Abandon() releases every caller: a call waiting, or made
+// later, returns without having run, and its caller goes on without the window.
 
 #include <QEvent>
 #include <QObject>
@@ -22,6 +26,7 @@
 #include <optional>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace flashtool {
 
@@ -34,8 +39,12 @@ public:
     UiThreadCalls& operator=(const UiThreadCalls&) = delete;
 
     bool OnServingThread() const;
-    // Queues `work` for the serving thread and returns once it has run there.
-    void RunAndWait(const std::function<void()>& work);
+    // Queues `work` for the serving thread and returns once it has run there: true. False
+    // when it was abandoned before it ran (or will never run).
+    bool RunAndWait(const std::function<void()>& work);
+    // No call is served from now on; the waiting ones return false.
+    void Abandon();
+    bool Abandoned() const;
 
 protected:
     void customEvent(QEvent* event) override;
@@ -44,13 +53,20 @@ private:
     struct Pending {
         const std::function<void()>* work;
         bool done = false;
+        bool ran = false;
     };
 
-    std::mutex mutex;
+    mutable std::mutex mutex;
     std::condition_variable finished;
     std::deque<Pending*> queue;
+    // The calls the serving thread is in: a box's event loop serves the next call while the
+    // outer one waits on this thread's stack.
+    std::vector<Pending*> running;
+    bool abandoned = false;
 };
 
+// Runs `work` on the serving thread; a call that was abandoned gives a value-initialised
+// result (callers whose result must never be guessed check Abandoned()).
 template <typename Work>
 auto OnOwnerThread(UiThreadCalls& calls, Work&& work) -> std::invoke_result_t<Work&> {
     using Result = std::invoke_result_t<Work&>;
@@ -62,7 +78,7 @@ auto OnOwnerThread(UiThreadCalls& calls, Work&& work) -> std::invoke_result_t<Wo
     } else {
         std::optional<Result> result;
         calls.RunAndWait([&] { result.emplace(work()); });
-        return std::move(*result);
+        return result ? std::move(*result) : Result{};
     }
 }
 

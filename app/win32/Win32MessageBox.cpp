@@ -24,7 +24,9 @@ UINT MessageBoxFlags(const MessageBoxRequest& request) {
 
 BoxAnswer RunMessageBox(HWND owner, const MessageBoxRequest& request,
                         const std::u16string& applicationTitle) {
-    const std::u16string text = WidenBytes(request.text);
+    // The system's box has no second text: the detail follows the text after a blank line.
+    const std::u16string text = WidenBytes(
+        request.detail.empty() ? request.text : request.text + "\r\n\r\n" + request.detail);
     const std::u16string caption =
         request.caption ? WidenBytes(*request.caption) : applicationTitle;
     const int answer =

@@ -24,9 +24,11 @@ windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest nloh
 # The Windows program's session test under wine: a private X server, input and window
 # tools, the dialog's font, and a screenshot tool.
 session_packages=(xvfb xauth xdotool x11-utils fonts-liberation imagemagick)
+# The Ansible module's tests: ansible-playbook over local hosts (it brings python3).
+ansible_packages=(ansible-core)
 # The real-kernel rig: QEMU, the guest's shell and tools, the initramfs packer, depmod, and
 # xz to cut the uncompressed kernel out of Debian's image; python3 for a bare open of a node.
-kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils python3)
+kernel_rig_packages=(qemu-system-x86 busybox-static cpio kmod xz-utils python3 sg3-utils)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

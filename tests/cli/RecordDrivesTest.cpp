@@ -21,6 +21,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::string ShippedPath(const std::string& name) {
     return std::string(FLASHTOOL_SCENARIO_DIR) + "/" + name;
@@ -46,10 +47,11 @@ struct Folder {
     std::filesystem::path path;
 };
 
-// RecordDrives over virtual drives, without a main().
+// RecordDrives over virtual drives, without a main(), for this build or another.
 struct RecordRig {
-    explicit RecordRig(std::vector<DriveDescription> described)
-        : drives(BuildDrives(described, &driveClock)) {}
+    explicit RecordRig(std::vector<DriveDescription> described,
+                       std::vector<uint8_t> buildRegion = ThisBuildRegion())
+        : drives(BuildDrives(described, &driveClock)), region(std::move(buildRegion)) {}
 
     int Record(const std::string& file, std::optional<std::string> drive = std::nullopt) {
         CliEnvironment environment{[this](DiagnosticSink& trace) {
@@ -58,7 +60,7 @@ struct RecordRig {
                                    region,
                                    restart,
                                    inhibitor,
-                                   clock,
+                                   *environmentClock,
                                    out,
                                    err,
                                    terminal,
@@ -70,9 +72,10 @@ struct RecordRig {
 
     FakeClock driveClock;
     std::vector<std::shared_ptr<VirtualDrive>> drives;
-    std::vector<uint8_t> region = ThisBuildRegion();
+    std::vector<uint8_t> region;
     CapturedDiagnostics out, err;
     FakeClock clock;
+    Clock* environmentClock = &clock;
     FakeRestart restart;
     FakeInhibitor inhibitor;
     NoTerminal terminal;
@@ -138,10 +141,6 @@ TEST(RecordDrivesTest, EveryShippedScenarioReplaysItsTreeChecksAndUpgrades) {
         ++files;
         const std::string name = entry.path().filename().string();
         const std::vector<DriveDescription> original = Described(entry.path().string());
-        Folder folder;
-        RecordRig rig(original);
-        ASSERT_EQ(rig.Record(folder.File("recorded.json")), 0) << name << rig.err.Text();
-        const std::vector<DriveDescription> replayed = Described(folder.File("recorded.json"));
         // A drive that never answers the scan's identification is in no list, so there is
         // nothing of it to record.
         std::vector<DriveDescription> listed;
@@ -153,9 +152,15 @@ TEST(RecordDrivesTest, EveryShippedScenarioReplaysItsTreeChecksAndUpgrades) {
                              });
                      });
         const size_t rows = std::min<size_t>(listed.size(), 8);
-        ASSERT_EQ(replayed.size(), rows) << name;
 
+        // A recording holds what the build that made it reads: the maker's commands go only
+        // to the drives that build sends them to.
         for (size_t build = 0; build < builds.size(); ++build) {
+            Folder folder;
+            RecordRig rig(original, builds[build]);
+            ASSERT_EQ(rig.Record(folder.File("recorded.json")), 0) << name << rig.err.Text();
+            const std::vector<DriveDescription> replayed = Described(folder.File("recorded.json"));
+            ASSERT_EQ(replayed.size(), rows) << name;
             for (size_t row = 0; row < rows; ++row) {
                 const std::string where =
                     name + " drive " + std::to_string(row) + " build " + std::to_string(build);
@@ -194,17 +199,23 @@ TEST(RecordDrivesTest, TheRecordingSendsOnlyReadsAndSaysWhatItRead) {
         const std::string line = FormatTraceLine(0, entry);
         sent.push_back(line.substr(0, line.find(" crc32=")));
     }
-    EXPECT_THAT(sent, ElementsAre("vdrive 0: 12 00 00 00 38 00 | in 56",
-                                  "vdrive 0: 12 00 00 00 7D 00 | in 125",
-                                  "vdrive 0: 00 00 00 00 00 00 | none 0",
-                                  "vdrive 0: 5A 00 2A 00 00 00 00 00 1E 00 | in 30",
-                                  "vdrive 0: F5 01 00 A2 00 24 00 04 00 00 00 00 | in 4",
-                                  "vdrive 0: F5 01 00 A2 00 02 00 04 00 00 00 00 | in 4"));
+    EXPECT_THAT(
+        sent,
+        ElementsAre("vdrive 0: 12 00 00 00 38 00 | in 56", "vdrive 0: 12 00 00 00 7D 00 | in 125",
+                    "vdrive 0: 12 01 80 00 FF 00 | in 255", "vdrive 0: 00 00 00 00 00 00 | none 0",
+                    "vdrive 0: 5A 00 2A 00 00 00 00 00 1E 00 | in 30",
+                    "vdrive 0: F5 01 00 A2 00 24 00 04 00 00 00 00 | in 4",
+                    "vdrive 0: F5 01 00 A2 00 02 00 04 00 00 00 00 | in 4"));
     EXPECT_EQ(rig.drives[0]->Vendor().handshakes, 0u);
     EXPECT_EQ(rig.drives[1]->Trace().size(), 1u);  // only the scan asked the others
     EXPECT_THAT(rig.out.Text(),
                 HasSubstr("drive 0: \"ORIN    DVD RW QV-5500A \" 1.0d: no disc, large buffer, "
-                          "OEM tag \"ORIN      QZ   \", record 24 00005AC3, record 02 00005AC3\n"));
+                          "OEM tag \"ORIN      QZ   \", serial number \"QV5A0D4G1203\", "
+                          "record 24 00005AC3, record 02 00005AC3\n"));
+    const std::vector<DriveDescription> recorded = Described(folder.File("demo.json"));
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].serial, "QV5A0D4G1203");
+    EXPECT_EQ(recorded[0].inquiryHeader, kDriveInquiryHeader);
     EXPECT_THAT(rig.out.Text(), HasSubstr("1 drive recorded to " + folder.File("demo.json")));
 }
 
@@ -214,17 +225,23 @@ TEST(RecordDrivesTest, ADrivesSettlingHangsAndFailedReadsAreRecordedAsTheyCame) 
     settling.readiness = {{0x06, 0x29, 0x00}, {0x02, 0x04, 0x01}};
     settling.faults = {{0xF5, 0x01, 1, FaultKind::CheckCondition, {0x05, 0x24, 0x00}}};
     settling.recordAt02 = ModelRecord{0x30, 0x00, 0x12, 0x34};
+    DriveDescription cut;
+    cut.setup = {"ORIN    DVD RW QV-5500A ", "1.0d", "ORIN      QZ   ", false};
+    cut.faults = {{0xF5, 0x01, 2, FaultKind::Short, {}, 2},
+                  {0x12, 0x01, 1, FaultKind::CheckCondition, {0x02, 0x04, 0x01}}};
+    // Its tray never answers: this build's checks end there, so it gets none of the maker's
+    // commands.
     DriveDescription hanging;
-    hanging.setup = {"KESTREL CDRW/DVD KC3105 ", "1.08", std::string(15, ' '), false};
+    hanging.setup = {"ORIN    DVD RW QV-5500A ", "1.0d", std::string(15, ' '), false};
     hanging.faults = {{0x00, std::nullopt, 0, FaultKind::TimeOut},
-                      {0x5A, std::nullopt, 0, FaultKind::Busy},
-                      {0xF5, 0x01, 2, FaultKind::Short, {}, 2}};
+                      {0x5A, std::nullopt, 0, FaultKind::Busy}};
     Folder folder;
-    RecordRig rig({settling, hanging});
+    RecordRig rig({settling, cut, hanging});
     ASSERT_EQ(rig.Record(folder.File("r.json")), 0) << rig.err.Text();
     const std::vector<DriveDescription> recorded = Described(folder.File("r.json"));
-    ASSERT_EQ(recorded.size(), 2u);
+    ASSERT_EQ(recorded.size(), 3u);
 
+    // A disc in the tray does not keep the records from being read.
     EXPECT_EQ(recorded[0].setup, settling.setup);
     EXPECT_EQ(recorded[0].readiness, settling.readiness);
     EXPECT_EQ(recorded[0].faults, settling.faults);  // the first record read, the checks' one
@@ -232,13 +249,71 @@ TEST(RecordDrivesTest, ADrivesSettlingHangsAndFailedReadsAreRecordedAsTheyCame) 
     EXPECT_EQ(recorded[0].recordAt02, settling.recordAt02);
     EXPECT_EQ(rig.clock.Sleeps(), (std::vector<uint32_t>{200, 200}));
 
-    EXPECT_EQ(recorded[1].setup, hanging.setup);
-    EXPECT_THAT(recorded[1].faults, ElementsAre(Fault{0x00, std::nullopt, 0, FaultKind::TimeOut},
-                                                Fault{0x5A, std::nullopt, 0, FaultKind::Busy},
-                                                Fault{0xF5, 0x01, 2, FaultKind::Short, {}, 2}));
-    EXPECT_EQ(recorded[1].recordAt02, std::nullopt);  // a part of a record is not a record
+    // A record not read whole is not a record; a serial number page refused with anything
+    // but "no such page" is a fault of the page.
+    EXPECT_THAT(recorded[1].faults,
+                ElementsAre(Fault{0x12, 0x01, 0, FaultKind::CheckCondition, {0x02, 0x04, 0x01}},
+                            cut.faults[0]));
+    EXPECT_EQ(recorded[1].recordAt02, std::nullopt);
+    EXPECT_TRUE(recorded[1].recordAt24.has_value());
+
+    EXPECT_EQ(recorded[2].setup, hanging.setup);
+    EXPECT_THAT(recorded[2].faults, ElementsAre(Fault{0x00, std::nullopt, 0, FaultKind::TimeOut},
+                                                Fault{0x5A, std::nullopt, 0, FaultKind::Busy}));
+    EXPECT_EQ(recorded[2].recordAt24, std::nullopt);
     EXPECT_THAT(rig.out.Text(),
-                HasSubstr("drive 1: TEST UNIT READY (1 of 1): timed out; recorded as a fault\n"));
+                HasSubstr("drive 2: TEST UNIT READY (1 of 1): timed out; recorded as a fault\n"));
+    EXPECT_THAT(rig.out.Text(),
+                HasSubstr("drive 2: model records not read: this build sends this drive none of "
+                          "the maker's commands; recorded from standard commands alone\n"));
+}
+
+// The drives of each shipped scenario that get the maker's commands (F0-FF) from a
+// recording, by build: only those the build's own checks send them to.
+struct ReachCase {
+    std::string scenario;
+    bool wildcard;
+    std::vector<size_t> reached;
+};
+
+TEST(RecordDrivesTest, TheMakersCommandsGoOnlyToDrivesTheBuildSendsThemTo) {
+    const std::vector<ReachCase> cases = {
+        {"demo.json", false, {0}},
+        {"demo.json", true, {}},
+        {"eight-drives.json", false, {0}},
+        {"record-read-times-out.json", false, {}},
+        {"record-read-times-out.json", true, {0}},
+    };
+    for (const ReachCase& c : cases) {
+        const std::string where = c.scenario + (c.wildcard ? " (wildcard build)" : "");
+        const std::vector<DriveDescription> drives = Described(ShippedPath(c.scenario));
+        Folder folder;
+        RecordRig rig(drives, c.wildcard ? WildcardKm3100Region() : ThisBuildRegion());
+        ASSERT_EQ(rig.Record(folder.File("r.json")), 0) << where << rig.err.Text();
+        std::string withheld;
+        for (size_t i = 0; i < rig.drives.size(); ++i) {
+            const auto& trace = rig.drives[i]->Trace();
+            const bool reached = std::any_of(trace.begin(), trace.end(),
+                                             [](const TraceEntry& e) { return e.cdb[0] >= 0xF0; });
+            const bool expected =
+                std::find(c.reached.begin(), c.reached.end(), i) != c.reached.end();
+            EXPECT_EQ(reached, expected) << where << " drive " << i;
+            if (!expected) {
+                withheld += (withheld.empty() ? "drive " : ", drive ") + std::to_string(i);
+            }
+        }
+        // The file says which drives were recorded without them.
+        std::ifstream file(folder.File("r.json"));
+        const std::string text(std::istreambuf_iterator<char>(file), {});
+        if (withheld.empty()) {
+            EXPECT_THAT(text, Not(HasSubstr("none of the maker's commands"))) << where;
+        } else {
+            EXPECT_THAT(text, HasSubstr("This build sends " + withheld +
+                                        " none of the maker's commands: recorded from standard "
+                                        "commands alone, their model records are the defaults."))
+                << where;
+        }
+    }
 }
 
 TEST(RecordDrivesTest, ARecordingNeverReplacesAFileThatHoldsSomething) {
@@ -264,6 +339,48 @@ TEST(RecordDrivesTest, ARecordingNeverReplacesAFileThatHoldsSomething) {
     EXPECT_EQ(rig.Record(folder.path.string()), kExitUsage);  // a folder
     EXPECT_EQ(rig.Record(folder.File("missing/r.json")), kExitUsage);
     EXPECT_THAT(rig.err.Text(), HasSubstr("missing/r.json: cannot be written: "));
+}
+
+// Writes into FILE at the first pause asked for: another program at work there while the
+// drives are read (the recording polls a settling drive).
+class WritesMeanwhile final : public Clock {
+public:
+    explicit WritesMeanwhile(std::string path) : path(std::move(path)) {}
+    void SleepMs(uint32_t /*milliseconds*/) override {
+        if (!written) {
+            std::ofstream(path, std::ios::app) << "written meanwhile";
+            written = true;
+        }
+    }
+
+private:
+    std::string path;
+    bool written = false;
+};
+
+TEST(RecordDrivesTest, AFileWrittenWhileTheDrivesAreReadIsNeverReplaced) {
+    std::vector<DriveDescription> drives = Described(ShippedPath("demo.json"));
+    drives[0].readiness = {{0x02, 0x04, 0x01}};
+    for (const bool emptyAtFirst : {false, true}) {
+        Folder folder;
+        const std::string file = folder.File("r.json");
+        if (emptyAtFirst) {
+            std::ofstream{file};
+        }
+        WritesMeanwhile clock(file);
+        RecordRig rig(drives);
+        rig.environmentClock = &clock;
+        EXPECT_EQ(rig.Record(file), kExitUsage) << emptyAtFirst;
+        EXPECT_EQ(rig.err.Text(),
+                  "flashtool: " + file +
+                      (emptyAtFirst ? ": is no longer an empty file"
+                                    : ": appeared while the drives were read") +
+                      "; a recording is never replaced (remove it, or name another file)\n");
+        std::ifstream kept(file);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "written meanwhile");
+        // Nothing else is left beside it.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 1);
+    }
 }
 
 TEST(RecordDrivesTest, ADriveTheFormatCannotCarryIsLeftOutAndNamed) {

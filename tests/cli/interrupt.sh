@@ -2,11 +2,14 @@
 # Real signals sent to the emulated program's command line. Before any drive is changed an
 # interrupt ends it with exit 130, the trace whole up to that moment and nothing
 # drive-changing in it; while the firmware is written (pages and settle) every interrupt is
-# refused with one line and the run ends updated; once no drive is being written an
-# interrupt ends it again; a closed standard output never stops a run. A program killed
+# refused with one line and the run ends updated; once a drive has been written, its ending,
+# its document and its exit status belong to the run and are refused too; Ctrl+Z waits for
+# the end; a question asked on a terminal does not keep an interrupt waiting; with --json an
+# interrupt leaves its document; a closed standard output never stops a run. A program killed
 # outright while it writes leaves its run's mark in the history, which the next start
 # settles.
-#   interrupt.sh FLASHTOOL-EMULATED CASE    (CASE: before, during, after, pipe, all, killed)
+#   interrupt.sh FLASHTOOL-EMULATED CASE
+#   (CASE: before, during, after, stop, json, question, pipe, all, killed)
 # Commands are made a few ms slow, or one command slow where the signal must find the
 # program; the script waits for trace lines, never for a guessed time.
 set -u
@@ -98,17 +101,94 @@ during)
     check "the drive reports the new revision" grep -q "updated successfully" "$scratch/out.txt"
     ;;
 after)
-    # The identification read again after the run takes 60 s: the interrupt finds the
-    # program there, with the write window closed.
-    scenario "$slow_pages"', {"opcode": "12", "occurrence": 3, "result": "delay", "delayMs": 60000}'
-    start --update 0
-    wait_for '^keep-awake: released' "$scratch/out.txt"
+    # A transfer that fails at its 100th page, then the identification read again after the
+    # run takes 2 s: the interrupt finds the program there, past the keep-awake lock. The
+    # ending, its document and its record are the run's too: the interrupt is refused.
+    export FLASHTOOL_HISTORY_DIR="$scratch/history"
+    scenario '{"opcode": "FA", "occurrence": 100, "result": "failed"}, '"$slow_pages"', {"opcode": "12", "occurrence": 3, "result": "delay", "delayMs": 2000}'
+    start --update 0 --json
+    wait_for '^keep-awake: released' "$scratch/err.txt"
     kill -INT "$pid"
+    wait_for "^$refused\$" "$scratch/err.txt"
+    finish
+    check "exit 15: the update failed" [ "$status" -eq 15 ]
+    check "99 pages taken before the failure" [ "$(grep -c '^vdrive 0: FA .* | ok$' "$scratch/trace.txt")" -eq 99 ]
+    check "its one JSON document says so" sh -c "
+        [ \$(grep -c '^{\"action\": \"update\"' '$scratch/out.txt') -eq 1 ] &&
+        grep -q '\"ending\": \"failed\"' '$scratch/out.txt' &&
+        grep -q '\"exitStatus\": 15, \"error\": null}' '$scratch/out.txt'"
+    check "the closing line was said" grep -q '^drive 0: the update FAILED' "$scratch/err.txt"
+    "$program" --history > "$scratch/history.txt"
+    check "the history has the run's ending, not a run that never ended" sh -c "
+        grep -q '1.0d -> 1.0e  failed (code 5)' '$scratch/history.txt' &&
+        ! grep -q 'never ended' '$scratch/history.txt'"
+    ;;
+stop)
+    # Ctrl+Z while the pages go: the run goes on; the stop is held off to the end.
+    held="The firmware is being written; the program stops once the update has ended."
+    scenario "$slow_pages"
+    start --update 0
+    wait_for '^vdrive 0: FA ' "$scratch/trace.txt" 10
+    kill -TSTP "$pid"
+    wait_for "^$held\$" "$scratch/err.txt"
+    sent=$(pages 0)
+    wait_for '^vdrive 0: FA ' "$scratch/trace.txt" $((sent + 10))
+    finish
+    check "exit 0: updated" [ "$status" -eq 0 ]
+    check "said once that the stop waits" [ "$(cat "$scratch/err.txt")" = "$held" ]
+    check "every page sent" [ "$(pages 0)" -eq 128 ]
+    ;;
+json)
+    # --json: an interrupt before anything was written still leaves its one document. The
+    # check's TEST UNIT READY takes 60 s: the interrupt finds the program in it.
+    scenario '{"opcode": "00", "occurrence": 1, "result": "delay", "delayMs": 60000}'
+    env --default-signal "$program" --drives "$scratch/drives.json" --trace="$scratch/trace.txt" \
+        --check 0 --json > "$scratch/out.txt" 2> "$scratch/err.txt" &
+    pid=$!
+    wait_for '^vdrive 0: 12 ' "$scratch/trace.txt" 2
+    kill -TERM "$pid"
     finish
     check "exit 130" [ "$status" -eq 130 ]
-    check "one line says no drive was being written" [ "$(cat "$scratch/err.txt")" = \
-        "flashtool-emulated: stopped by SIGINT; no drive was being written" ]
-    check "every page had been sent" [ "$(pages 0)" -eq 128 ]
+    check "one document, interrupted, exit status 130" sh -c "
+        [ \$(grep -c '^{\"action\": \"check\"' '$scratch/out.txt') -eq 1 ] &&
+        grep -q '^\"summary\": \"interrupted\", \"exitStatus\": 130, \"error\": \"stopped by SIGTERM before any drive was changed\"}$' '$scratch/out.txt'"
+    ;;
+question)
+    # Ctrl+C at a question asked on a terminal ends the program at once: nobody has to type
+    # a line first.
+    command -v python3 > /dev/null || { echo "SKIPPED: python3 is not installed"; exit 77; }
+    scenario ""
+    python3 - "$program" "$scratch/drives.json" > "$scratch/out.txt" <<'PYTHON'
+import os, pty, select, signal, sys, time
+program, drives = sys.argv[1], sys.argv[2]
+pid, fd = pty.fork()
+if pid == 0:
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
+    os.execv(program, [program, "--drives", drives, "--update", "0"])
+seen = b""
+deadline = time.time() + 60
+while b"[y/N]" not in seen and time.time() < deadline:
+    if select.select([fd], [], [], 0.1)[0]:
+        try:
+            seen += os.read(fd, 4096)
+        except OSError:
+            break
+os.kill(pid, signal.SIGINT)
+deadline = time.time() + 10
+while time.time() < deadline:
+    done, status = os.waitpid(pid, os.WNOHANG)
+    if done:
+        print("asked" if b"[y/N]" in seen else "never asked", os.waitstatus_to_exitcode(status))
+        sys.exit(0)
+    if select.select([fd], [], [], 0.05)[0]:
+        try:
+            os.read(fd, 4096)
+        except OSError:
+            pass
+os.kill(pid, signal.SIGKILL)
+print("hung")
+PYTHON
+    check "asked, then ended by Ctrl+C with exit 130" [ "$(cat "$scratch/out.txt")" = "asked 130" ]
     ;;
 pipe)
     # Standard output read by `head -n 1`: every line after its first goes to a closed pipe.

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "core/Format.h"
 #include "flash/FlashRun.h"
 #include "support/DialogHarness.h"
 #include "tools/fwpack/RegionPacker.h"
@@ -45,8 +46,8 @@ size_t Count(const VirtualDrive& drive, uint8_t op, std::optional<uint8_t> sub =
 }
 
 struct OemUpgrade : ::testing::Test {
-    // A drive of family KM3130 below its OEM boundary revision (1.12): the checks set the
-    // records to 0x30 first, the run marks them, and they are written back at the end.
+    // A drive of family KM3130 below its OEM boundary revision (1.12): once confirmed, the run
+    // sets the records to 0x30 first, marks them, and writes them back at the end.
     DialogHarness rig{WildcardRegion("KM3130"), {{"KESTREL CDRW/DVD KC3130 ", "1.10", "", false}}};
 };
 
@@ -57,7 +58,7 @@ TEST_F(OemUpgrade, TheRecordsAreMarkedForTheTransferAndWrittenBackClearAfterIt) 
     EXPECT_EQ(rig.Drive().Revision(), "1.2b");
     EXPECT_TRUE(rig.Drive().Transfer().installedImage == FirmwareFor("KM3130"));
     const VendorState& vendor = rig.Drive().Vendor();
-    EXPECT_EQ(vendor.recordWrites, 6u);  // two by the checks, two marked, two cleared
+    EXPECT_EQ(vendor.recordWrites, 6u);  // two preparing, two marked, two cleared
     EXPECT_THAT(vendor.recordAt02, ElementsAre(0x30, 0x00, 0x5A, 0xC3));
     EXPECT_THAT(vendor.recordAt24, ElementsAre(0x30, 0x00, 0x5A, 0xC3));
     EXPECT_EQ(Count(rig.Drive(), 0xFA), 32u);  // expanded: 512 KB
@@ -81,8 +82,51 @@ TEST_F(OemUpgrade, ACheckOnlyPressSaysAnUpdateWouldStartAndWritesNoRecord) {
     EXPECT_TRUE(rig.Idle(0));
 }
 
+// The records the drive needs before its transfer are writes: they wait for the operator's
+// yes. Answered No, the drive is left as it was found and the ending says so truthfully.
+TEST_F(OemUpgrade, NothingIsWrittenBeforeTheConfirmationAndACancelLeavesTheRecordsAsTheyWere) {
+    rig.StartAndSelect(0);
+    const VendorState before = rig.Drive().Vendor();
+    rig.Upgrade({BoxAnswer::Cancel});
+    EXPECT_EQ(rig.ChangingCommands(), 0u);
+    EXPECT_EQ(rig.Drive().Vendor().recordWrites, before.recordWrites);
+    EXPECT_EQ(rig.Drive().Vendor().recordAt02, before.recordAt02);
+    EXPECT_EQ(rig.Drive().Vendor().recordAt24, before.recordAt24);
+    RunEnding cancelled = RunEnding::Refusal(ResultCode::UserCancelled);
+    cancelled.declined = QuestionKind::Confirmation;
+    EXPECT_EQ(rig.dialog->LastEnding(), cancelled);
+    EXPECT_EQ(rig.inhibitor.acquired.load(), 0);  // no write window, no mark in a history
+}
+
+// Confirmed, the drive receives exactly what it did when the records were prepared by the
+// checks: the two preparing writes first, then the readiness wait, the handshake and the rest.
+TEST_F(OemUpgrade, AConfirmedRunSendsThePreparingWritesFirstAndInsideTheWriteWindow) {
+    rig.StartAndSelect(0);
+    int acquiredBeforeFirstWrite = -1;
+    rig.window.onBox = [&](const MessageBoxRequest& request) {
+        if (request.question == QuestionKind::Confirmation) {
+            acquiredBeforeFirstWrite = rig.inhibitor.acquired.load();
+            EXPECT_EQ(rig.ChangingCommands(), 0u);
+        }
+    };
+    rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel});
+    EXPECT_EQ(acquiredBeforeFirstWrite, 0);
+    const auto& trace = rig.Drive().Trace();
+    const auto firstWrite = std::find_if(trace.begin(), trace.end(), [](const TraceEntry& e) {
+        return e.cdb[0] == 0xF5 && e.cdb[1] == 0x03;
+    });
+    ASSERT_NE(firstWrite, trace.begin());
+    std::vector<std::string> around;
+    for (auto entry = firstWrite - 1; entry != trace.end() && around.size() < 5; ++entry) {
+        around.push_back(FormatText("%02X %02X", entry->cdb[0], entry->cdb[1]));
+    }
+    // Each preparing write reads its record first; the readiness wait follows them.
+    EXPECT_THAT(around, ElementsAre("F5 01", "F5 03", "F5 01", "F5 03", "00 00"));
+    EXPECT_EQ(rig.dialog->LastEnding().kind, RunEndingKind::Updated);
+}
+
 TEST_F(OemUpgrade, AFailedMarkedWriteEndsWithCheckFailedBeforeAnyPage) {
-    // The checks write twice; the fourth write is the run's second, marked one.
+    // The run prepares with two writes; the fourth write is its second, marked one.
     rig.Drive().AddFault(Fault{0xF5, 0x03, 4, FaultKind::TransportFailure, {}});
     rig.StartAndSelect(0);
     rig.Upgrade();

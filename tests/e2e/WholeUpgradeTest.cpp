@@ -93,9 +93,11 @@ TEST_F(WholeUpgrade, TellsTheOperatorEachStepAndEndsIdleAtAFullBar) {
     EXPECT_EQ(rig.window.boxes[0].request,
               (MessageBoxRequest{"Do you really want to upgrade ?", std::nullopt,
                                  BoxButtons::OkCancel, BoxIcon::Exclamation}));
+    // The success box comes after the drive was read back, and says what it showed.
     EXPECT_EQ(rig.window.boxes[1].request,
               (MessageBoxRequest{"\n Firmware has been updated successfully !   \n", "Information",
-                                 BoxButtons::Ok, BoxIcon::Information}));
+                                 BoxButtons::Ok, BoxIcon::Information, QuestionKind::None,
+                                 "The drive now reports firmware revision 1.0e: verified."}));
     EXPECT_EQ(rig.window.boxes[2].request,
               (MessageBoxRequest{"\n Your computer needs to be rebooted.    \n", "Reboot Warning",
                                  BoxButtons::OkCancel, BoxIcon::Exclamation}));
@@ -132,9 +134,11 @@ TEST_F(WholeUpgrade, WithoutTheLargeBufferSendsTheStoredPagesAndTheDriveExpandsT
 TEST_F(WholeUpgrade, ARestartAcceptedIsLoggedAndAskedOfTheSystem) {
     rig.StartAndSelect(0);
     rig.Upgrade({BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok});
+    // Asked once the run is read back and recorded: the restart is the last thing it does.
     const auto log = rig.LogLines();
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], "Restart the computer");
+    EXPECT_EQ(log[log.size() - 2], "The drive now reports firmware revision 1.0e: verified.");
+    EXPECT_EQ(log.back(), "Restart the computer");
     EXPECT_EQ(rig.restart.requests, 1);
 
     rig.restart.accept = false;

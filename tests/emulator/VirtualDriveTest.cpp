@@ -1,4 +1,5 @@
-// The virtual drive's base behaviour: identification, readiness, faults and the trace.
+// The virtual drive's base behaviour: identification, its vital product data, what it tells
+// MMC clients about itself and its medium, readiness, faults and the trace.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -118,6 +119,147 @@ TEST(VirtualDriveTest, InquiryAnswersTheVitalProductDataPagesItHasAndRefusesTheR
               AnswerOf(without, {0x12, 0, 0, 0, 125, 0}, 125).data);
 }
 
+// GET CONFIGURATION's pieces, as MMC lays them out.
+std::vector<uint8_t> FeatureHeader(uint32_t dataLength, uint16_t currentProfile) {
+    return {0x00,
+            0x00,
+            static_cast<uint8_t>(dataLength >> 8),
+            static_cast<uint8_t>(dataLength),
+            0x00,
+            0x00,
+            static_cast<uint8_t>(currentProfile >> 8),
+            static_cast<uint8_t>(currentProfile)};
+}
+std::vector<uint8_t> ProfileList(const std::vector<uint16_t>& profiles, uint16_t current) {
+    std::vector<uint8_t> feature{0x00, 0x00, 0x03, static_cast<uint8_t>(profiles.size() * 4)};
+    for (const uint16_t profile : profiles) {
+        feature.insert(feature.end(),
+                       {static_cast<uint8_t>(profile >> 8), static_cast<uint8_t>(profile),
+                        static_cast<uint8_t>(profile == current ? 1 : 0), 0});
+    }
+    return feature;
+}
+const std::vector<uint16_t> kWriterProfiles = {0x1B, 0x1A, 0x14, 0x13, 0x12,
+                                               0x11, 0x10, 0x0A, 0x09, 0x08};
+const std::vector<uint16_t> kReaderProfiles = {0x10, 0x08};
+// Core (version 2, ATAPI, DBE), morphing (version 1, OCEvent), removable medium (a tray
+// that ejects and locks): all persistent and current.
+const std::vector<uint8_t> kCore = {0x00, 0x01, 0x0B, 0x08, 0, 0, 0, 0x02, 0x01, 0, 0, 0};
+const std::vector<uint8_t> kMorphing = {0x00, 0x02, 0x07, 0x04, 0x02, 0, 0, 0};
+const std::vector<uint8_t> kRemovable = {0x00, 0x03, 0x03, 0x04, 0x29, 0, 0, 0};
+
+std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+struct MmcCase {
+    std::string what;
+    bool reader;
+    bool disc;
+    std::vector<uint8_t> cdb;
+    std::vector<uint8_t> data;  // empty with a sense
+    std::optional<SenseInfo> sense = std::nullopt;
+};
+
+TEST(VirtualDriveTest, AnMmcClientIsAnsweredAsADriveOfItsKindAnswers) {
+    const std::vector<uint8_t> writerList = ProfileList(kWriterProfiles, 0x0000);
+    const std::vector<uint8_t> allConfiguration{0x46, 0x00, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0};
+    const std::vector<MmcCase> cases = {
+        {"writer, every feature", false, false, allConfiguration,
+         Concat({FeatureHeader(76, 0x0000), writerList, kCore, kMorphing, kRemovable})},
+        {"the header alone still counts every byte",
+         false,
+         false,
+         {0x46, 0x00, 0, 0, 0, 0, 0, 0x00, 0x08, 0},
+         FeatureHeader(76, 0x0000)},
+        {"reader with a disc, current features",
+         true,
+         true,
+         {0x46, 0x01, 0, 0, 0, 0, 0, 0x01, 0x00, 0},
+         Concat({FeatureHeader(44, 0x0010), ProfileList(kReaderProfiles, 0x0010), kCore, kMorphing,
+                 kRemovable})},
+        {"writer with a disc: DVD-ROM is current",
+         false,
+         true,
+         {0x46, 0x02, 0x00, 0x00, 0, 0, 0, 0x01, 0x00, 0},
+         Concat({FeatureHeader(48, 0x0010), ProfileList(kWriterProfiles, 0x0010)})},
+        {"one feature",
+         false,
+         false,
+         {0x46, 0x02, 0x00, 0x01, 0, 0, 0, 0x01, 0x00, 0},
+         Concat({FeatureHeader(16, 0x0000), kCore})},
+        {"one feature it does not have",
+         false,
+         false,
+         {0x46, 0x02, 0x01, 0x07, 0, 0, 0, 0x01, 0x00, 0},
+         FeatureHeader(4, 0x0000)},
+        {"from a starting feature on",
+         false,
+         false,
+         {0x46, 0x00, 0x00, 0x02, 0, 0, 0, 0x01, 0x00, 0},
+         Concat({FeatureHeader(20, 0x0000), kMorphing, kRemovable})},
+        {"reserved request type",
+         false,
+         false,
+         {0x46, 0x03, 0, 0, 0, 0, 0, 0x01, 0x00, 0},
+         {},
+         sense::kInvalidField},
+        {"capacity, no disc",
+         false,
+         false,
+         {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         {},
+         sense::kMediumNotPresent},
+        {"capacity of a single-layer DVD",
+         false,
+         true,
+         {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         {0x00, 0x23, 0x05, 0x3F, 0x00, 0x00, 0x08, 0x00}},
+        {"standard data: SPC-3, format 2, no NormACA",
+         false,
+         false,
+         {0x12, 0, 0, 0, 8, 0},
+         {0x05, 0x80, 0x05, 0x02, 0x78, 0x00, 0x00, 0x00}},
+    };
+    for (const MmcCase& c : cases) {
+        VirtualDrive drive;
+        drive.SetReader(c.reader);
+        drive.SetDiscPresent(c.disc);
+        const Answered answered = AnswerOf(drive, c.cdb, 300);
+        EXPECT_EQ(answered.data, c.data) << c.what;
+        EXPECT_EQ(answered.sense, c.sense) << c.what;
+    }
+}
+
+TEST(VirtualDriveTest, AReaderClaimsNoWritingAndARecordedHeaderIsAnsweredAsGiven) {
+    const std::vector<uint8_t> capabilities{0x5A, 0, 0x2A, 0, 0, 0, 0, 0, 30, 0};
+    VirtualDrive writer;
+    VirtualDrive reader;
+    reader.SetReader(true);
+    EXPECT_EQ(AnswerOf(writer, capabilities, 30).data.at(11), 0x37);
+    EXPECT_EQ(AnswerOf(reader, capabilities, 30).data.at(11), 0x00);
+
+    // A recorded drive's bytes 0-7 are answered as they were, whatever they claim; its
+    // identification and OEM tag stay where they were.
+    VirtualDrive recorded({"ORIN    DVD RW QV-5500A ", "1.0d", "ORIN      QZ", false});
+    recorded.SetInquiryHeader({0x05, 0x80, 0x00, 0x32, 0x1F, 0x00, 0x00, 0x10});
+    const Answered standard = AnswerOf(recorded, {0x12, 0, 0, 0, 200, 0}, 200);
+    ASSERT_EQ(standard.data.size(), 125u);
+    EXPECT_EQ(std::vector<uint8_t>(standard.data.begin(), standard.data.begin() + 8),
+              (std::vector<uint8_t>{0x05, 0x80, 0x00, 0x32, 0x1F, 0x00, 0x00, 0x10}));
+    EXPECT_EQ(std::string(standard.data.begin() + 8, standard.data.begin() + 36),
+              "ORIN    DVD RW QV-5500A 1.0d");
+    EXPECT_EQ(std::string(standard.data.begin() + 96, standard.data.begin() + 111),
+              "ORIN      QZ   ");
+    // One that announces more than 120 bytes has them, zeros past the tag.
+    recorded.SetInquiryHeader({0x05, 0x80, 0x05, 0x02, 0xB3, 0x00, 0x00, 0x00});
+    EXPECT_EQ(AnswerOf(recorded, {0x12, 0, 0, 0, 255, 0}, 255).data.size(), 184u);
+}
+
 TEST(VirtualDriveTest, TestUnitReadyFollowsTheTrayAndTheReadinessScript) {
     VirtualDrive drive;
     std::vector<uint8_t> none;
@@ -181,8 +323,8 @@ TEST(TraceLineTest, DigestsTheBytesReturned) {
     const std::vector<uint8_t> cdb{0x12, 0, 0, 0, 4, 0};
     ScsiRequest request{cdb, DataDirection::In, buffer.data(), 4, 15};
     backend.Send(*address, request);
-    // CRC-32 of 05 80 00 32, the first four INQUIRY bytes.
-    EXPECT_EQ(diagnostics.Text(), "vdrive 0: 12 00 00 00 04 00 | in 4 crc32=3F78652E | ok\n");
+    // CRC-32 of 05 80 05 02, the first four INQUIRY bytes.
+    EXPECT_EQ(diagnostics.Text(), "vdrive 0: 12 00 00 00 04 00 | in 4 crc32=64D6A1C7 | ok\n");
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // replies: sense data in the fixed and the descriptor format (as the Linux back-end parses
 // it, and as the Windows back-ends read their sense areas), the identification, revision
 // and OEM tag of an INQUIRY reply, the unit serial number page, the capabilities page's
-// buffer size and the flash-size reply. None may read outside the reply, and each must give
-// only what it may give.
+// buffer size and writing claim, and the flash-size reply. None may read outside the reply,
+// and each must give only what it may give.
 
 #include <algorithm>
 #include <cstdint>
@@ -76,6 +76,12 @@ void CheckInquiry(std::span<const uint8_t> reply) {
 void CheckMakerReplies(std::span<const uint8_t> reply) {
     const std::optional<uint16_t> bufferKb = BufferSizeKb(reply);
     Require(bufferKb.has_value() == (reply.size() >= kCapabilitiesBufferSizeOffset + 2));
+
+    const std::optional<bool> writes = CapabilitiesClaimWriting(reply);
+    Require(writes.has_value() == (reply.size() >= 12 && (reply[8] & 0x3F) == 0x2A));
+    if (writes) {
+        Require(*writes == (reply[11] != 0));
+    }
 
     const std::optional<uint32_t> flashSize = FlashSizeFromReply(reply);
     if (flashSize) {

@@ -118,6 +118,8 @@ TEST(CheckUpdatePolicyTest, WildcardBuildsTakeTheFamilyOfTheModelTable) {
     }
 }
 
+// The checks only decide that the records are to be prepared: they write nothing, and the run
+// prepares them once the operator has confirmed it.
 TEST(CheckUpdatePolicyTest, TheOemRevisionTableBarsDowngradesPreparesRecordsOrMarksAhead) {
     struct Case {
         const char* name;
@@ -127,10 +129,10 @@ TEST(CheckUpdatePolicyTest, TheOemRevisionTableBarsDowngradesPreparesRecordsOrMa
         bool allowed;
         std::vector<ResultCode> results;
         bool ahead;
-        uint32_t recordWrites;
+        bool prepare;
     };
     const Case cases[] = {
-        {"not ahead, older", {kPx3105, "1.05"}, "KM3105", "1.20", true, {}, false, 0},
+        {"not ahead, older", {kPx3105, "1.05"}, "KM3105", "1.20", true, {}, false, false},
         {"not ahead, newer: downgrade barred",
          {kPx3105, "1.05"},
          "KM3105",
@@ -138,8 +140,8 @@ TEST(CheckUpdatePolicyTest, TheOemRevisionTableBarsDowngradesPreparesRecordsOrMa
          false,
          {ResultCode::DowngradeRefused},
          false,
-         0},
-        {"ahead, newer: asked", {kPx3105, "1.20"}, "KM3105", "1.10", true, {}, true, 0},
+         false},
+        {"ahead, newer: asked", {kPx3105, "1.20"}, "KM3105", "1.10", true, {}, true, false},
         {"KM3130 not ahead: records prepared",
          {kPx3130, "1.05"},
          "KM3130",
@@ -147,8 +149,8 @@ TEST(CheckUpdatePolicyTest, TheOemRevisionTableBarsDowngradesPreparesRecordsOrMa
          true,
          {},
          false,
-         2},
-        {"KM3130 ahead: records left", {kPx3130, "1.20"}, "KM3130", "1.30", true, {}, true, 0},
+         true},
+        {"KM3130 ahead: records left", {kPx3130, "1.20"}, "KM3130", "1.30", true, {}, true, false},
         {"row family unlike the build's",
          {kPx3130, "1.05"},
          "KM3105",
@@ -156,7 +158,7 @@ TEST(CheckUpdatePolicyTest, TheOemRevisionTableBarsDowngradesPreparesRecordsOrMa
          false,
          {ResultCode::NotAllowed},
          false,
-         0},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -164,7 +166,8 @@ TEST(CheckUpdatePolicyTest, TheOemRevisionTableBarsDowngradesPreparesRecordsOrMa
         EXPECT_EQ(rig->ForDrive().CheckUpdatePolicy(), c.allowed);
         EXPECT_EQ(rig->host.results, c.results);
         EXPECT_EQ(rig->state.oemRevisionAhead, c.ahead);
-        EXPECT_EQ(rig->Drive().Vendor().recordWrites, c.recordWrites);
+        EXPECT_EQ(rig->state.prepareRecords, c.prepare);
+        EXPECT_EQ(rig->Drive().Vendor().recordWrites, 0u);
     }
 }
 
@@ -173,6 +176,8 @@ TEST(CheckUpdatePolicyTest, PreparingTheRecordsWritesModelCode30ToBothWithTheMar
     rig->Drive().Vendor().recordAt02 = {0x05, 0x51, 0x11, 0x22};
     rig->Drive().Vendor().recordAt24 = {0x05, 0x00, 0x33, 0x44};
     EXPECT_TRUE(rig->ForDrive().CheckUpdatePolicy());
+    ASSERT_TRUE(rig->state.prepareRecords);
+    rig->vendor->PrepareModelRecords();
     EXPECT_EQ(rig->Drive().Vendor().recordAt02, (std::array<uint8_t, 4>{0x30, 0x00, 0x11, 0x22}));
     EXPECT_EQ(rig->Drive().Vendor().recordAt24, (std::array<uint8_t, 4>{0x30, 0x00, 0x33, 0x44}));
     // The only commands that change the drive are those two writes, 0x02 first.

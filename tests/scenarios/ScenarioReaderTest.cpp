@@ -34,6 +34,7 @@ TEST(ScenarioReaderTest, EveryFieldLandsInTheDescription) {
       "drives": [{
         "identification": "ORIN    DVD RW QV-5500A ", "revision": "1.0d",
         "oemTag": "ORIN      QZ   ", "serial": " QV5A0D4G1203", "disc": "present",
+        "inquiryHeader": "0580003278000010", "reader": true,
         "readiness": ["06/29/00", "02/04/01"],
         "largeBuffer": false, "checksPageSums": true,
         "flashSize": {"device": "3140", "sizeKb": 513}, "latencyMs": 25,
@@ -56,6 +57,8 @@ TEST(ScenarioReaderTest, EveryFieldLandsInTheDescription) {
     EXPECT_EQ(drive.setup,
               (VirtualDriveSetup{"ORIN    DVD RW QV-5500A ", "1.0d", "ORIN      QZ   ", true}));
     EXPECT_EQ(drive.serial, " QV5A0D4G1203");
+    EXPECT_THAT(drive.inquiryHeader, ElementsAre(0x05, 0x80, 0x00, 0x32, 0x78, 0x00, 0x00, 0x10));
+    EXPECT_TRUE(drive.reader);
     EXPECT_THAT(drive.readiness, ElementsAre(SenseInfo{6, 0x29, 0}, SenseInfo{2, 4, 1}));
     EXPECT_FALSE(drive.largeBuffer);
     EXPECT_TRUE(drive.checksPageSums);
@@ -156,6 +159,9 @@ TEST(ScenarioReaderTest, AMalformedFileGivesOneMessageAndNoDrives) {
         {OneDrive(R"("serial": "QV5A\u0000")"),
          "t.json: drive 0: serial: must hold printable ASCII characters only"},
         {OneDrive(R"("serial": 1203)"), "t.json: drive 0: serial: must be a string"},
+        {OneDrive(R"("inquiryHeader": "05800502780000")"),
+         "t.json: drive 0: inquiryHeader: must be 16 hex digits"},
+        {OneDrive(R"("reader": "DVD-ROM")"), "t.json: drive 0: reader: must be true or false"},
         {OneDrive(R"("modelRecords": {"02": "00005AC"})"),
          "t.json: drive 0: modelRecords.02: must be 8 hex digits"},
         {OneDrive(R"("modelRecords": {"2": "00005AC3"})"),
@@ -289,15 +295,18 @@ TEST(DemoScenarioTest, TheDemoFileIsTheThreeDrivesTheDemoAlwaysHad) {
     const auto demo = MakeDemoDrives();
     ASSERT_EQ(demo.size(), kDemoBefore.size());
     for (size_t i = 0; i < kDemoBefore.size(); ++i) {
-        // Nothing but the identity and a serial number, and every setting at its default.
+        // Nothing but the identity, a serial number and the reader mark, and every setting
+        // at its default.
         DriveDescription plain;
         plain.setup = reading.drives[i].setup;
         plain.serial = reading.drives[i].serial;
+        plain.reader = reading.drives[i].reader;
         EXPECT_FALSE(plain.serial.empty()) << i;
         EXPECT_EQ(reading.drives[i], plain) << i;
         // What the drives answer: the long INQUIRY (identity and OEM tag), the disc check,
         // the capabilities page and the flash size query.
         VirtualDrive before(kDemoBefore[i]);
+        before.SetReader(i == 2);  // the DVD-ROM drive claims no writing since it is marked
         for (const auto& [cdb, length] : std::vector<std::pair<std::vector<uint8_t>, uint32_t>>{
                  {{0x12, 0, 0, 0, 125, 0}, 125},
                  {{0x5A, 0, 0x2A, 0, 0, 0, 0, 0, 30, 0}, 30},

@@ -43,6 +43,8 @@ TEST(ScenarioWriterTest, ADriveUsingEveryFieldReadsBackWhole) {
     drive.setup = {"ORIN    DVD RW QV-5500A ", "1.0d",
                    std::string("ORIN\0\0\0\0\0\0QZ\x7F\xFF ", 15), true};
     drive.serial = "  QV5A0D4G1203";
+    drive.inquiryHeader = {0x05, 0x80, 0x00, 0x32, 0x1F, 0x00, 0x00, 0x00};
+    drive.reader = true;
     drive.readiness = {{0x06, 0x29, 0x00}, {0x02, 0x04, 0x01}};
     drive.largeBuffer = false;
     drive.checksPageSums = true;
@@ -69,6 +71,7 @@ TEST(ScenarioWriterTest, ADriveUsingEveryFieldReadsBackWhole) {
     EXPECT_THAT(written, HasSubstr(R"("oemTagBytes": "4F52494E000000000000515A7FFF20")"));
     EXPECT_THAT(written, Not(HasSubstr(R"("recordAt24")")));
     EXPECT_THAT(written, HasSubstr(R"("serial": "  QV5A0D4G1203")"));
+    EXPECT_THAT(written, HasSubstr(R"("inquiryHeader": "058000321F000000")"));
 }
 
 TEST(ScenarioWriterTest, DefaultsStayOutOfTheFile) {

@@ -34,6 +34,8 @@ TEST(FinalCommandTest, ARefusalFailsAndAnUnansweredEndIsUnconfirmed) {
         {"illegal request", FaultKind::CheckCondition, {0x05, 0x26, 0x00}, TransferOutcome::Failed},
         {"medium error", FaultKind::CheckCondition, {0x03, 0x0C, 0x00}, TransferOutcome::Failed},
         {"hardware error", FaultKind::CheckCondition, {0x04, 0x44, 0x00}, TransferOutcome::Failed},
+        {"data protect", FaultKind::CheckCondition, {0x07, 0x27, 0x00}, TransferOutcome::Failed},
+        {"miscompare", FaultKind::CheckCondition, {0x0E, 0x1D, 0x00}, TransferOutcome::Failed},
         {"timed out", FaultKind::TimeOut, {}, TransferOutcome::DoneUnconfirmed},
         {"unit attention",
          FaultKind::CheckCondition,
@@ -56,6 +58,24 @@ TEST(FinalCommandTest, ARefusalFailsAndAnUnansweredEndIsUnconfirmed) {
             EXPECT_TRUE(rig.Wire().back().starts_with(m.opcode == 0xF2 ? "F2 04" : "3B 0"));
         }
     }
+}
+
+// Statuses no injected fault gives: a reservation held by another host means the drive never
+// ran the command; a full queue, like BUSY, may mean the drive is still committing the image.
+TEST(FinalCommandTest, AReservationConflictFailsAndAFullQueueIsUnconfirmed) {
+    const auto answered = [](uint8_t status) {
+        CommandResult command;
+        command.result = ExecResult::Failed;
+        command.sent = true;
+        command.outcome = PassThroughOutcome::Status(status);
+        return command;
+    };
+    EXPECT_EQ(PageTransfer::FinalCommandVerdict(answered(kStatusReservationConflict)),
+              TransferOutcome::Failed);
+    EXPECT_EQ(PageTransfer::FinalCommandVerdict(answered(kStatusTaskSetFull)),
+              TransferOutcome::DoneUnconfirmed);
+    EXPECT_EQ(PageTransfer::FinalCommandVerdict(answered(kStatusBusy)),
+              TransferOutcome::DoneUnconfirmed);
 }
 
 }  // namespace

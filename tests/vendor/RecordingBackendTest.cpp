@@ -40,6 +40,7 @@ std::vector<CommandCase> EveryCommandTheProgramBuilds() {
         {"capabilities page", Bytes(ModeSenseCapabilitiesCdb()), D::In, true},
         {"record read at 24", Bytes(ModelRecordReadCdb(kModelRecordSecondary)), D::In, true},
         {"record read at 02", Bytes(ModelRecordReadCdb(kModelRecordPrimary)), D::In, true},
+        {"unit serial number page", Bytes(InquiryVpdCdb(0x80, 0xFF)), D::In, true},
         // The vendor commands that unlock, write or move something.
         {"handshake", Bytes(VendorHandshakeCdb()), D::None, false},
         {"record write at 02", Bytes(ModelRecordWriteCdb(kModelRecordPrimary, 4)), D::Out, false},
@@ -60,7 +61,9 @@ std::vector<CommandCase> EveryCommandTheProgramBuilds() {
         {"block finish", Bytes(BlockFinishCdb(0x40000)), D::None, false},
         // A listed block with another direction, or another byte, is another command.
         {"INQUIRY sending data", Bytes(InquiryCdb(125)), D::Out, false},
-        {"INQUIRY of a vital product page", {0x12, 0x01, 0x80, 0, 125, 0}, D::In, false},
+        {"serial number page of another length", {0x12, 0x01, 0x80, 0, 125, 0}, D::In, false},
+        {"another vital product page", Bytes(InquiryVpdCdb(0x83, 0xFF)), D::In, false},
+        {"unit serial number page sending data", Bytes(InquiryVpdCdb(0x80, 0xFF)), D::Out, false},
         {"TEST UNIT READY with data in", Bytes(TestUnitReadyCdb()), D::In, false},
         {"MODE SENSE of another page", {0x5A, 0, 0x3F, 0, 0, 0, 0, 0, 30, 0}, D::In, false},
         {"MODE SENSE of saved values", {0x5A, 0, 0xEA, 0, 0, 0, 0, 0, 30, 0}, D::In, false},
