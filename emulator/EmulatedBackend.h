@@ -19,6 +19,10 @@ class EmulatedBackend final : public PassThroughBackend {
 public:
     EmulatedBackend(std::vector<std::shared_ptr<VirtualDrive>> drives, DiagnosticSink& diagnostics);
 
+    // Its drives are those of a scenario: none is the scenario's doing.
+    std::string NoDriveHint() const override {
+        return "The virtual drives' scenario has no drive: give one with drives (--drives FILE).";
+    }
     void BeginDiscovery() override;
     std::optional<DeviceAddress> NextCandidate() override;
     PassThroughOutcome Send(const DeviceAddress& device, const ScsiRequest& request) override;

@@ -18,6 +18,7 @@ public:
 
     bool Start(UserNotifier& notifier) override { return inner->Start(notifier); }
     std::string LoadFailureMessage() const override { return inner->LoadFailureMessage(); }
+    std::string NoDriveHint() const override { return inner->NoDriveHint(); }
     uint8_t InquiryLength() const override { return inner->InquiryLength(); }
     void BeginDiscovery() override { inner->BeginDiscovery(); }
     std::optional<DeviceAddress> NextCandidate() override { return inner->NextCandidate(); }

@@ -103,6 +103,12 @@ public:
         return "The drive interface could not be loaded.";
     }
 
+    // What to check when a scan found no drive at all: one or two sentences in the
+    // platform's terms ("No Device found!" alone does not say where to look).
+    virtual std::string NoDriveHint() const {
+        return "Check that the drive is connected and that the system shows it.";
+    }
+
     // Allocation length of the discovery INQUIRY.
     virtual uint8_t InquiryLength() const { return 56; }
 

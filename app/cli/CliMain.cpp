@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/cli/InterruptGuard.h"
+#include "app/cli/LiveLine.h"
 #include "app/cli/TraceOutput.h"
 #include "core/InstanceLock.h"
 #include "data/BuildIdentity.h"
@@ -52,8 +53,9 @@ int RunCommandLineMain(
     const CliOptions& options, const std::string& program,
     const std::function<std::unique_ptr<PassThroughBackend>(DiagnosticSink&)>& makeBackend,
     SystemRestart& restart, SleepInhibitor& inhibitor, bool singleInstance) {
-    StdoutDiagnostics out;
-    StderrDiagnostics err;
+    // Both streams go around the status line that progress may draw on the terminal.
+    DiagnosticSink& out = ProcessStandardOutput();
+    DiagnosticSink& err = ProcessStandardError();
     // From here on an interrupt ends the program only while no drive is being written; once
     // one has been, the rest of the program (its closing lines, its JSON document and its
     // exit status) belongs to the run, and nothing but the end of main ends it.
@@ -124,6 +126,7 @@ int RunCommandLineMain(
                                history ? &*history : nullptr,
                                std::string(ThisBuild().programVersion),
                                &writeWindow};
+    environment.liveLine = &ProcessLiveLine();
     return RunCommandLine(options, environment);
 }
 

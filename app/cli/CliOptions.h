@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace flashtool {
 
@@ -14,7 +15,9 @@ enum class CliAction : uint8_t { Window, Help, Version, List, Update, All, Check
 
 struct CliOptions {
     CliAction action = CliAction::Window;
-    std::string drive;  // --update's (or --check's) row number or node; --check: empty for all
+    // The drives named, each a row number or a node: --update's (one or more), --check's and
+    // --record's (at most one; none: every drive).
+    std::vector<std::string> drives;
     bool json = false;
     bool yes = false;
     bool allowReinstall = false;  // install the revision the drive already has

@@ -132,7 +132,7 @@ int List(const CliOptions& options, CliEnvironment& environment, RunDocument& do
     if (session.window.DriveCount() == 0 && !dialog.Transport().ScanMissedDrives()) {
         // "No Device found!" alone does not say where to look (a drive that could not be
         // opened or identified was named with its own reason above).
-        environment.err.Write(environment.program + ": " + std::string(kNoDriveHint) + "\n");
+        environment.err.Write(environment.program + ": " + NoDriveError(dialog) + "\n");
     }
     document.summary = StateSummary(counts);
     // The back-end has told of the drives it could not open; the drives that opened but did

@@ -183,7 +183,7 @@ int RecordDrives(const std::string& file, std::optional<std::string> drive,
     if (drive) {
         const std::optional<uint8_t> row = FindDrive(session.dialog, *drive);
         if (!row) {
-            return fail("no drive '" + *drive + "' (--list shows the drives)");
+            return fail(NoSuchDrive(*drive));
         }
         rows.push_back(*row);
     } else {

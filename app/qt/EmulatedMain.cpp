@@ -13,6 +13,7 @@
 
 #include "app/cli/CliMain.h"
 #include "app/cli/InterruptGuard.h"
+#include "app/cli/LiveLine.h"
 #include "app/cli/Terminal.h"
 #include "app/cli/TraceOutput.h"
 #include "app/qt/FlashToolApplication.h"
@@ -56,11 +57,10 @@ int main(int argc, char* argv[]) {
     std::vector<std::shared_ptr<VirtualDrive>> drives = std::move(loaded.drives);
 
     // With --json standard output carries only JSON: the restart's and the keep-awake
-    // lock's lines go to standard error with the trace.
-    StdoutDiagnostics stdoutLines;
-    StderrDiagnostics stderrLines;
+    // lock's lines go to standard error with the trace. Either way around the command
+    // line's status line.
     DiagnosticSink& diagnostics =
-        start.options.json ? static_cast<DiagnosticSink&>(stderrLines) : stdoutLines;
+        start.options.json ? ProcessStandardError() : ProcessStandardOutput();
     EmulatedRestart restart(diagnostics);
     EmulatedInhibitor inhibitor(diagnostics);
     if (start.options.action != CliAction::Window) {

@@ -8,114 +8,16 @@
 #include <deque>
 #include <nlohmann/json.hpp>
 
-#include "app/cli/CommandLine.h"
 #include "emulator/DemoDrives.h"
-#include "emulator/Scenario.h"
 #include "history/PendingRuns.h"
-#include "support/DialogHarness.h"
+#include "tests/cli/CliRig.h"
 #include "tests/history/HistoryFixtures.h"
-#include "transport/ForwardingBackend.h"
 
 namespace flashtool::testing {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-class ScriptedTerminal final : public Terminal {
-public:
-    bool interactive = false;
-    bool outputIsTerminal = true;  // false: standard output goes to a file
-    std::deque<std::string> typed;
-    std::string shown;  // what was written on the terminal itself
-    bool Interactive() const override { return interactive; }
-    bool DrawsProgress() const override { return draws; }
-    bool draws = false;
-    bool OutputIsAnswerTerminal() const override { return outputIsTerminal; }
-    void WriteToAnswerTerminal(std::string_view text) override { shown += text; }
-    std::optional<std::string> ReadLine() override {
-        if (typed.empty()) {
-            return std::nullopt;
-        }
-        std::string line = typed.front();
-        typed.pop_front();
-        return line;
-    }
-};
-
-std::vector<std::shared_ptr<VirtualDrive>> Shipped(const std::string& name, FakeClock& clock) {
-    const ScenarioReading reading =
-        LoadScenarioFile(std::string(FLASHTOOL_SCENARIO_DIR) + "/" + name);
-    EXPECT_TRUE(reading.Ok()) << reading.error;
-    return BuildDrives(reading.drives, &clock);
-}
-
-// Drives that exist but that the scan could not open, as a system that refuses access
-// reports them.
-class RefusingSomeBackend final : public ForwardingBackend {
-public:
-    using ForwardingBackend::ForwardingBackend;
-    void EndDiscovery(UserNotifier& notifier) override {
-        notifier.ShowMessage("/dev/sg9: this program was not allowed to open the drive.");
-    }
-    bool DiscoveryMissedDrives() const override { return true; }
-};
-
-// The program's command line without its main(): scripted terminal, captured output.
-struct CliRig {
-    explicit CliRig(std::vector<std::shared_ptr<VirtualDrive>> built)
-        : drives(std::move(built)), region(ThisBuildRegion()) {}
-
-    int Run(std::vector<std::string> words) {
-        std::vector<char*> argv;
-        for (std::string& word : words) {
-            argv.push_back(word.data());
-        }
-        const CliParse parse = ParseCommandLine(argv, false);
-        EXPECT_EQ(parse.error, "");
-        CliEnvironment environment{
-            [this](DiagnosticSink& trace) {
-                auto backend = std::make_unique<EmulatedBackend>(drives, trace);
-                return refuseSome ? std::make_unique<RefusingSomeBackend>(std::move(backend))
-                                  : std::unique_ptr<PassThroughBackend>(std::move(backend));
-            },
-            region,
-            restart,
-            inhibitor,
-            clock,
-            out,
-            err,
-            terminal,
-            "flashtool",
-            history ? &*history : nullptr,
-            "0.1"};
-        return RunCommandLine(parse.options, environment);
-    }
-    // The trace lines written, in order.
-    std::vector<std::string> TraceLines(const std::string& prefix = "") const {
-        std::vector<std::string> lines;
-        const std::string text = out.Text();
-        for (size_t at = 0; at < text.size();) {
-            const size_t end = text.find('\n', at);
-            const std::string line = text.substr(at, end - at);
-            if (line.starts_with(prefix + "vdrive ")) {
-                lines.push_back(line.substr(prefix.size()));
-            }
-            at = end + 1;
-        }
-        return lines;
-    }
-
-    std::vector<std::shared_ptr<VirtualDrive>> drives;
-    bool refuseSome = false;              // the scan also finds a drive it may not open
-    std::optional<HistoryStore> history;  // none: no history kept
-    std::vector<uint8_t> region;
-    CapturedDiagnostics out, err;
-    FakeClock clock;
-    FakeRestart restart;
-    FakeInhibitor inhibitor;
-    ScriptedTerminal terminal;
-};
 
 // How many lines of `text` are exactly `line`.
 size_t CountLines(const std::string& text, const std::string& line) {
@@ -222,8 +124,23 @@ TEST(CommandLineList, NoDriveIsAnEmptyListAndSaysWhatToCheck) {
     CliRig rig(MakeDrives({}));
     EXPECT_EQ(rig.Run({"--list", "--json"}), 0);
     EXPECT_THAT(rig.out.Text(), HasSubstr("\"drives\": [],\n\"summary\": \"no drive\""));
-    EXPECT_THAT(rig.err.Text(), HasSubstr("flashtool: no drive found: check that the drive is "
-                                          "connected, that the sg module is loaded"));
+    EXPECT_THAT(rig.err.Text(), HasSubstr("No Device found!\nflashtool: no drive found. The "
+                                          "virtual drives' scenario has no drive"));
+}
+
+// Every action says that no drive was found, and what to check, on standard error alone.
+TEST(CommandLineList, NoDriveIsSaidOnStandardErrorByEveryAction) {
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"--list"}, {"--check"}, {"--check", "0"}, {"--update", "0"},
+          {"--update", "0", "1", "--yes"}, {"--all", "--yes"}}) {
+        SCOPED_TRACE(words.front() + " " + (words.size() > 1 ? words[1] : ""));
+        CliRig rig(MakeDrives({}));
+        rig.terminal.interactive = true;
+        rig.terminal.typed = {"y", "y"};
+        EXPECT_EQ(rig.Run(words), words.front() == "--list" ? 0 : 1);
+        EXPECT_THAT(rig.err.Text(), HasSubstr("No Device found!\nflashtool: no drive found. "));
+        EXPECT_THAT(rig.out.Text(), Not(HasSubstr("No Device found!")));
+    }
 }
 
 // The list says what an update would do to each drive the build may update, by revision.
@@ -423,11 +340,20 @@ TEST(CommandLineUpdate, QuestionsAreAskedOnTheTerminalAndOnlyYesGoesOn) {
     EXPECT_EQ(accepted.Run({"--update", "0", "--restart"}), 0);
     EXPECT_EQ(accepted.restart.requests, 1);
 
-    // The end of input is no answer: Cancel, before any drive is touched.
+    // The end of input is no answer: Cancel. The drive was found before the question (a
+    // drive that is not there is said before anything is asked): its identification alone
+    // was read.
     CliRig ended(MakeDemoDrives());
     ended.terminal.interactive = true;
     EXPECT_EQ(ended.Run({"--update", "0"}), 12);
-    EXPECT_TRUE(ended.drives[0]->Trace().empty());
+    ASSERT_EQ(ended.drives[0]->Trace().size(), 1u);
+    EXPECT_EQ(ended.drives[0]->Trace()[0].cdb[0], 0x12);
+    CliRig missing(MakeDemoDrives());
+    missing.terminal.interactive = true;
+    EXPECT_EQ(missing.Run({"--update", "5"}), 1);
+    EXPECT_THAT(missing.err.Text(), HasSubstr("flashtool: no drive '5' (--list shows the drives)"));
+    EXPECT_TRUE(missing.terminal.shown.empty());
+    EXPECT_THAT(missing.out.Text(), Not(HasSubstr("[y/N]")));
 }
 
 TEST(CommandLineUpdate, WithOutputInAFileQuestionsAreAskedOnTheTerminalAndRecorded) {
@@ -508,18 +434,31 @@ TEST(CommandLineJson, EveryInvocationPrintsExactlyOneDocument) {
     const std::vector<Case> cases = {
         {{"--update", "0", "--yes", "--json"}, {TargetAt("1.0d")}, 0, 1, "1 updated", false},
         {{"--update", "0", "--json"}, {TargetAt("1.0d")}, 12, 0, "cancelled", false},
-        {{"--update", "7", "--yes", "--json"}, {TargetAt("1.0d")}, 1, 0, "", true},
+        {{"--update", "7", "--yes", "--json"}, {TargetAt("1.0d")}, 1, 0, "not started", true},
         {{"--update", "0", "--yes", "--json"}, {TargetAt("1.0e")}, 3, 1, "1 up to date", false},
         {{"--all", "--yes", "--json"},
          {TargetAt("1.0d"), other, disc},
          19,
          2,
+         "1 updated, 1 refused, 1 not this build's model",
+         false},
+        {{"--update", "0", "2", "--yes", "--json"},
+         {TargetAt("1.0d"), other, disc},
+         19,
+         2,
          "1 updated, 1 refused",
          false},
+        {{"--update", "0", "9", "--yes", "--json"}, {TargetAt("1.0d")}, 1, 0, "not started", true},
         {{"--all", "--json"}, {TargetAt("1.0d")}, 12, 0, "cancelled", false},
-        {{"--all", "--yes", "--json"}, {other}, 1, 0, "", true},
-        {{"--update", "0", "--yes", "--json"}, {}, 1, 0, "", true},  // no drive at all
-        {{"--check", "--json"}, {TargetAt("1.0d"), other}, 17, 2, "1 can update, 1 refused", false},
+        {{"--all", "--yes", "--json"}, {other}, 1, 0, "not started", true},
+        {{"--update", "0", "--yes", "--json"}, {}, 1, 0, "not started", true},  // no drive at all
+        {{"--check", "--json"},
+         {TargetAt("1.0d"), other},
+         0,
+         1,
+         "1 can update, 1 not this build's model",
+         false},
+        {{"--check", "4", "--json"}, {TargetAt("1.0d")}, 1, 0, "not started", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.words.front() + " " + c.words[1]);
@@ -532,7 +471,7 @@ TEST(CommandLineJson, EveryInvocationPrintsExactlyOneDocument) {
         EXPECT_EQ(document.at("summary"), c.summary);
         EXPECT_EQ(document.at("error").is_string(), c.error);
         if (c.setups.empty()) {
-            EXPECT_THAT(rig.err.Text(), HasSubstr("sudo modprobe sg"));
+            EXPECT_THAT(rig.err.Text(), HasSubstr("scenario has no drive"));
         }
     }
 }

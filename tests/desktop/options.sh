@@ -28,7 +28,7 @@ expect() {
 usage="$("$program" --help; echo x)"
 usage="${usage%x}"
 case "$usage" in
-    "Usage: flashtool [--list | --update DRIVE | --all | --check [DRIVE]] [OPTION]..."$'\n'*"Exit status:"*$'\n') ;;
+    "Usage: flashtool [--list | --update DRIVE... | --all | --check [DRIVE]] [OPTION]..."$'\n'*"Exit status:"*$'\n') ;;
     *) echo "FAIL help: '$usage'"; failures=$((failures + 1)) ;;
 esac
 # --version: the package's version first, then what the build is (data/BuildIdentity.h).

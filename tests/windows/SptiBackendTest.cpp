@@ -82,15 +82,16 @@ TEST(SptiScanTest, ProbesLettersCToZAndKeepsOnlyCdDrivesThatAnswer) {
     EXPECT_THAT(rig.api->openHandles, IsEmpty());
 }
 
-TEST(SptiScanTest, FillsAtMostEightRowsAndLeavesTheRestUnopened) {
+// A tower's drives each have a letter: every one is a row, none is left out.
+TEST(SptiScanTest, EveryOpticalDriveLetterIsARow) {
     SptiRig rig;
-    for (char letter = 'c'; letter <= 'l'; ++letter) {
+    for (char letter = 'c'; letter <= 'z'; ++letter) {
         rig.api->volumes[letter] = FakeVolume{5, kDriveD};
     }
     ASSERT_TRUE(rig.Load());
-    EXPECT_EQ(rig.transport->ScanDevices(), 8);
-    EXPECT_EQ(rig.CallsTo("CreateFileA").back(), VolumeOpen('j'));
-    EXPECT_EQ(rig.api->openHandles.size(), 8u);
+    EXPECT_EQ(rig.transport->ScanDevices(), 24);
+    EXPECT_EQ(rig.CallsTo("CreateFileA").back(), VolumeOpen('z'));
+    EXPECT_EQ(rig.api->openHandles.size(), 24u);
     rig.transport.reset();
     EXPECT_THAT(rig.api->openHandles, IsEmpty()) << "destruction closes every handle";
 }

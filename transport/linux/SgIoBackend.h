@@ -43,6 +43,10 @@ public:
     uint8_t InquiryLength() const override { return kInquiryLength; }
     static constexpr uint8_t kInquiryLength = 36;
 
+    std::string NoDriveHint() const override {
+        return "Check that the drive is connected, that the sg module is loaded (sudo modprobe "
+               "sg), and that you may open /dev/sg* (the cdrom group, or the seat's access).";
+    }
     void BeginDiscovery() override;
     bool DiscoveryMissedDrives() const override { return missedDrives; }
     // The sg driver refuses every open of a node another descriptor holds with O_EXCL (and

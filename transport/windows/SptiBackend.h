@@ -27,6 +27,10 @@ public:
     explicit SptiBackend(std::shared_ptr<Win32Api> api);
 
     uint8_t InquiryLength() const override { return kSptiInquiryLength; }
+    std::string NoDriveHint() const override {
+        return "Check that the drive is connected and has a drive letter in Explorer, and that "
+               "the program was started as an administrator.";
+    }
 
     void BeginDiscovery() override;
     std::optional<DeviceAddress> NextCandidate() override;
