@@ -23,6 +23,9 @@ namespace {
 
 using namespace flashtool;
 
+// A description is a few dozen short lines.
+constexpr uint64_t kMaxDescriptionSize = 1024 * 1024;
+
 int Fail(const std::string& message) {
     std::fprintf(stderr, "fwpack: error: %s\n", message.c_str());
     return 1;
@@ -50,12 +53,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<std::vector<uint8_t>> files;
-    for (const std::string& path : inputs) {
-        std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
-        if (!bytes) {
-            return Fail(path + ": cannot read the file");
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        FileRead read =
+            i == 0 ? ReadRegularFile(inputs[i], kMaxDescriptionSize, "a build description may have")
+                   : ReadRegularFile(inputs[i], kImageBufferSize, "the drive's buffer holds");
+        if (!read.error.empty()) {
+            return Fail(inputs[i] + ": " + read.error);
         }
-        files.push_back(std::move(*bytes));
+        files.push_back(std::move(read.bytes));
     }
     const std::string text(files[0].begin(), files[0].end());
     const ParsedBuildDescription parsed = ParseBuildDescription(text, inputs[0]);
