@@ -61,7 +61,7 @@ TEST_F(FirmwareSourcesTest, RefusesWhatCannotBeInstalledWholeNamingFileLineAndFi
     const struct {
         std::string field, path, error;
     } cases[] = {
-        {"image-a", "missing.bin", "build.txt:9: image-a \"missing.bin\": cannot read the file"},
+        {"image-a", "missing.bin", "build.txt:9: image-a \"missing.bin\": no such file"},
         {"image-a", "empty.bin", "build.txt:9: image-a \"empty.bin\": the file is empty"},
         {"image-a", "part-page.bin",
          "build.txt:9: image-a \"part-page.bin\": the file has 16484 bytes, not a whole number "

@@ -10,7 +10,12 @@ FileRead ReadRegularFile(const std::string& path, uint64_t maxBytes, std::string
     FileRead result;
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::exists(status)) {
+    if (error == std::errc::no_such_file_or_directory ||
+        (!error && !std::filesystem::exists(status))) {
+        result.error = "no such file";
+        return result;
+    }
+    if (error) {
         result.error = "cannot read the file";
         return result;
     }

@@ -8,8 +8,8 @@
 
 namespace flashtool {
 
-// A file the build tools read: its bytes, or why not ("cannot read the file", "not a regular
-// file", "the file has N bytes, more than the M ...").
+// A file the build tools read: its bytes, or why not ("no such file", "cannot read the
+// file", "not a regular file", "the file has N bytes, more than the M ...").
 struct FileRead {
     std::vector<uint8_t> bytes;
     std::string error;  // empty when `bytes` is the whole file
