@@ -39,6 +39,8 @@ struct CliEnvironment {
     WriteWindow* writeWindow = nullptr;
     // An update ended and --restart asked for the restart: done once all is said.
     bool restartWanted = false;
+    // The program that replays what --record writes (the build's emulated program).
+    std::string emulatedProgram;
 };
 
 // Runs a List, Update or All action; the exit status.
