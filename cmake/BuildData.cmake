@@ -15,7 +15,7 @@
 # tree again before anything is built: the program's identity, the package's version and
 # the packed region can never disagree.
 include_guard(GLOBAL)
-set(FLASHTOOL_BUILD_DATA_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(FLASHTOOL_BUILD_DATA_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "cmake/")
 include(${CMAKE_CURRENT_LIST_DIR}/ConfigureTools.cmake)
 
 # The hash of the files `inputs` and of the packer: what a check's result stands on.

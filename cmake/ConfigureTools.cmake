@@ -7,8 +7,10 @@
 # source tree takes the half minute that building them takes; later ones a moment.
 include_guard(GLOBAL)
 include(${CMAKE_CURRENT_LIST_DIR}/BuildHostTools.cmake)
-# The source tree these modules belong to (a test's small project includes them too).
-get_filename_component(FLASHTOOL_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+# The source tree these modules belong to (a test's small project includes them too). In
+# the cache, as every folder of the tree calls these functions and the module is read once.
+get_filename_component(root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+set(FLASHTOOL_SOURCE_ROOT ${root} CACHE INTERNAL "The source tree of cmake/")
 
 set(FLASHTOOL_HOST_TOOLS_DIR "" CACHE PATH
     "Where the host tools are built (build/host-tools of the source tree when empty)")

@@ -16,10 +16,15 @@
 # carries when it has none; its vendor, maintainer and homepage, where build.txt gives them,
 # replace the project's.
 include_guard(GLOBAL)
-get_filename_component(FLASHTOOL_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging ABSOLUTE)
-set(FLASHTOOL_PROJECT_MAINTAINER "The flashtool developers <flashtool@example.org>")
-set(FLASHTOOL_PROJECT_VENDOR "The flashtool developers")
-set(FLASHTOOL_PROJECT_HOMEPAGE "https://flashtool.example.org/")
+# In the cache: every folder of the tree uses them, and the module is read once.
+get_filename_component(packaging ${CMAKE_CURRENT_LIST_DIR}/../packaging ABSOLUTE)
+set(FLASHTOOL_PACKAGING_DIR ${packaging} CACHE INTERNAL "packaging/")
+set(FLASHTOOL_PROJECT_MAINTAINER "The flashtool developers <flashtool@example.org>"
+    CACHE INTERNAL "The project's own maintainer, where a build names none")
+set(FLASHTOOL_PROJECT_VENDOR "The flashtool developers"
+    CACHE INTERNAL "The project's own vendor, where a build names none")
+set(FLASHTOOL_PROJECT_HOMEPAGE "https://flashtool.example.org/"
+    CACHE INTERNAL "The project's own homepage, where a build names none")
 
 # TEXT for a manual page's running text: backslashes and hyphens escaped.
 function(flashtool_roff text out)
