@@ -36,7 +36,7 @@ CliStart ReadCliOptions(int argc, char* argv[], const std::string& program, bool
         }
         start.exitStatus = kExitBadUsage;
     } else if (parse.options.action == CliAction::Help) {
-        out.Write(UsageText(program, takesDrivesFile));
+        out.Write(UsageText(program, ProgramName(ProgramKind::Emulated), takesDrivesFile));
         start.exitStatus = 0;
     } else if (parse.options.action == CliAction::Version) {
         out.Write(program + " " + version + "\n");
@@ -127,6 +127,7 @@ int RunCommandLineMain(
                                std::string(ThisBuild().programVersion),
                                &writeWindow};
     environment.liveLine = &ProcessLiveLine();
+    environment.emulatedProgram = ProgramName(ProgramKind::Emulated);
     return RunCommandLine(options, environment);
 }
 

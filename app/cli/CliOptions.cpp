@@ -222,7 +222,8 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
     return parse;
 }
 
-std::string UsageText(std::string_view program, bool takesDrivesFile) {
+std::string UsageText(std::string_view program, std::string_view emulatedProgram,
+                      bool takesDrivesFile) {
     std::string text =
         "Usage: " + std::string(program) +
         " [--list | --update DRIVE... | --all | --check [DRIVE]] [OPTION]...\n"
@@ -237,7 +238,9 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
         "  --record=FILE [DRIVE]\n"
         "                  record the drives (or DRIVE) for support, sending only\n"
         "                  commands that read: FILE replays them with\n"
-        "                  flashtool-emulated --drives FILE\n"
+        "                  " +
+        std::string(emulatedProgram) +
+        " --drives FILE\n"
         "  --history       the runs this program made, and how each ended\n"
         "  --check [DRIVE] run every check of an update on DRIVE (or on every\n"
         "                  drive, also --check --all) and send nothing that\n"

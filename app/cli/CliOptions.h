@@ -40,8 +40,10 @@ struct CliParse {
 // also takes --drives FILE.
 CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile);
 
-// The text of --help, exit statuses included; `program` is the executable's name.
-std::string UsageText(std::string_view program, bool takesDrivesFile);
+// The text of --help, exit statuses included; `program` is the program's name, and
+// `emulatedProgram` the one that replays what --record writes.
+std::string UsageText(std::string_view program, std::string_view emulatedProgram,
+                      bool takesDrivesFile);
 
 // Exit statuses: 0 updated (or listed), 1 environment error, 2 usage error, 3 up to date
 // (nothing to do), 10 + the result code for a refusal or a failure, 20 not confirmed (the

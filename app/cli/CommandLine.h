@@ -43,6 +43,8 @@ struct CliEnvironment {
     // The terminal's status line (none: progress is never drawn). `out` and `err` must go
     // around it (AroundLiveLine), so that no line runs into it.
     LiveLine* liveLine = nullptr;
+    // The program that replays what --record writes (the build's emulated program).
+    std::string emulatedProgram;
 };
 
 // Runs a List, Update or All action; the exit status.

@@ -249,7 +249,7 @@ int RecordDrives(const std::string& file, std::optional<std::string> drive,
     environment.out.Write(
         FormatText("%zu drive%s recorded to ", recorded.size(), recorded.size() == 1 ? "" : "s") +
         file + (recorded.size() == 1 ? "; replay it" : "; replay them") +
-        " with: flashtool-emulated --drives " + file + "\n");
+        " with: " + environment.emulatedProgram + " --drives " + file + "\n");
     return leftOut ? kExitUsage : kExitUpdated;
 }
 
