@@ -52,7 +52,9 @@ std::optional<double> RunUpdate(size_t drives, std::vector<std::string> words) {
         out,
         err,
         terminal,
-        "flashtool", nullptr, "0.1"};
+        "flashtool",
+        nullptr,
+        "0.1"};
     std::vector<char*> argv;
     for (std::string& word : words) {
         argv.push_back(word.data());
@@ -105,8 +107,9 @@ int main(int argc, char** argv) {
         std::erase_if(args, [](const char* arg) { return std::string_view(arg) == "--fast"; }) != 0;
     const int status = flashtool::RunBenchmarks(static_cast<int>(args.size()), args.data());
     if (!flashtool::fast && flashtool::secondsOne > 0 && flashtool::secondsEight > 0) {
-        std::printf("eight drives / one drive: %.3fx (goal: at most 1.25x)\n",
-                    flashtool::secondsEight / flashtool::secondsOne);
+        std::fprintf(flashtool::ConsoleDisplay() ? stdout : stderr,
+                     "eight drives / one drive: %.3fx (goal: at most 1.25x)\n",
+                     flashtool::secondsEight / flashtool::secondsOne);
     }
     return status;
 }
