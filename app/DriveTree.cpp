@@ -46,8 +46,7 @@ std::vector<std::string> FlashDialog::ResolveHistory() {
                           std::chrono::system_clock::now());
 }
 
-void FlashDialog::ShowScannedDrives(uint8_t found) {
-    const uint8_t count = std::min(found, ScsiTransport::kMaxDevices);
+void FlashDialog::ShowScannedDrives(uint8_t count) {
     std::vector<DriveItem> drives;
     drives.reserve(count);
     for (uint8_t row = 0; row < count; ++row) {
@@ -65,7 +64,10 @@ void FlashDialog::ShowScannedDrives(uint8_t found) {
     }
     window.ShowDrives(kRootItemText, drives);
     if (count == 0) {
-        ShowMessage(kNoDeviceFound);
+        // The box's own words say nothing of where to look: what to check goes below them.
+        window.ShowMessageBox(MessageBoxRequest{std::string(kNoDeviceFound), std::nullopt,
+                                                BoxButtons::Ok, BoxIcon::None, QuestionKind::None,
+                                                transport.NoDriveHint()});
     }
     transport.SelectDevice(0);
 }

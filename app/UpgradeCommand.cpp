@@ -182,7 +182,8 @@ void FlashDialog::FlashWorker() {
             return;
         }
         begun = true;
-        if (const auto line = RecordBegun(*history, facts, std::chrono::system_clock::now())) {
+        if (const auto line =
+                RecordBegun(*history, facts, press->device, std::chrono::system_clock::now())) {
             AppendLog(*line);
         }
     });

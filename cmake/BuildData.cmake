@@ -1,60 +1,94 @@
 # A build's data library: the stored region packed from a build folder (its build.txt and
 # firmware), the emulated drives it names, and what the product is called.
 #
-#   flashtool_read_build(FOLDER PREFIX)   sets PREFIX_PACKAGE, _MODEL, _REVISION,
-#                                         _PACKAGE_VERSION, _APP_ID, _DRIVES, _DESCRIPTION
+#   flashtool_read_build(FOLDER PREFIX)   checks the build and sets PREFIX_PACKAGE, _MODEL,
+#       _REVISION, _PACKAGE_VERSION, _APP_ID, _DRIVES, _KEY, _VENDOR, _MAINTAINER,
+#       _HOMEPAGE, _ICON, _RELEASE_NOTES, _INPUTS and _DESCRIBED (the packer's description
+#       of it, a CMake script of FWPACK_* variables: the release notes are read from there)
 #   flashtool_build_data(TARGET FOLDER OUT)  the static library TARGET; stored-region.bin
 #                                            and the images it packed stay in OUT
 #
-# The packer (fwpack) checks the description and the firmware and names the file and field
-# of what it refuses; here only what CMake needs is read: the product's names and where
-# its files are, so that a change to any of them packs again.
+# The build is read once, by the packer: at configure time `fwpack --check` runs every check
+# of packing it (a missing or unfit firmware, a bad field: the configure step stops with the
+# file, line and field) and describes it for CMake (tools/fwpack/CMakeDescription.h). Every
+# file it is made from is a configure dependency, so an edit of any of them configures the
+# tree again before anything is built: the program's identity, the package's version and
+# the packed region can never disagree.
 include_guard(GLOBAL)
-set(FLASHTOOL_BUILD_DATA_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(FLASHTOOL_BUILD_DATA_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "cmake/")
+include(${CMAKE_CURRENT_LIST_DIR}/ConfigureTools.cmake)
 
-# The value of the record NAME of build.txt (quotes removed), or "" when it has none.
-function(flashtool_build_field lines name out)
-    set(value "")
-    foreach(line IN LISTS lines)
-        # One test at a time: a second MATCHES in the same if() clears the first's match.
-        if(line MATCHES "^[ \t]*${name}[ \t]+\"([^\"]*)\"[ \t]*$")
-            set(value "${CMAKE_MATCH_1}")
-        elseif(line MATCHES "^[ \t]*${name}[ \t]+([^ \t\"]+)[ \t]*$")
-            set(value "${CMAKE_MATCH_1}")
+# The hash of the files `inputs` and of the packer: what a check's result stands on.
+function(flashtool_check_stamp inputs fwpack out)
+    set(text "")
+    foreach(file IN LISTS inputs ITEMS ${fwpack})
+        if(EXISTS ${file} AND NOT IS_DIRECTORY ${file})
+            file(SHA256 ${file} digest)
+        else()
+            set(digest none)
         endif()
+        string(APPEND text "${file} ${digest}\n")
     endforeach()
-    set(${out} "${value}" PARENT_SCOPE)
+    string(SHA256 stamp "${text}")
+    set(${out} ${stamp} PARENT_SCOPE)
 endfunction()
 
-function(flashtool_read_build folder prefix)
+# Runs `fwpack --check` on FOLDER's build.txt unless nothing it read has changed since the
+# last time, and sets OUT to the description it wrote.
+function(flashtool_check_build folder out)
+    # Once a configure run: the trees' folders read a build as often as they need it.
+    get_property(checked GLOBAL PROPERTY "FLASHTOOL_CHECKED_${folder}")
+    if(checked)
+        set(${out} ${checked} PARENT_SCOPE)
+        return()
+    endif()
     set(description ${folder}/build.txt)
     if(NOT EXISTS ${description})
         message(FATAL_ERROR "FLASHTOOL_BUILD: ${folder} holds no build.txt")
     endif()
-    file(STRINGS ${description} lines)
-    foreach(field key target revision package model drives)
-        flashtool_build_field("${lines}" ${field} ${field})
-    endforeach()
-    # The model: the one the description names, else the target with its blanks closed up.
-    if(model STREQUAL "")
-        string(REGEX REPLACE " +" " " model "${target}")
-        string(STRIP "${model}" model)
-    endif()
-    # The package: flashtool- and the target's last word, in Debian's characters.
-    if(package STREQUAL "")
-        string(STRIP "${target}" words)
-        string(REGEX REPLACE ".* " "" last "${words}")
-        string(TOLOWER "${last}" last)
-        string(REGEX REPLACE "[^a-z0-9+.-]" "-" last "${last}")
-        if(last STREQUAL "" OR last MATCHES "^[*-]*$")
-            message(FATAL_ERROR "${description}: package is missing: a wildcard target names "
-                                "no model to name the package after")
+    flashtool_configure_fwpack()
+    get_filename_component(name ${folder} NAME)
+    string(MD5 id "${folder}")
+    string(SUBSTRING ${id} 0 8 id)
+    set(dir ${CMAKE_BINARY_DIR}/build-checks/${name}-${id})
+    set(described ${dir}/description.cmake)
+    set(FWPACK_INPUTS ${description})
+    if(EXISTS ${described} AND EXISTS ${dir}/stamp)
+        include(${described})
+        flashtool_check_stamp("${FWPACK_INPUTS}" ${FLASHTOOL_CHECK_FWPACK} stamp)
+        file(READ ${dir}/stamp old)
+        if(stamp STREQUAL old)
+            set_property(GLOBAL PROPERTY "FLASHTOOL_CHECKED_${folder}" ${described})
+            set(${out} ${described} PARENT_SCOPE)
+            return()
         endif()
-        set(package "flashtool-${last}")
     endif()
-    if(NOT package MATCHES "^[a-z0-9][a-z0-9+.-]+$")
-        message(FATAL_ERROR "${description}: package \"${package}\" is not a Debian package name")
+    file(MAKE_DIRECTORY ${dir})
+    file(REMOVE ${dir}/stamp)
+    execute_process(
+        COMMAND ${FLASHTOOL_CHECK_FWPACK} ${description} --check --describe ${described}
+        OUTPUT_VARIABLE said ERROR_VARIABLE refused RESULT_VARIABLE failed)
+    if(failed)
+        # The inputs read so far still bring the configure step back after an edit.
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${FWPACK_INPUTS})
+        # Indented, CMake prints the packer's lines as they are, unwrapped.
+        string(STRIP "${refused}" refused)
+        string(REPLACE "\n" "\n  " refused "${refused}")
+        message(FATAL_ERROR "The build ${folder} cannot be packed:\n  ${refused}")
     endif()
+    include(${described})
+    flashtool_check_stamp("${FWPACK_INPUTS}" ${FLASHTOOL_CHECK_FWPACK} stamp)
+    file(WRITE ${dir}/stamp ${stamp})
+    set_property(GLOBAL PROPERTY "FLASHTOOL_CHECKED_${folder}" ${described})
+    set(${out} ${described} PARENT_SCOPE)
+endfunction()
+
+function(flashtool_read_build folder prefix)
+    flashtool_check_build(${folder} described)
+    include(${described})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${FWPACK_INPUTS})
+    set(package ${FWPACK_PACKAGE})
+    set(revision "${FWPACK_REVISION}")
     # Debian versions: the firmware revision (which orders releases of one model), then the
     # program's version. An upstream version begins with a digit and holds no '-' or ':'.
     string(REGEX REPLACE "[^A-Za-z0-9.+~]" "." revision_version "${revision}")
@@ -72,40 +106,36 @@ function(flashtool_read_build folder prefix)
         endif()
         set(app_id org.example.flashtool.${suffix})
     endif()
+    set(drives "${FWPACK_DRIVES}")
     if(drives STREQUAL "")
-        set(drives ${PROJECT_SOURCE_DIR}/scenarios/demo.json)
-    else()
-        get_filename_component(drives ${drives} ABSOLUTE BASE_DIR ${folder})
+        set(drives ${FLASHTOOL_SOURCE_ROOT}/scenarios/demo.json)
     endif()
     set(${prefix}_PACKAGE ${package} PARENT_SCOPE)
-    set(${prefix}_MODEL "${model}" PARENT_SCOPE)
+    set(${prefix}_MODEL "${FWPACK_MODEL}" PARENT_SCOPE)
     set(${prefix}_REVISION "${revision}" PARENT_SCOPE)
     set(${prefix}_PACKAGE_VERSION "${revision_version}+${PROJECT_VERSION}" PARENT_SCOPE)
     set(${prefix}_APP_ID ${app_id} PARENT_SCOPE)
     set(${prefix}_DRIVES ${drives} PARENT_SCOPE)
-    set(${prefix}_KEY "${key}" PARENT_SCOPE)
+    foreach(field KEY VENDOR MAINTAINER HOMEPAGE ICON RELEASE_NOTES INPUTS)
+        set(${prefix}_${field} "${FWPACK_${field}}" PARENT_SCOPE)
+    endforeach()
+    set(${prefix}_DESCRIBED ${described} PARENT_SCOPE)
 endfunction()
 
 function(flashtool_build_data target folder out)
-    get_filename_component(folder ${folder} ABSOLUTE BASE_DIR ${PROJECT_SOURCE_DIR})
+    get_filename_component(folder ${folder} ABSOLUTE BASE_DIR ${FLASHTOOL_SOURCE_ROOT})
     flashtool_read_build(${folder} build)
+    include(${build_DESCRIBED})
     set(region ${out}/stored-region.bin)
-    # Every file of the folder and the firmware files the description names elsewhere.
-    file(GLOB inputs CONFIGURE_DEPENDS ${folder}/*)
-    file(STRINGS ${folder}/build.txt lines)
-    foreach(field image-a image-b synthetic-a synthetic-b)
-        flashtool_build_field("${lines}" ${field} path)
-        if(NOT path STREQUAL "")
-            get_filename_component(path ${path} ABSOLUTE BASE_DIR ${folder})
-            list(APPEND inputs ${path})
-        endif()
-    endforeach()
-    list(REMOVE_DUPLICATES inputs)
+    set(images ${out}/firmware-a.bin)
+    if(NOT FWPACK_FIRMWARE_B STREQUAL "")
+        list(APPEND images ${out}/firmware-b.bin)
+    endif()
     add_custom_command(
-        OUTPUT ${region} ${out}/firmware-a.bin
+        OUTPUT ${region} ${images}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
         COMMAND ${FLASHTOOL_FWPACK} ${folder}/build.txt -o ${region} --images ${out}
-        DEPENDS ${inputs} ${FLASHTOOL_FWPACK_DEPENDS}
+        DEPENDS ${build_INPUTS} ${FLASHTOOL_FWPACK_DEPENDS}
         COMMENT "Packing the stored region of ${folder}"
         VERBATIM)
     set(embed ${FLASHTOOL_BUILD_DATA_DIR}/EmbedBinary.cmake)
@@ -128,15 +158,14 @@ function(flashtool_build_data target folder out)
         VERBATIM)
     add_custom_command(
         OUTPUT ${out}/ThisBuild.cpp
-        COMMAND ${CMAKE_COMMAND} -DREGION=${region} -DOUTPUT=${out}/ThisBuild.cpp
-                "-DPACKAGE=${build_PACKAGE}" "-DPACKAGE_VERSION=${build_PACKAGE_VERSION}"
-                "-DMODEL=${build_MODEL}" "-DREVISION=${build_REVISION}"
+        COMMAND ${CMAKE_COMMAND} -DREGION=${region} -DIMAGES=${out} -DOUTPUT=${out}/ThisBuild.cpp
+                -DDESCRIBED=${build_DESCRIBED} "-DPACKAGE_VERSION=${build_PACKAGE_VERSION}"
                 "-DPROGRAM_VERSION=${PROJECT_VERSION}" -P ${write_identity}
-        DEPENDS ${region} ${write_identity} ${folder}/build.txt
+        DEPENDS ${region} ${images} ${write_identity} ${build_DESCRIBED}
         COMMENT "Writing the identity of ${folder}"
         VERBATIM)
     add_library(${target} STATIC ${out}/StoredRegion.cpp ${out}/BuildDrives.cpp
-                ${out}/ThisBuild.cpp ${PROJECT_SOURCE_DIR}/data/BuildIdentity.cpp)
+                ${out}/ThisBuild.cpp ${FLASHTOOL_SOURCE_ROOT}/data/BuildIdentity.cpp)
     target_link_libraries(${target} PUBLIC core)
     set_target_properties(${target} PROPERTIES FLASHTOOL_BUILD_FOLDER ${folder})
 endfunction()

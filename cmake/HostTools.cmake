@@ -1,31 +1,24 @@
 # The tools the build runs on the build machine: producttables (the product tables of data/
-# into constant tables), fwsynth (the synthetic firmware) and fwpack (the stored region).
-# Sets FLASHTOOL_PRODUCTTABLES, FLASHTOOL_FWSYNTH and FLASHTOOL_FWPACK (the commands) and
+# into constant tables), fwsynth (the synthetic firmware), fwpack (the stored region) and
+# pngico (a build's own icon for the Windows programs).
+# Sets FLASHTOOL_PRODUCTTABLES, FLASHTOOL_FWSYNTH, FLASHTOOL_FWPACK and FLASHTOOL_PNGICO and
 # FLASHTOOL_<TOOL>_DEPENDS (what a custom command running one depends on: only its own
 # target, as fwpack itself is built on the tables producttables writes).
 #
-# In a cross build they are built a second time, with the host compiler, as the project of
-# tools/fwpack on its own (or taken from FLASHTOOL_HOST_TOOLS_DIR): never cross-compiled.
-set(FLASHTOOL_HOST_TOOLS_DIR "" CACHE PATH
-    "Cross builds: a folder holding host builds of producttables, fwsynth and fwpack (built when empty)")
-set(FLASHTOOL_HOST_CXX_COMPILER "" CACHE FILEPATH
-    "Cross builds: the C++ compiler for the host tools (CMake's default when empty)")
-set(flashtool_host_tools producttables fwsynth fwpack)
+# A native build runs its own targets. A cross build runs those of the host tools' tree,
+# which cmake/ConfigureTools.cmake builds with the host compiler at configure time (for the
+# configure step's own check of the build) and brings up to date before anything runs them:
+# they are never cross-compiled.
+set(flashtool_host_tools producttables fwsynth fwpack pngico)
 if(NOT CMAKE_CROSSCOMPILING)
     foreach(tool IN LISTS flashtool_host_tools)
         string(TOUPPER ${tool} name)
         set(FLASHTOOL_${name} $<TARGET_FILE:${tool}>)
         set(FLASHTOOL_${name}_DEPENDS ${tool})
     endforeach()
-elseif(FLASHTOOL_HOST_TOOLS_DIR)
-    foreach(tool IN LISTS flashtool_host_tools)
-        string(TOUPPER ${tool} name)
-        set(FLASHTOOL_${name} ${FLASHTOOL_HOST_TOOLS_DIR}/${tool})
-        set(FLASHTOOL_${name}_DEPENDS ${FLASHTOOL_HOST_TOOLS_DIR}/${tool})
-    endforeach()
 else()
-    include(ExternalProject)
-    set(host_dir ${CMAKE_BINARY_DIR}/host-tools)
+    include(${CMAKE_CURRENT_LIST_DIR}/ConfigureTools.cmake)
+    flashtool_host_tools_dir(host_dir)
     set(byproducts "")
     foreach(tool IN LISTS flashtool_host_tools)
         string(TOUPPER ${tool} name)
@@ -33,14 +26,14 @@ else()
         set(FLASHTOOL_${name}_DEPENDS flashtool_host_tools ${host_dir}/${tool})
         list(APPEND byproducts ${host_dir}/${tool})
     endforeach()
-    ExternalProject_Add(flashtool_host_tools
-        SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools/fwpack
-        BINARY_DIR ${host_dir}
-        CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
-                   $<$<BOOL:${FLASHTOOL_HOST_CXX_COMPILER}>:-DCMAKE_CXX_COMPILER=${FLASHTOOL_HOST_CXX_COMPILER}>
-        INSTALL_COMMAND ""
-        BUILD_ALWAYS ON
-        BUILD_BYPRODUCTS ${byproducts})
+    # Run at every build, as their sources may have changed since the configure step; an
+    # up-to-date tree costs a fraction of a second.
+    add_custom_target(flashtool_host_tools
+        COMMAND ${CMAKE_COMMAND} -DDIR=${host_dir} -DSOURCE=${PROJECT_SOURCE_DIR}/tools/fwpack
+                -P ${CMAKE_CURRENT_LIST_DIR}/BuildHostTools.cmake
+        BYPRODUCTS ${byproducts}
+        COMMENT "Bringing the host tools up to date in ${host_dir}"
+        VERBATIM)
 endif()
 
 # flashtool_product_tables(DIR): the custom command that writes the generated tables into

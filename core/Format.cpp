@@ -22,4 +22,20 @@ std::string FormatText(const char* format, ...) {
     return out;
 }
 
+std::string ShownText(std::string_view bytes) {
+    std::string shown;
+    shown.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            shown += "\\\\";
+        } else if (byte < 0x20 || byte > 0x7E) {
+            shown += FormatText("\\x%02X", byte);
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 }  // namespace flashtool

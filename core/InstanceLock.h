@@ -25,12 +25,34 @@ public:
     static std::unique_ptr<InstanceLock> Acquire(std::string_view name);
 
     virtual bool Guarding() const = 0;
+
+    // What the operator should hear about where the lock is kept: a place that was refused
+    // (another user could hold the lock there, or take it away) and where it went instead,
+    // or that no safe place was left. Empty when there is nothing to say.
+    const std::vector<std::string>& Notices() const { return notices; }
+
+protected:
+    std::vector<std::string> notices;
 };
 
 #ifndef _WIN32
+struct LockFolderCandidate {
+    std::string path;
+    bool make = false;  // made (mode 0700, its parent too) when it does not exist
+};
+
+struct LockFolderChoice {
+    std::optional<std::string> folder;  // none: none will do
+    // Each candidate that exists but will not do, and why ("/tmp/x: it belongs to another
+    // user"). Unset and missing candidates are passed over in silence.
+    std::vector<std::string> refused;
+};
+
 // Where the Linux lock is kept: the first of `candidates` that is a folder (not a link to
-// one) owned by this user that no one else may enter or change; the last candidate is made
-// (mode 0700) when it does not exist. Nothing when none will do.
+// one) owned by this user that no one else may enter or change.
+LockFolderChoice ChooseLockFolder(const std::vector<LockFolderCandidate>& candidates);
+
+// ChooseLockFolder with the last candidate made when missing: its folder.
 std::optional<std::string> PrivateLockFolder(const std::vector<std::string>& candidates);
 #endif
 

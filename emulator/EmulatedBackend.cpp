@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/Format.h"
+
 namespace flashtool {
 
 namespace {
@@ -45,6 +47,11 @@ void EmulatedBackend::CloseDevice(const DeviceAddress& device) {
     if (device.handle > 0 && index < open.size()) {
         open[index] = false;
     }
+}
+
+std::string EmulatedBackend::DrivePlace(const DeviceAddress& device) const {
+    const auto index = static_cast<size_t>(device.handle - 1);
+    return device.handle > 0 && index < drives.size() ? FormatText("vdrive %zu", index) : "";
 }
 
 size_t EmulatedBackend::OpenDevices() const {

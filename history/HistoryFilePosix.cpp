@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "history/HistoryFile.h"
+#include "history/HistoryLock.h"
 
 namespace flashtool {
 
@@ -161,6 +162,44 @@ std::optional<std::string> AppendLineDurably(const HistoryPlace& place, std::str
         return Failure("cannot sync", place.directory);
     }
     return std::nullopt;
+}
+
+HistoryLock::Taking HistoryLock::Take(const HistoryPlace& place, Mode mode) {
+    Taking taking;
+    if (std::optional<std::string> error =
+            MakeFolder(place.directory, place.shared ? 0755 : 0700)) {
+        taking.error = *error;
+        return taking;
+    }
+    // A lock needs no write access: a history that may only be read still locks.
+    const std::filesystem::path file = place.directory / std::string(kRunLockFileName);
+    int fd =
+        open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, place.shared ? 0644 : 0600);
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+        fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    }
+    if (fd < 0) {
+        taking.error = Failure("cannot open", file);
+        return taking;
+    }
+    const int operation = mode == Mode::Run ? LOCK_SH : LOCK_EX | LOCK_NB;
+    int locked = 0;
+    while ((locked = flock(fd, operation)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) {
+        taking.busy = errno == EWOULDBLOCK;
+        if (!taking.busy) {
+            taking.error = Failure("cannot lock", file);
+        }
+        close(fd);
+        return taking;
+    }
+    taking.lock = std::make_unique<HistoryLock>(fd);
+    return taking;
+}
+
+HistoryLock::~HistoryLock() {
+    close(static_cast<int>(handle));  // gives the lock up
 }
 
 }  // namespace flashtool

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "history/HistoryFile.h"
+#include "history/HistoryLock.h"
 
 namespace flashtool {
 
@@ -98,6 +99,41 @@ std::optional<std::string> AppendLineDurably(const HistoryPlace& place, std::str
     OVERLAPPED unlockWhole{};
     UnlockFileEx(handle.Get(), 0, MAXDWORD, MAXDWORD, &unlockWhole);
     return failure;
+}
+
+HistoryLock::Taking HistoryLock::Take(const HistoryPlace& place, Mode mode) {
+    Taking taking;
+    std::error_code error;
+    std::filesystem::create_directories(place.directory, error);
+    if (error) {
+        taking.error = "cannot create " + PathText(place.directory) + ": " + error.message();
+        return taking;
+    }
+    const std::filesystem::path file = place.directory / std::string(kRunLockFileName);
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        taking.error = Failure("cannot open", file);
+        return taking;
+    }
+    OVERLAPPED whole{};
+    const DWORD flags = mode == Mode::Run ? 0 : LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+    if (!LockFileEx(handle, flags, 0, MAXDWORD, MAXDWORD, &whole)) {
+        taking.busy = GetLastError() == ERROR_LOCK_VIOLATION;
+        if (!taking.busy) {
+            taking.error = Failure("cannot lock", file);
+        }
+        CloseHandle(handle);
+        return taking;
+    }
+    taking.lock = std::make_unique<HistoryLock>(reinterpret_cast<std::intptr_t>(handle));
+    return taking;
+}
+
+HistoryLock::~HistoryLock() {
+    // Closing the handle gives up its locks.
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
 }  // namespace flashtool

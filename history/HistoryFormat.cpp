@@ -1,34 +1,11 @@
 #include "history/HistoryFormat.h"
 
-#include <algorithm>
-
 #include "core/Format.h"
 #include "history/FlatJson.h"
-#include "history/PendingRuns.h"
 
 namespace flashtool {
 
 namespace {
-
-bool StillPending(const HistoryRecord& record, std::span<const HistoryRecord> pending) {
-    return std::find(pending.begin(), pending.end(), record) != pending.end();
-}
-
-// A run's mark, followed by the run's own record: the run ended, and its record says how.
-// Only a mark that nothing but a resolution (or nothing at all) follows is shown.
-bool EndedMark(std::span<const HistoryRecord> records, size_t index) {
-    const HistoryRecord& mark = records[index];
-    if (mark.kind != HistoryRecordKind::Begun) {
-        return false;
-    }
-    for (size_t later = index + 1; later < records.size(); ++later) {
-        if (records[later].identification == mark.identification &&
-            records[later].node == mark.node) {
-            return records[later].kind == HistoryRecordKind::Run;
-        }
-    }
-    return false;
-}
 
 // The name a record's kind is shown with, as wide as the widest.
 std::string_view KindLabel(HistoryRecordKind kind) {
@@ -50,7 +27,7 @@ std::string Outcome(const HistoryRecord& record) {
     if (record.kind == HistoryRecordKind::Resolution) {
         const std::string_view name = ResolutionName(record);
         return std::string(name) + (name == "failed" ? ": still reports " : ": reports ") +
-               record.revisionAfter;
+               ShownText(record.revisionAfter);
     }
     std::string text(EndingFileName(record.ending));
     if (record.code) {
@@ -58,22 +35,87 @@ std::string Outcome(const HistoryRecord& record) {
     }
     switch (record.after) {
         case RevisionAfterRun::New:
-            return text + ", verified: reports " + record.revisionAfter;
+            return text + ", verified: reports " + ShownText(record.revisionAfter);
         case RevisionAfterRun::Old:
-            return text + ", still reports " + record.revisionAfter;
+            return text + ", still reports " + ShownText(record.revisionAfter);
         case RevisionAfterRun::Other:
-            return text + ", reports " + record.revisionAfter;
+            return text + ", reports " + ShownText(record.revisionAfter);
         case RevisionAfterRun::Unreadable:
             return text + ", the drive did not answer";
         case RevisionAfterRun::Same:
-            return text + ", reports " + record.revisionAfter + " as before (a reinstall)";
+            return text + ", reports " + ShownText(record.revisionAfter) +
+                   " as before (a reinstall)";
         case RevisionAfterRun::NotRead:
             break;
     }
     return text;
 }
 
+// Whether the record is shown at all: a mark only for a run that never ended.
+bool Shown(const HistoryRecord& record, uint64_t index, const PendingTracker& tracker) {
+    return record.kind != HistoryRecordKind::Begun || tracker.IsUnendedMark(index);
+}
+
+std::string KindName(HistoryRecordKind kind) {
+    switch (kind) {
+        case HistoryRecordKind::Run:
+            return "run";
+        case HistoryRecordKind::Begun:
+            return "begun";
+        case HistoryRecordKind::Resolution:
+        default:
+            return "resolution";
+    }
+}
+
 }  // namespace
+
+std::string HistoryTextLine(const HistoryRecord& record, uint64_t index,
+                            const PendingTracker& tracker) {
+    if (!Shown(record, index, tracker)) {
+        return "";
+    }
+    const bool run = record.kind != HistoryRecordKind::Resolution;
+    return ShownText(record.time) + "  " + std::string(KindLabel(record.kind)) + "\"" +
+           ShownText(record.identification) + "\"  " +
+           (record.node.empty() ? "-" : ShownText(record.node)) +
+           (record.serial.empty() ? "" : "  serial " + ShownText(record.serial)) + "  " +
+           ShownText(record.revisionBefore) + " -> " + ShownText(record.firmwareRevision) + "  " +
+           Outcome(record) + (run && tracker.IsPending(index) ? "  (pending)" : "") +
+           "  [program " + ShownText(record.programVersion) + "]\n";
+}
+
+std::string HistoryTextEnd(uint64_t records, size_t skipped) {
+    std::string text = records == 0 ? "No runs recorded.\n" : "";
+    if (skipped > 0) {
+        text += FormatText("%zu damaged line%s of the history skipped.\n", skipped,
+                           skipped == 1 ? "" : "s");
+    }
+    return text;
+}
+
+std::string HistoryJsonObject(const HistoryRecord& record, uint64_t index,
+                              const PendingTracker& tracker) {
+    if (!Shown(record, index, tracker)) {
+        return "";
+    }
+    const bool run = record.kind != HistoryRecordKind::Resolution;
+    return "{\"kind\": " + JsonQuoted(KindName(record.kind)) +
+           ", \"time\": " + JsonQuoted(record.time) +
+           ", \"program\": " + JsonQuoted(record.programVersion) +
+           ", \"firmware\": " + JsonQuoted(record.firmwareRevision) +
+           ", \"identification\": " + JsonQuoted(record.identification) +
+           ", \"node\": " + JsonQuoted(record.node) + ", \"serial\": " + JsonQuoted(record.serial) +
+           ", \"place\": " + JsonQuoted(record.place) +
+           ", \"revisionBefore\": " + JsonQuoted(record.revisionBefore) +
+           ", \"ending\": " + JsonQuoted(EndingFileName(record.ending)) + ", \"code\": " +
+           (record.code ? std::to_string(static_cast<int>(*record.code)) : "null") +
+           ", \"after\": " + JsonQuoted(AfterFileName(record.after)) +
+           ", \"revisionAfter\": " + JsonQuoted(record.revisionAfter) +
+           (run ? std::string(", \"pending\": ") + (tracker.IsPending(index) ? "true" : "false")
+                : ", \"resolution\": " + JsonQuoted(ResolutionName(record))) +
+           "}";
+}
 
 std::string_view ResolutionName(const HistoryRecord& resolution) {
     switch (resolution.after) {
@@ -88,60 +130,37 @@ std::string_view ResolutionName(const HistoryRecord& resolution) {
     }
 }
 
+namespace {
+
+PendingTracker TrackerOf(std::span<const HistoryRecord> records) {
+    PendingTracker tracker;
+    for (const HistoryRecord& record : records) {
+        tracker.Add(record);
+    }
+    return tracker;
+}
+
+}  // namespace
+
 std::string HistoryText(const HistoryContents& contents) {
-    const std::vector<HistoryRecord> pending = PendingRuns(contents.records);
+    const PendingTracker tracker = TrackerOf(contents.records);
     std::string text;
     for (size_t i = 0; i < contents.records.size(); ++i) {
-        const HistoryRecord& record = contents.records[i];
-        if (EndedMark(contents.records, i)) {
-            continue;
-        }
-        const bool run = record.kind != HistoryRecordKind::Resolution;
-        text += record.time + "  " + std::string(KindLabel(record.kind)) + "\"" +
-                record.identification + "\"  " + (record.node.empty() ? "-" : record.node) + "  " +
-                record.revisionBefore + " -> " + record.firmwareRevision + "  " + Outcome(record) +
-                (run && StillPending(record, pending) ? "  (pending)" : "") + "  [program " +
-                record.programVersion + "]\n";
+        text += HistoryTextLine(contents.records[i], i, tracker);
     }
-    if (contents.records.empty()) {
-        text += "No runs recorded.\n";
-    }
-    if (contents.skipped > 0) {
-        text += FormatText("%zu damaged line%s of the history skipped.\n", contents.skipped,
-                           contents.skipped == 1 ? "" : "s");
-    }
-    return text;
+    return text + HistoryTextEnd(contents.records.size(), contents.skipped);
 }
 
 std::string HistoryJson(std::span<const HistoryRecord> records) {
-    const std::vector<HistoryRecord> pending = PendingRuns(records);
+    const PendingTracker tracker = TrackerOf(records);
     std::string text = "[";
     bool first = true;
     for (size_t i = 0; i < records.size(); ++i) {
-        const HistoryRecord& record = records[i];
-        if (EndedMark(records, i)) {
-            continue;
+        const std::string object = HistoryJsonObject(records[i], i, tracker);
+        if (!object.empty()) {
+            text += (first ? "\n  " : ",\n  ") + object;
+            first = false;
         }
-        const bool run = record.kind != HistoryRecordKind::Resolution;
-        text += std::string(first ? "\n" : ",\n") + "  {\"kind\": " +
-                JsonQuoted(record.kind == HistoryRecordKind::Run     ? "run"
-                           : record.kind == HistoryRecordKind::Begun ? "begun"
-                                                                     : "resolution") +
-                ", \"time\": " + JsonQuoted(record.time) +
-                ", \"program\": " + JsonQuoted(record.programVersion) +
-                ", \"firmware\": " + JsonQuoted(record.firmwareRevision) +
-                ", \"identification\": " + JsonQuoted(record.identification) +
-                ", \"node\": " + JsonQuoted(record.node) +
-                ", \"revisionBefore\": " + JsonQuoted(record.revisionBefore) +
-                ", \"ending\": " + JsonQuoted(EndingFileName(record.ending)) + ", \"code\": " +
-                (record.code ? std::to_string(static_cast<int>(*record.code)) : "null") +
-                ", \"after\": " + JsonQuoted(AfterFileName(record.after)) +
-                ", \"revisionAfter\": " + JsonQuoted(record.revisionAfter) +
-                (run ? std::string(", \"pending\": ") +
-                           (StillPending(record, pending) ? "true" : "false")
-                     : ", \"resolution\": " + JsonQuoted(ResolutionName(record))) +
-                "}";
-        first = false;
     }
     return text + (first ? "]" : "\n]");
 }

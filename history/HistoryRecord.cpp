@@ -66,6 +66,11 @@ std::string Field(std::string_view text) {
     return JsonQuoted(text.substr(0, kMaxJsonStringLength));
 }
 
+// A member written only where the record knows it: `,"name":"text"`, or nothing.
+std::string OptionalField(std::string_view name, std::string_view text) {
+    return text.empty() ? std::string() : ",\"" + std::string(name) + "\":" + Field(text);
+}
+
 uint32_t Crc32(std::string_view bytes) {
     return static_cast<uint32_t>(
         crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
@@ -103,6 +108,7 @@ std::string HistoryLine(const HistoryRecord& record) {
         ",\"program\":" + Field(record.programVersion) +
         ",\"firmware\":" + Field(record.firmwareRevision) +
         ",\"identification\":" + Field(record.identification) + ",\"node\":" + Field(record.node) +
+        OptionalField("serial", record.serial) + OptionalField("place", record.place) +
         ",\"before\":" + Field(record.revisionBefore) +
         ",\"ending\":" + JsonQuoted(EndingFileName(record.ending)) +
         ",\"code\":" + (record.code ? std::to_string(static_cast<int32_t>(*record.code)) : "null") +
@@ -145,6 +151,13 @@ std::optional<HistoryRecord> ParseHistoryLine(std::string_view line) {
         !ReadString(*object, "ending", ending) || !ReadString(*object, "after", after) ||
         !ReadString(*object, "revisionAfter", record.revisionAfter)) {
         return std::nullopt;
+    }
+    // Absent from the lines of earlier programs; present, they must be texts.
+    for (const auto& [name, text] :
+         {std::pair{"serial", &record.serial}, std::pair{"place", &record.place}}) {
+        if (object->contains(name) && !ReadString(*object, name, *text)) {
+            return std::nullopt;
+        }
     }
     const auto recordKind = ValueIn(kKinds, kind);
     const auto endingKind = ValueIn(kEndings, ending);

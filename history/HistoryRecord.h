@@ -39,6 +39,11 @@ struct HistoryRecord {
     std::string firmwareRevision;  // the revision the run installs
     std::string identification;    // INQUIRY's vendor and product, as the drive sent them
     std::string node;              // the node the run went through ("/dev/sg1"); "" where none
+    // Which drive it was, in terms that outlast a restart (a node's name may not): its unit
+    // serial number as it reported it, and its place on its bus as the system names it; ""
+    // where unknown, and in every record written before they were kept (RecordedDrive.h).
+    std::string serial;
+    std::string place;
     std::string revisionBefore;
     // A resolution keeps its run's ending and code; its `after` is what the drive reports now.
     RunEndingKind ending = RunEndingKind::NothingSent;
@@ -50,7 +55,9 @@ struct HistoryRecord {
 };
 
 // The record as one line of the history, '\n' included. A text longer than
-// kMaxJsonStringLength is cut to that length.
+// kMaxJsonStringLength is cut to that length. The serial number and the place are written
+// only where known, so that a line without them is exactly the first version's; a reader
+// of that version passes over them.
 std::string HistoryLine(const HistoryRecord& record);
 
 // The record a line holds (without its '\n'); none for a line that is cut short, damaged, of

@@ -11,6 +11,8 @@
 // text tool.
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +23,16 @@
 namespace flashtool {
 
 inline constexpr std::string_view kHistoryFileName = "history.jsonl";
+
+// What a reading of the file found, apart from the records it handed on.
+struct HistoryReading {
+    uint64_t records = 0;  // whole records
+    size_t skipped = 0;    // lines that are not a whole record (cut or damaged)
+    uint64_t end = 0;      // the bytes read: a later reading up to here sees the same records
+    std::string error;     // the file exists but could not be read (to its end); "" otherwise
+};
+
+using HistoryVisitor = std::function<void(const HistoryRecord&)>;
 
 struct HistoryContents {
     std::vector<HistoryRecord> records;  // the whole records, in the order they were written
@@ -42,11 +54,15 @@ public:
     // when it could not be written. Any thread; any number of processes.
     std::optional<std::string> Append(const HistoryRecord& record) const;
 
-    // Every whole record. A missing file is an empty history. Only the last kMaxReadBytes of
-    // a file are read (far more than any number of runs a computer sees).
-    HistoryContents ReadAll() const;
+    // Hands `each` every whole record, in the order they were written, reading the file a
+    // block at a time: the memory it takes does not grow with the file. Stops at byte `upTo`
+    // when given, so that a second pass over a file that other copies append to sees the
+    // records the first one saw, and no more. A missing file is an empty history.
+    HistoryReading Read(const HistoryVisitor& each,
+                        std::optional<uint64_t> upTo = std::nullopt) const;
 
-    static constexpr size_t kMaxReadBytes = 16 * 1024 * 1024;
+    // Every whole record, held in memory (Read, collected): for a history known to be small.
+    HistoryContents ReadAll() const;
 
 private:
     HistoryPlace place;

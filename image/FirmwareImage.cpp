@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "core/FixedText.h"
-#include "image/ImageLayout.h"
 #include "image/FamilyTraits.h"
+#include "image/ImageLayout.h"
 
 namespace flashtool {
 
@@ -65,9 +65,12 @@ PayloadSelection SelectPayload(std::string_view variantTag, const BuildConfig& c
     return selection;
 }
 
+// Not zero-filled: a run reads only what it has written (StagePayload's range, which the
+// inflate limit stays inside, and the pages InflatePayload expanded), and filling 4 MB for
+// every drive of a run over many drives costs more than the drives' checks.
 FirmwareImage::FirmwareImage()
-    : staging(std::make_unique<uint8_t[]>(kImageBufferSize)),
-      work(std::make_unique<uint8_t[]>(kImageBufferSize)) {}
+    : staging(std::make_unique_for_overwrite<uint8_t[]>(kImageBufferSize)),
+      work(std::make_unique_for_overwrite<uint8_t[]>(kImageBufferSize)) {}
 
 std::optional<RunningSums> FirmwareImage::StagePayload(std::span<const uint8_t> region,
                                                        const PayloadSelection& selection) {

@@ -3,7 +3,8 @@
 // The firmware a flash run sends: which stored payload, staged into the two run-time
 // buffers, and for one transfer method expanded into the page image that goes to the
 // drive. The buffers are owned by one FirmwareImage that lives as long as the dialog;
-// they are allocated once, zero at start, and only the flash run's worker touches them.
+// they are allocated once, not cleared (nothing is read from them that a run did not write
+// first), and only the flash run's worker touches them.
 
 #include <zlib.h>
 
@@ -14,8 +15,8 @@
 #include <span>
 #include <string_view>
 
-#include "image/Checksums.h"
 #include "image/BuildConfig.h"
+#include "image/Checksums.h"
 
 namespace flashtool {
 
@@ -63,6 +64,7 @@ public:
     // nothing for a count beyond the buffer.
     std::optional<RunningSums> ExpandedImageSums(uint8_t pageCount) const;
 
+    // The whole buffers; only the bytes a call above wrote hold anything defined.
     std::span<const uint8_t> StagingBuffer() const;
     std::span<const uint8_t> WorkBuffer() const;
 

@@ -10,6 +10,7 @@
 #include "transport/Inquiry.h"
 #include "transport/InquiryReply.h"
 #include "transport/ScsiTransport.h"
+#include "transport/UserNotifier.h"
 
 namespace flashtool {
 
@@ -33,17 +34,24 @@ std::string CandidateName(const std::vector<std::string>& nodes, const DeviceAdd
 uint8_t ScsiTransport::ScanDevices(const std::function<bool()>& keepGoing) {
     // Handles of an earlier scan are closed before their rows are cleared.
     CloseAllDevices();
-    devices.fill(DeviceEntry{});
+    devices.clear();
     deviceCount = 0;
     selected = kNoSelection;
     unanswered.clear();
+    drivesLeftOut = false;
 
     backend->BeginDiscovery();
     size_t offered = 0;
-    // The table has 8 rows; a ninth drive is left alone (not even opened).
-    while (deviceCount < kMaxDevices && (!keepGoing || keepGoing())) {
+    while (!keepGoing || keepGoing()) {
         const std::optional<DeviceAddress> candidate = backend->NextCandidate();
         if (!candidate) {
+            break;
+        }
+        if (deviceCount == kMaxDevices) {
+            // A drive past the last row is closed unasked, and so are those after it (they
+            // are never opened): the user hears that the list stops short.
+            backend->CloseDevice(*candidate);
+            drivesLeftOut = true;
             break;
         }
         if (!ProbeCandidate(*candidate, offered++)) {
@@ -51,6 +59,13 @@ uint8_t ScsiTransport::ScanDevices(const std::function<bool()>& keepGoing) {
         }
     }
     backend->EndDiscovery(notifier);
+    if (drivesLeftOut) {
+        notifier.ShowMessage(FormatText(
+            "More drives were found than the %u this program can use at once: the drives "
+            "after the first %u were left alone. Disconnect some of them and start the program "
+            "again.",
+            kMaxDevices, kMaxDevices));
+    }
 
     selected = deviceCount != 0 ? 0 : kNoSelection;
     return deviceCount;
@@ -82,8 +97,7 @@ bool ScsiTransport::RefreshRow(uint8_t row) {
 }
 
 bool ScsiTransport::ProbeCandidate(const DeviceAddress& address, size_t offered) {
-    DeviceEntry& row = devices[deviceCount];
-    row = DeviceEntry{};
+    DeviceEntry& row = devices.emplace_back();
     row.handle = address.handle;
     row.hostAdapter = address.hostAdapter;
     row.target = address.target;
@@ -101,7 +115,7 @@ bool ScsiTransport::ProbeCandidate(const DeviceAddress& address, size_t offered)
         unanswered.push_back(
             UnansweredDrive{CandidateName(backend->NodeNames(address), address, offered),
                             DescribeFailure(inquiry)});
-        row = DeviceEntry{};
+        devices.pop_back();
         return false;
     }
     const InquiryIdentity identity = IdentityFromInquiry(std::span(reply).first(length));

@@ -18,6 +18,7 @@ public:
 
     bool Start(UserNotifier& notifier) override { return inner->Start(notifier); }
     std::string LoadFailureMessage() const override { return inner->LoadFailureMessage(); }
+    std::string NoDriveHint() const override { return inner->NoDriveHint(); }
     uint8_t InquiryLength() const override { return inner->InquiryLength(); }
     void BeginDiscovery() override { inner->BeginDiscovery(); }
     std::optional<DeviceAddress> NextCandidate() override { return inner->NextCandidate(); }
@@ -29,6 +30,9 @@ public:
     void CloseDevice(const DeviceAddress& device) override { inner->CloseDevice(device); }
     std::vector<std::string> NodeNames(const DeviceAddress& device) const override {
         return inner->NodeNames(device);
+    }
+    std::string DrivePlace(const DeviceAddress& device) const override {
+        return inner->DrivePlace(device);
     }
     void LimitDiscoveryTo(const std::string& node, size_t row) override {
         inner->LimitDiscoveryTo(node, row);

@@ -103,6 +103,12 @@ public:
         return "The drive interface could not be loaded.";
     }
 
+    // What to check when a scan found no drive at all: one or two sentences in the
+    // platform's terms ("No Device found!" alone does not say where to look).
+    virtual std::string NoDriveHint() const {
+        return "Check that the drive is connected and that the system shows it.";
+    }
+
     // Allocation length of the discovery INQUIRY.
     virtual uint8_t InquiryLength() const { return 56; }
 
@@ -125,6 +131,12 @@ public:
     // commands go through first (Linux: "/dev/sg1", then "/dev/sr0"); none where the
     // platform has no such names.
     virtual std::vector<std::string> NodeNames(const DeviceAddress& /*device*/) const { return {}; }
+
+    // Where the device sits, in words that stay the same across restarts of the system for
+    // as long as the drive stays plugged in where it is (Linux: its SCSI target's path under
+    // sysfs, host number aside; Windows: the device instance path), so that the history knows
+    // a drive without a serial number again. "" where the platform cannot say.
+    virtual std::string DrivePlace(const DeviceAddress& /*device*/) const { return {}; }
 
     // Discovery offers only the device first named `node` (see NodeNames), and leaves every
     // other one unopened: a worker that serves one drive must not open the drives that

@@ -55,7 +55,7 @@ bool ScsiTransport::Release() {
 }
 
 void ScsiTransport::CloseAllDevices() {
-    // Every row, whatever deviceCount says: a handle is never left open behind a row.
+    // Every entry, whatever deviceCount says: a handle is never left open behind a row.
     for (DeviceEntry& row : devices) {
         if (row.handle != 0) {
             backend->CloseDevice(AddressOf(row));
@@ -92,11 +92,23 @@ bool ScsiTransport::DescribeRow(uint8_t index, std::span<char> out) const {
     return true;
 }
 
+const DeviceEntry& ScsiTransport::Device(uint8_t row) const {
+    static const DeviceEntry kNoRow{};
+    return row < deviceCount ? devices[row] : kNoRow;
+}
+
 std::vector<std::string> ScsiTransport::NodeNames(uint8_t row) const {
     if (row >= deviceCount) {
         return {};
     }
     return backend->NodeNames(AddressOf(devices[row]));
+}
+
+std::string ScsiTransport::PlaceOf(uint8_t row) const {
+    if (row >= deviceCount) {
+        return {};
+    }
+    return backend->DrivePlace(AddressOf(devices[row]));
 }
 
 DeviceAddress ScsiTransport::AddressOf(const DeviceEntry& row) const {
@@ -112,7 +124,7 @@ std::optional<ScsiDevice> ScsiTransport::DeviceAt(uint8_t row) {
 
 CommandResult ScsiTransport::Execute(std::span<const uint8_t> cdb, DataDirection direction,
                                      uint8_t* data, uint32_t length, uint32_t timeoutSeconds) {
-    if (selected == kNoSelection || selected >= kMaxDevices) {
+    if (selected == kNoSelection) {
         return CommandResult{};
     }
     senseKey = 0;
@@ -128,9 +140,9 @@ CommandResult ScsiTransport::Execute(std::span<const uint8_t> cdb, DataDirection
 CommandResult ScsiTransport::ExecuteOn(uint8_t row, std::span<const uint8_t> cdb,
                                        DataDirection direction, uint8_t* data, uint32_t length,
                                        uint32_t timeoutSeconds) {
-    // A row past the filled ones holds no drive (the discovery probe fills the next row
+    // A row past the filled ones holds no drive (the discovery probe adds the next row
     // before counting it, so that one is allowed while the probe is still running).
-    if (row >= kMaxDevices || row > deviceCount || (row == deviceCount && !probing)) {
+    if (row >= devices.size() || (row == deviceCount && !probing)) {
         return CommandResult{};
     }
     if (cdb.empty() || cdb.size() < CdbLength(cdb[0])) {

@@ -39,7 +39,11 @@ struct UnansweredDrive {
 
 class ScsiTransport {
 public:
-    static constexpr uint8_t kMaxDevices = 8;
+    // Rows are numbered in 8 bits throughout the program (the selection, the drive a run
+    // holds, the command line's drive numbers), and 255 stands for no row: a scan fills at
+    // most 255 rows. A system with more drives is told so (DrivesLeftOut), never cut short
+    // without a word.
+    static constexpr uint8_t kMaxDevices = 255;
     static constexpr uint8_t kNoSelection = 255;
 
     ScsiTransport(std::unique_ptr<PassThroughBackend> backend, UserNotifier& notifier);
@@ -56,7 +60,8 @@ public:
 
     // Discovery (see Discovery.cpp). Returns the number of devices found. `keepGoing`, when
     // given, is asked before each candidate: false ends the scan there, with the rows found
-    // so far (the dialog stops it when it is closed during the scan).
+    // so far (the dialog stops it when it is closed during the scan). Past kMaxDevices rows
+    // the scan stops; the user is told (through the notifier) that drives were left alone.
     uint8_t ScanDevices(const std::function<bool()>& keepGoing = {});
     uint8_t DeviceCount() const { return deviceCount; }
     // Asks a filled row's drive for its identification again (after an update its revision
@@ -71,15 +76,25 @@ public:
     bool DescribeSelected(std::span<char> out) const;
     // The same for any filled row; false for a row that is not filled.
     bool DescribeRow(uint8_t row, std::span<char> out) const;
-    const DeviceEntry& Device(uint8_t row) const { return devices.at(row); }
+    // A filled row; an empty entry (no handle, no texts) for any other row.
+    const DeviceEntry& Device(uint8_t row) const;
     // The back-end's names of a filled row's device (PassThroughBackend::NodeNames); none
     // for any other row.
     std::vector<std::string> NodeNames(uint8_t row) const;
+    // The back-end's place of a filled row's device (PassThroughBackend::DrivePlace); "" for
+    // any other row.
+    std::string PlaceOf(uint8_t row) const;
     // True when the last scan found drives it could not list: drives the back-end could not
     // open (the user was told why), or drives that did not answer the identification.
+    // Or more drives than the table takes.
     bool ScanMissedDrives() const {
-        return !unanswered.empty() || (backend != nullptr && backend->DiscoveryMissedDrives());
+        return !unanswered.empty() || drivesLeftOut ||
+               (backend != nullptr && backend->DiscoveryMissedDrives());
     }
+    // True when the last scan stopped at kMaxDevices rows with drives still to come.
+    bool DrivesLeftOut() const { return drivesLeftOut; }
+    // What to check when the scan found no drive (PassThroughBackend::NoDriveHint).
+    std::string NoDriveHint() const { return backend->NoDriveHint(); }
     // The drives of the last scan that opened but did not answer the identification, in the
     // scan's order. Nobody was told of them yet: the window leaves them out of its tree.
     const std::vector<UnansweredDrive>& UnansweredDrives() const { return unanswered; }
@@ -122,7 +137,9 @@ private:
     uint8_t asc = 0;
     bool released = false;
     bool probing = false;  // discovery's INQUIRY goes to the row it is about to fill
-    std::array<DeviceEntry, kMaxDevices> devices{};
+    bool drivesLeftOut = false;
+    // The filled rows, and during discovery's INQUIRY the row being probed after them.
+    std::vector<DeviceEntry> devices;
     std::vector<std::string> notices;
     std::vector<UnansweredDrive> unanswered;  // of the last scan
 };

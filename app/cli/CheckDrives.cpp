@@ -18,54 +18,60 @@ struct CheckTarget {
     std::string revision;
 };
 
+struct CheckSurvey {
+    std::vector<CheckTarget> targets;
+    std::vector<uint8_t> otherModels;  // every drive: those --all would leave alone
+};
+
 // The scan, as --list makes it (no notice: nothing here changes a drive), and the drives
-// asked about. Nothing when the drive named is not there or the drives cannot be reached.
-std::optional<std::vector<CheckTarget>> Targets(const CliOptions& options,
-                                                CliEnvironment& environment, DiagnosticSink& lines,
-                                                RunDocument& document) {
-    int& status = document.exitStatus;
+// asked about: the one named, or every drive of this build's model, as --all takes them.
+// Nothing when the drive named is not there or the drives cannot be reached.
+std::optional<CheckSurvey> Targets(const CliOptions& options, CliEnvironment& environment,
+                                   DiagnosticSink& lines, RunDocument& document) {
     Prompter prompter(environment.terminal, {});
-    DriveSession scan(environment, prompter, &lines, lines, lines, environment.clock,
+    // What the scan has to say goes to standard error, as --list says it.
+    DriveSession scan(environment, prompter, &environment.err, lines, lines, environment.clock,
                       environment.makeBackend(lines));
     FlashDialog& dialog = scan.dialog;
     if (!dialog.Transport().LoadBackend()) {
-        status = kExitUsage;
+        EndEarly(environment, document, kExitUsage, "the drives could not be reached");
         return std::nullopt;
     }
     dialog.FillDriveTree();
-    std::vector<uint8_t> rows;
-    if (options.drive.empty()) {
-        for (uint8_t row = 0; row < scan.window.DriveCount(); ++row) {
-            rows.push_back(row);
-        }
-    } else if (const auto row = FindDrive(dialog, options.drive)) {
-        rows.push_back(*row);
-    } else {
-        document.error = "no drive '" + options.drive + "' (--list shows the drives)";
-        environment.err.Write(environment.program + ": " + *document.error + "\n");
-        status = kExitUsage;
+    if (dialog.Transport().DeviceCount() == 0) {
+        EndEarly(environment, document, kExitUsage, NoDriveError(dialog));
         return std::nullopt;
     }
-    std::vector<CheckTarget> targets;
+    CheckSurvey survey;
+    std::vector<uint8_t> rows;
+    if (options.drives.empty()) {
+        const DrivesByModel byModel = SortByModel(scan.window);
+        rows = byModel.thisModel;
+        survey.otherModels = byModel.otherModels;
+        if (rows.empty()) {
+            EndEarly(environment, document, kExitUsage, std::string(kNoDriveToUpdate));
+            return std::nullopt;
+        }
+    } else if (const auto row = FindDrive(dialog, options.drives.front())) {
+        rows.push_back(*row);
+    } else {
+        EndEarly(environment, document, kExitUsage, NoSuchDrive(options.drives.front()));
+        return std::nullopt;
+    }
     for (const uint8_t row : rows) {
         const std::vector<std::string> names = dialog.Transport().NodeNames(row);
-        targets.push_back({DriveIdentity{names.empty() ? "" : names.front(),
-                                         dialog.Transport().Device(row).handle, row},
-                           IdentificationOf(dialog, row), RevisionOf(dialog, row)});
+        survey.targets.push_back({DriveIdentity{names.empty() ? "" : names.front(),
+                                                dialog.Transport().Device(row).handle, row},
+                                  IdentificationOf(dialog, row), RevisionOf(dialog, row)});
     }
-    return targets;
+    return survey;
 }
 
 int Check(const CliOptions& options, CliEnvironment& environment, RunDocument& document) {
     DiagnosticSink& lines = options.json ? environment.err : environment.out;
-    const auto targets = Targets(options, environment, lines, document);
-    if (!targets) {
+    const auto survey = Targets(options, environment, lines, document);
+    if (!survey) {
         return document.exitStatus;
-    }
-    if (targets->empty()) {
-        document.error = "no drive to check";
-        environment.err.Write(environment.program + ": " + *document.error + "\n");
-        return document.exitStatus = kExitUsage;
     }
     // The revision questions are answered as an update with the same options would answer
     // them; there is no confirmation to answer, since no run starts.
@@ -75,7 +81,7 @@ int Check(const CliOptions& options, CliEnvironment& environment, RunDocument& d
     DiscardedLines discarded;
     DiagnosticSink& detail = options.quiet ? static_cast<DiagnosticSink&>(discarded) : lines;
     RunEnding worst = RunEnding::Of(RunEndingKind::WouldUpdate);
-    for (const CheckTarget& target : *targets) {
+    for (const CheckTarget& target : survey->targets) {
         const std::string name = FormatText("drive %u", target.identity.row);
         DriveSession session(
             environment, prompter, options.json || options.quiet ? nullptr : &lines, lines, detail,
@@ -109,10 +115,13 @@ int Check(const CliOptions& options, CliEnvironment& environment, RunDocument& d
         report.log = session.window.LogLines();
         document.drives.push_back(ReportJson(report));
     }
-    if (targets->size() > 1) {
-        lines.Write(SummaryLine(endings) + "\n");
+    for (const uint8_t row : survey->otherModels) {
+        lines.Write(FormatText("drive %u: ", row) + std::string(kOtherModel) + "; left alone.\n");
     }
-    document.summary = SummaryLine(endings);
+    document.summary = SummaryLine(endings, survey->otherModels.size());
+    if (options.drives.empty()) {
+        lines.Write(document.summary + "\n");
+    }
     document.exitStatus = ExitStatusOf(worst);
     return document.exitStatus;
 }

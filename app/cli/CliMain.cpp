@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/cli/InterruptGuard.h"
+#include "app/cli/LiveLine.h"
 #include "app/cli/TraceOutput.h"
 #include "core/InstanceLock.h"
 #include "data/BuildIdentity.h"
@@ -35,7 +36,7 @@ CliStart ReadCliOptions(int argc, char* argv[], const std::string& program, bool
         }
         start.exitStatus = kExitBadUsage;
     } else if (parse.options.action == CliAction::Help) {
-        out.Write(UsageText(program, takesDrivesFile));
+        out.Write(UsageText(program, ProgramName(ProgramKind::Emulated), takesDrivesFile));
         start.exitStatus = 0;
     } else if (parse.options.action == CliAction::Version) {
         out.Write(program + " " + version + "\n");
@@ -52,8 +53,9 @@ int RunCommandLineMain(
     const CliOptions& options, const std::string& program,
     const std::function<std::unique_ptr<PassThroughBackend>(DiagnosticSink&)>& makeBackend,
     SystemRestart& restart, SleepInhibitor& inhibitor, bool singleInstance) {
-    StdoutDiagnostics out;
-    StderrDiagnostics err;
+    // Both streams go around the status line that progress may draw on the terminal.
+    DiagnosticSink& out = ProcessStandardOutput();
+    DiagnosticSink& err = ProcessStandardError();
     // From here on an interrupt ends the program only while no drive is being written; once
     // one has been, the rest of the program (its closing lines, its JSON document and its
     // exit status) belongs to the run, and nothing but the end of main ends it.
@@ -66,12 +68,20 @@ int RunCommandLineMain(
             EarlyEndJson(options, EmbeddedStoredRegion(), kExitInterrupted, std::string(reason)));
     });
     // --list changes no drive, and a drive being written is held with O_EXCL, which keeps
-    // its open (and so its questions) out: it may run beside a copy that updates.
+    // its open (and so its questions) out: it may run beside a copy that updates. So may
+    // --history, which only reads.
+    const bool locks =
+        singleInstance && options.action != CliAction::List && options.action != CliAction::History;
     std::unique_ptr<InstanceLock> lock;
-    if (singleInstance && options.action != CliAction::List) {
+    if (locks) {
         lock = InstanceLock::Acquire(program);
     }
-    if (singleInstance && options.action != CliAction::List && !lock) {
+    if (lock) {
+        for (const std::string& notice : lock->Notices()) {
+            err.Write(program + ": " + notice + "\n");
+        }
+    }
+    if (locks && !lock) {
         writeWindow.Finishing();
         err.Write(program + ": " + std::string(kAnotherCopyRunning) + "\n");
         out.Write(EarlyEndJson(options, EmbeddedStoredRegion(), kExitUsage,
@@ -116,6 +126,8 @@ int RunCommandLineMain(
                                history ? &*history : nullptr,
                                std::string(ThisBuild().programVersion),
                                &writeWindow};
+    environment.liveLine = &ProcessLiveLine();
+    environment.emulatedProgram = ProgramName(ProgramKind::Emulated);
     return RunCommandLine(options, environment);
 }
 

@@ -21,7 +21,8 @@ CliStart ReadCliOptions(int argc, char* argv[], const std::string& program, bool
 
 // Runs the action over the process's terminal, standard output and the real clock, with
 // the program's single-instance lock held when `singleInstance` says the program takes one
-// (the window and the command line share it; --list takes none). Interrupting signals are
+// (the window and the command line share it; --list and --history take
+// none). Interrupting signals are
 // read on a thread of its own from here on (InterruptGuard): main must have blocked them.
 // `makeBackend` is handed the sink its trace lines go to: --trace's destination when the
 // options give one, else the action's own output.

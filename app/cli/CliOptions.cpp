@@ -7,15 +7,14 @@ namespace flashtool {
 
 namespace {
 
-// An option that takes a value, given as "--name VALUE" or "--name=VALUE". Empty `value`
-// and an error when the value is missing.
+// An option that takes a file, given as "--name FILE" or "--name=FILE". Empty `value` and
+// an error when the file is missing.
 bool TakeValue(std::span<char* const> arguments, size_t& at, std::string_view name,
                std::string& value, std::string& error) {
     const std::string_view argument = arguments[at];
     if (argument == name) {
         if (at + 1 == arguments.size()) {
-            error = std::string(name) + " needs " +
-                    (name == "--drives" ? "a scenario file" : "a drive");
+            error = std::string(name) + " needs a scenario file";
             return true;
         }
         value = arguments[++at];
@@ -30,12 +29,10 @@ bool TakeValue(std::span<char* const> arguments, size_t& at, std::string_view na
 }
 
 void SetAction(CliOptions& options, CliAction action, std::string& error) {
-    // --check --all asks the same as --check alone: every drive.
+    // --check --all asks the same as --check alone: every drive (a drive named as well is
+    // refused once every word has been read).
     if ((options.action == CliAction::Check && action == CliAction::All) ||
         (options.action == CliAction::All && action == CliAction::Check)) {
-        if (!options.drive.empty()) {
-            error = "--check takes a drive or --all, not both";
-        }
         options.action = CliAction::Check;
         return;
     }
@@ -96,17 +93,29 @@ std::string ShortOptions(std::string_view argument, CliOptions& options, std::st
     return error;
 }
 
-// A word that is not an option: the drive of --update or --check when none was named yet.
+// A word that is not an option: a drive of --update (any number of them), or the drive of
+// --check or --record when none was named yet.
 std::string Positional(std::string_view word, CliOptions& options) {
-    const bool takesDrive = options.action == CliAction::Update ||
-                            options.action == CliAction::Check ||
-                            options.action == CliAction::Record;
-    if (takesDrive && options.drive.empty()) {
-        options.drive = std::string(word);
+    const bool takesDrive =
+        options.action == CliAction::Update ||
+        ((options.action == CliAction::Check || options.action == CliAction::Record) &&
+         options.drives.empty());
+    if (takesDrive) {
+        options.drives.emplace_back(word);
         return {};
     }
     return word.starts_with("-") ? "unknown option '" + std::string(word) + "'"
                                  : "unexpected argument '" + std::string(word) + "'";
+}
+
+// "--update=DRIVE", "--check=DRIVE": the drive after the equals sign, which must be there.
+std::string DriveAfterEquals(std::string_view argument, std::string_view name,
+                             CliOptions& options) {
+    const std::string_view drive = argument.substr(name.size());
+    if (drive.empty()) {
+        return std::string(name) + " needs a drive";
+    }
+    return Positional(drive, options);
 }
 
 }  // namespace
@@ -116,6 +125,7 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
     CliOptions& options = parse.options;
     std::string& error = parse.error;
     bool optionsEnded = false;
+    bool allGiven = false;
     for (size_t at = 0; at < arguments.size() && error.empty(); ++at) {
         const std::string_view argument = arguments[at];
         std::string value;
@@ -125,9 +135,13 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
             optionsEnded = true;  // what follows is a drive, even one that starts with '-'
         } else if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-') {
             error = ShortOptions(argument, options, error);
-        } else if (TakeValue(arguments, at, "--update", value, error)) {
+        } else if (argument == "--update" || argument.starts_with("--update=")) {
+            // The drives are the words that are not options, before "--" or after it: an
+            // option after --update is an option, never a drive.
             SetAction(options, CliAction::Update, error);
-            options.drive = value;
+            if (argument.starts_with("--update=")) {
+                error = DriveAfterEquals(argument, "--update=", options);
+            }
         } else if (takesDrivesFile && TakeValue(arguments, at, "--drives", value, error)) {
             if (options.drivesFile) {
                 error = "--drives is given more than once";
@@ -142,11 +156,8 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
             options.trace = std::string(argument.substr(std::min(argument.size(), size_t{8})));
         } else if (argument == "--check" || argument.starts_with("--check=")) {
             SetAction(options, CliAction::Check, error);
-            if (argument.starts_with("--check=")) {
-                options.drive = std::string(argument.substr(8));
-            } else if (at + 1 < arguments.size() &&
-                       !std::string_view(arguments[at + 1]).starts_with("-")) {
-                options.drive = arguments[++at];
+            if (error.empty() && argument.starts_with("--check=")) {
+                error = DriveAfterEquals(argument, "--check=", options);
             }
         } else if (argument.starts_with("--record=")) {
             SetAction(options, CliAction::Record, error);
@@ -161,6 +172,7 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
         } else if (argument == "--list") {
             SetAction(options, CliAction::List, error);
         } else if (argument == "--all") {
+            allGiven = true;
             SetAction(options, CliAction::All, error);
         } else if (argument == "--help") {
             SetAction(options, CliAction::Help, error);
@@ -194,6 +206,13 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
             error = "unknown option '" + std::string(argument) + "'";
         }
     }
+    if (error.empty() && options.action == CliAction::Update && options.drives.empty()) {
+        error = "--update needs a drive";
+    }
+    if (error.empty() && options.action == CliAction::Check && allGiven &&
+        !options.drives.empty()) {
+        error = "--check takes a drive or --all, not both";
+    }
     if (error.empty() && options.quiet && options.verbosity > 0) {
         error = "--quiet and --verbose cannot be combined";
     }
@@ -203,21 +222,25 @@ CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile
     return parse;
 }
 
-std::string UsageText(std::string_view program, bool takesDrivesFile) {
+std::string UsageText(std::string_view program, std::string_view emulatedProgram,
+                      bool takesDrivesFile) {
     std::string text =
         "Usage: " + std::string(program) +
-        " [--list | --update DRIVE | --all | --check [DRIVE]] [OPTION]...\n"
+        " [--list | --update DRIVE... | --all | --check [DRIVE]] [OPTION]...\n"
         "Updates the firmware of an optical drive with the image this build "
         "carries.\nWithout an option it opens the window.\n\n"
         "  --list          list the drives, and what this build would do with "
         "each\n"
-        "  --update DRIVE  update one drive: its row in the list, or its node\n"
-        "                  (/dev/sg1, /dev/sr0)\n"
+        "  --update DRIVE...\n"
+        "                  update the drives named, each once and all at once: a\n"
+        "                  row in the list, or a node (/dev/sg1, /dev/sr0)\n"
         "  --all           update every drive this build can update, all at once\n"
         "  --record=FILE [DRIVE]\n"
         "                  record the drives (or DRIVE) for support, sending only\n"
         "                  commands that read: FILE replays them with\n"
-        "                  flashtool-emulated --drives FILE\n"
+        "                  " +
+        std::string(emulatedProgram) +
+        " --drives FILE\n"
         "  --history       the runs this program made, and how each ended\n"
         "  --check [DRIVE] run every check of an update on DRIVE (or on every\n"
         "                  drive, also --check --all) and send nothing that\n"
@@ -255,8 +278,8 @@ std::string UsageText(std::string_view program, bool takesDrivesFile) {
         "  18  downgrade refused      19  a disc is in the drive\n"
         "  20  not confirmed: the drive took every page but did not confirm the new\n"
         "      firmware; restart, check its revision, and update again if needed\n"
-        "  With --all, the status of the worst ending: a failure, then not confirmed,\n"
-        "  a drive not reached, a refusal, up to date, updated.\n"
+        "  With --all or several drives, the status of the worst ending: a failure,\n"
+        "  then not confirmed, a drive not reached, a refusal, up to date, updated.\n"
         " 130  interrupted (Ctrl+C, SIGTERM, SIGHUP) while no drive was being written\n";
     return text;
 }

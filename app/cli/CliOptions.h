@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace flashtool {
 
@@ -14,7 +15,9 @@ enum class CliAction : uint8_t { Window, Help, Version, List, Update, All, Check
 
 struct CliOptions {
     CliAction action = CliAction::Window;
-    std::string drive;  // --update's (or --check's) row number or node; --check: empty for all
+    // The drives named, each a row number or a node: --update's (one or more), --check's and
+    // --record's (at most one; none: every drive).
+    std::vector<std::string> drives;
     bool json = false;
     bool yes = false;
     bool allowReinstall = false;  // install the revision the drive already has
@@ -37,8 +40,10 @@ struct CliParse {
 // also takes --drives FILE.
 CliParse ParseCommandLine(std::span<char* const> arguments, bool takesDrivesFile);
 
-// The text of --help, exit statuses included; `program` is the executable's name.
-std::string UsageText(std::string_view program, bool takesDrivesFile);
+// The text of --help, exit statuses included; `program` is the program's name, and
+// `emulatedProgram` the one that replays what --record writes.
+std::string UsageText(std::string_view program, std::string_view emulatedProgram,
+                      bool takesDrivesFile);
 
 // Exit statuses: 0 updated (or listed), 1 environment error, 2 usage error, 3 up to date
 // (nothing to do), 10 + the result code for a refusal or a failure, 20 not confirmed (the

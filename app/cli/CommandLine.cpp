@@ -10,7 +10,6 @@
 #include "app/cli/ProgressDisplay.h"
 #include "app/cli/RecordDrives.h"
 #include "core/Format.h"
-#include "history/HistoryFormat.h"
 
 namespace flashtool {
 
@@ -39,46 +38,107 @@ std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive) 
     return std::nullopt;
 }
 
-namespace {
+NamedDrives FindDrives(FlashDialog& dialog, std::span<const std::string> drives) {
+    NamedDrives named;
+    for (const std::string& drive : drives) {
+        const std::optional<uint8_t> row = FindDrive(dialog, drive);
+        if (!row) {
+            named.unknown = drive;
+            return named;
+        }
+        named.rows.push_back(*row);
+    }
+    std::sort(named.rows.begin(), named.rows.end());
+    named.rows.erase(std::unique(named.rows.begin(), named.rows.end()), named.rows.end());
+    return named;
+}
 
-// The one line that ends the program early: on standard error, and in the document.
+DrivesByModel SortByModel(const TerminalWindow& window) {
+    DrivesByModel drives;
+    for (size_t row = 0; row < window.DriveCount() && row < ScsiTransport::kMaxDevices; ++row) {
+        (window.DriveGreyed(row) ? drives.otherModels : drives.thisModel)
+            .push_back(static_cast<uint8_t>(row));
+    }
+    return drives;
+}
+
+std::string NoSuchDrive(const std::string& drive) {
+    return "no drive '" + drive + "' (--list shows the drives)";
+}
+
+std::string NoDriveError(FlashDialog& dialog) {
+    return "no drive found. " + dialog.Transport().NoDriveHint();
+}
+
 int EndEarly(CliEnvironment& environment, RunDocument& document, int status,
              const std::string& error) {
     environment.err.Write(environment.program + ": " + error + "\n");
     document.exitStatus = status;
+    document.summary = "not started";
     document.error = error;
     return status;
 }
 
+ProgressOutput ProgressOutputFor(const CliOptions& options, CliEnvironment& environment) {
+    const bool draw =
+        environment.liveLine != nullptr && environment.terminal.DrawsProgress() && !options.json;
+    return {draw ? environment.liveLine : nullptr,
+            [&terminal = environment.terminal] { return terminal.Columns(); },
+            !options.json && !options.quiet};
+}
+
+namespace {
+
+// The scan, before anything is asked: a drive that is not there is said at once, and what
+// the scan has to say goes to standard error. Then the notice, as the window asks it, and
+// from there on the dialog's lines go to `runOutput`; declined, nothing more is sent.
+std::optional<uint8_t> ScanThenAsk(const CliOptions& options, CliEnvironment& environment,
+                                   DriveSession& session, DiagnosticSink* runOutput,
+                                   RunDocument& document) {
+    FlashDialog& dialog = session.dialog;
+    if (!dialog.Transport().LoadBackend()) {
+        EndEarly(environment, document, kExitUsage, "the drives could not be reached");
+        return std::nullopt;
+    }
+    dialog.FillDriveTree();
+    if (dialog.Transport().DeviceCount() == 0) {
+        EndEarly(environment, document, kExitUsage, NoDriveError(dialog));
+        return std::nullopt;
+    }
+    const std::optional<uint8_t> row = FindDrive(dialog, options.drives.front());
+    if (!row) {
+        EndEarly(environment, document, kExitUsage, NoSuchDrive(options.drives.front()));
+        return std::nullopt;
+    }
+    session.window.SetOutput(runOutput);
+    if (!dialog.ShowStartupNotice(dialog.Brand())) {
+        dialog.ReportResult(ResultCode::UserCancelled);
+        document.exitStatus = ExitStatusOf(RunEnding::Refusal(ResultCode::UserCancelled));
+        document.summary = "cancelled";
+        return std::nullopt;
+    }
+    return row;
+}
+
 int UpdateOne(const CliOptions& options, CliEnvironment& environment, RunDocument& document) {
-    ProgressDisplay lines(options.json ? environment.err : environment.out,
-                          environment.terminal.DrawsProgress() && !options.json);
+    DiagnosticSink& shown = options.json ? environment.err : environment.out;
+    ProgressDisplay lines(shown, ProgressOutputFor(options, environment));
     // The restart question is Cancel: the computer restarts, if at all, once the ending has
     // been told and the document written (RunCommandLine).
     Prompter prompter(environment.terminal,
                       {options.yes, options.allowReinstall, options.allowOlder, false});
     CountdownClock clock(environment.clock, lines, 0);
     DiscardedLines discarded;
+    DiagnosticSink& detail = options.quiet ? discarded : static_cast<DiagnosticSink&>(lines);
+    // Whatever the scan has to say (no drive, drives that cannot be opened, runs of the
+    // history settled) goes to standard error, as --list says it.
     DriveSession session(
-        environment, prompter, options.json || options.quiet ? nullptr : &lines, lines,
-        options.quiet ? discarded : static_cast<DiagnosticSink&>(lines), clock,
-        std::make_unique<OneDriveBackend>(
-            environment.makeBackend(options.quiet ? discarded
-                                                  : static_cast<DiagnosticSink&>(lines)),
-            std::nullopt));
-    if (!session.Start()) {
-        const RunEnding ending = session.dialog.LastEnding();
-        document.exitStatus = ExitStatusOf(ending);
-        document.summary = ending.kind == RunEndingKind::Refused ? "cancelled" : "not started";
-        return document.exitStatus;
-    }
-    if (session.dialog.Transport().DeviceCount() == 0) {
-        return EndEarly(environment, document, kExitUsage, std::string(kNoDriveHint));
-    }
-    const std::optional<uint8_t> row = FindDrive(session.dialog, options.drive);
+        environment, prompter, &environment.err, lines, detail, clock,
+        std::make_unique<OneDriveBackend>(environment.makeBackend(detail), std::nullopt));
+    const std::optional<uint8_t> row = ScanThenAsk(
+        options, environment, session, options.json || options.quiet ? nullptr : &lines, document);
     if (!row) {
-        return EndEarly(environment, document, kExitUsage,
-                        "no drive '" + options.drive + "' (--list shows the drives)");
+        return document.exitStatus;
     }
     clock.SetRow(*row);
     session.window.OnTransferProgress([&lines, shown = *row](uint32_t done, uint32_t total) {
@@ -141,26 +201,6 @@ std::string ReportJson(const DriveReport& report) {
            "}";
 }
 
-int ShowHistory(const CliOptions& options, CliEnvironment& environment) {
-    if (environment.history == nullptr) {
-        environment.err.Write(environment.program +
-                              ": no history is kept here (no place for it could be found)\n");
-        return kExitUsage;
-    }
-    const HistoryContents contents = environment.history->ReadAll();
-    if (options.json) {
-        environment.out.Write(HistoryJson(contents.records) + "\n");
-        if (contents.skipped > 0) {
-            environment.err.Write(
-                environment.program +
-                FormatText(": %zu damaged line(s) of the history skipped\n", contents.skipped));
-        }
-    } else {
-        environment.out.Write(HistoryText(contents));
-    }
-    return kExitUpdated;
-}
-
 std::string DocumentJson(const RunDocument& document, const BuildConfig& config) {
     std::string text =
         "{\"action\": " + (document.action.empty() ? "null" : JsonString(document.action)) +
@@ -198,6 +238,10 @@ std::optional<std::string> DocumentAction(CliAction action) {
 
 std::string EarlyEndJson(const CliOptions& options, std::span<const uint8_t> storedRegion,
                          int status, const std::string& error) {
+    if (options.json && options.action == CliAction::History) {
+        return HistoryDocumentJson({}, 0, status, error,
+                                   BuildConfig::FromBytes(storedRegion).value_or(BuildConfig{}));
+    }
     const std::optional<std::string> action = DocumentAction(options.action);
     if (!options.json || !action) {
         return "";
@@ -243,9 +287,13 @@ int RunCommandLine(const CliOptions& options, CliEnvironment& environment) {
         case CliAction::List:
             return ListDrives(options, environment);
         case CliAction::Update:
-            status = WithDocument("update", options, environment, [&](RunDocument& document) {
-                return UpdateOne(options, environment, document);
-            });
+            // Several drives run as --all runs them; one drive keeps the window's own path
+            // and its plain lines.
+            status = options.drives.size() > 1
+                         ? UpdateSeveral(options, environment)
+                         : WithDocument("update", options, environment, [&](RunDocument& document) {
+                               return UpdateOne(options, environment, document);
+                           });
             RestartIfWanted(options, environment);
             return status;
         case CliAction::All:
@@ -255,10 +303,11 @@ int RunCommandLine(const CliOptions& options, CliEnvironment& environment) {
         case CliAction::Check:
             return CheckDrives(options, environment);
         case CliAction::Record:
-            return RecordDrives(
-                options.recordFile,
-                options.drive.empty() ? std::nullopt : std::optional<std::string>(options.drive),
-                environment);
+            return RecordDrives(options.recordFile,
+                                options.drives.empty()
+                                    ? std::nullopt
+                                    : std::optional<std::string>(options.drives.front()),
+                                environment);
         case CliAction::History:
             return ShowHistory(options, environment);
         default:

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/cli/CliOptions.h"
+#include "app/cli/LiveLine.h"
 #include "app/cli/Terminal.h"
 #include "core/Clock.h"
 #include "core/SleepInhibitor.h"
@@ -39,6 +40,11 @@ struct CliEnvironment {
     WriteWindow* writeWindow = nullptr;
     // An update ended and --restart asked for the restart: done once all is said.
     bool restartWanted = false;
+    // The terminal's status line (none: progress is never drawn). `out` and `err` must go
+    // around it (AroundLiveLine), so that no line runs into it.
+    LiveLine* liveLine = nullptr;
+    // The program that replays what --record writes (the build's emulated program).
+    std::string emulatedProgram;
 };
 
 // Runs a List, Update or All action; the exit status.

@@ -111,26 +111,28 @@ int List(const CliOptions& options, CliEnvironment& environment, RunDocument& do
         }
         const std::vector<std::string> names = dialog.Transport().NodeNames(row);
         if (options.json) {
-            document.drives.push_back(
-                FormatText("{\"row\": %u, \"identification\": ", row) +
-                JsonString(IdentificationOf(dialog, row)) +
-                ", \"revision\": " + JsonString(RevisionOf(dialog, row)) +
-                ", \"nodes\": " + JsonStrings(names) +
-                ", \"updatable\": " + (greyed ? "false" : "true") +
-                ", \"reason\": " + (greyed ? JsonString(reason) : "null") +
-                ", \"state\": " + JsonString(state) +
-                ", \"installs\": " + JsonString(dialog.Config().NewRevision()) + "}");
+            document.drives.push_back(FormatText("{\"row\": %u, \"identification\": ", row) +
+                                      JsonString(IdentificationOf(dialog, row)) +
+                                      ", \"revision\": " + JsonString(RevisionOf(dialog, row)) +
+                                      ", \"nodes\": " + JsonStrings(names) +
+                                      ", \"updatable\": " + (greyed ? "false" : "true") +
+                                      ", \"reason\": " + (greyed ? JsonString(reason) : "null") +
+                                      ", \"state\": " + JsonString(state) + ", \"installs\": " +
+                                      JsonString(dialog.Config().NewRevision()) + "}");
         } else {
-            text += FormatText("%u  \"%s\"  %s  %s  ", row, IdentificationOf(dialog, row).c_str(),
-                               RevisionOf(dialog, row).c_str(), Nodes(names).c_str()) +
-                    words + "\n";
+            // What the drive reported is shown escaped: its bytes must not drive the terminal.
+            text += FormatText("%u  \"%s\"  %s  %s  ", row,
+                               ShownText(IdentificationOf(dialog, row)).c_str(),
+                               ShownText(RevisionOf(dialog, row)).c_str(),
+                               ShownText(Nodes(names)).c_str()) +
+                    ShownText(words) + "\n";
         }
     }
     environment.out.Write(text);
     if (session.window.DriveCount() == 0 && !dialog.Transport().ScanMissedDrives()) {
         // "No Device found!" alone does not say where to look (a drive that could not be
         // opened or identified was named with its own reason above).
-        environment.err.Write(environment.program + ": " + std::string(kNoDriveHint) + "\n");
+        environment.err.Write(environment.program + ": " + NoDriveError(dialog) + "\n");
     }
     document.summary = StateSummary(counts);
     // The back-end has told of the drives it could not open; the drives that opened but did
@@ -146,9 +148,10 @@ int List(const CliOptions& options, CliEnvironment& environment, RunDocument& do
     if (dialog.Transport().ScanMissedDrives()) {
         document.error = unanswered.empty()
                              ? "the list is incomplete: a drive was found that could not be opened"
-                             : FormatText("the list is incomplete: %zu drive(s) did not answer "
-                                          "the identification",
-                                          unanswered.size());
+                             : FormatText(
+                                   "the list is incomplete: %zu drive(s) did not answer "
+                                   "the identification",
+                                   unanswered.size());
         return document.exitStatus = kExitUsage;
     }
     return document.exitStatus = kExitUpdated;

@@ -9,6 +9,7 @@
 #include "app/FlashDialog.h"
 #include "app/cli/CommandLine.h"
 #include "app/cli/Endings.h"
+#include "app/cli/ProgressDisplay.h"
 #include "app/cli/TerminalWindow.h"
 
 namespace flashtool {
@@ -101,19 +102,56 @@ int WithDocument(std::string name, const CliOptions& options, CliEnvironment& en
 
 // The list of --list, as text or JSON.
 int ListDrives(const CliOptions& options, CliEnvironment& environment);
-// --all.
+// --all, and --update with several drives.
 int UpdateAll(const CliOptions& options, CliEnvironment& environment);
+int UpdateSeveral(const CliOptions& options, CliEnvironment& environment);
 // --check [DRIVE].
 int CheckDrives(const CliOptions& options, CliEnvironment& environment);
-// --history [--json].
+// --history [--json] (ShowHistory.cpp).
 int ShowHistory(const CliOptions& options, CliEnvironment& environment);
+// The one document of --history --json: the build, the records' objects
+// (HistoryJsonObject), how many damaged lines were skipped, the exit status and the error
+// that ended it (none: null). Its head and tail, for a document printed a record at a time.
+std::string HistoryDocumentHead(const BuildConfig& config);
+std::string HistoryDocumentTail(size_t skipped, int status,
+                                const std::optional<std::string>& error);
+std::string HistoryDocumentJson(const std::vector<std::string>& records, size_t skipped, int status,
+                                const std::optional<std::string>& error, const BuildConfig& config);
 
-// What to check when the scan found no drive at all ("No Device found!" says no more).
-inline constexpr std::string_view kNoDriveHint =
-    "no drive found: check that the drive is connected, that the sg module is loaded (sudo "
-    "modprobe sg), and that you may open /dev/sg* (the cdrom group, or the seat's access)";
+// The error of a scan that found no drive at all, with what to check ("No Device found!"
+// says no more) in the terms of the dialog's back-end.
+std::string NoDriveError(FlashDialog& dialog);
 
 // The row DRIVE names: its number in the list, or one of its nodes.
 std::optional<uint8_t> FindDrive(FlashDialog& dialog, const std::string& drive);
+// The rows `drives` name, each once however often it is named (by its number or by any of
+// its nodes), in the list's order; or the first word that names no drive.
+struct NamedDrives {
+    std::vector<uint8_t> rows;
+    std::optional<std::string> unknown;
+};
+NamedDrives FindDrives(FlashDialog& dialog, std::span<const std::string> drives);
+// The drives of the tree this build can update (drawn in black), and the others (in grey:
+// another model, or another family for a build of any drive of one), by row.
+struct DrivesByModel {
+    std::vector<uint8_t> thisModel;
+    std::vector<uint8_t> otherModels;
+};
+DrivesByModel SortByModel(const TerminalWindow& window);
+// How --all and --check --all name a drive they leave alone for its model.
+inline constexpr std::string_view kOtherModel = "not this build's model";
+inline constexpr std::string_view kNoDriveToUpdate = "no drive this build can update";
+
+// The error of a word that names no drive.
+std::string NoSuchDrive(const std::string& drive);
+
+// Ends the action before any drive was touched: `error` on standard error after the
+// program's name, and in the document (summary "not started").
+int EndEarly(CliEnvironment& environment, RunDocument& document, int status,
+             const std::string& error);
+
+// How progress is shown for the action: drawn on the terminal's status line, else a plain
+// line per event where the log lines are printed (not with --json or --quiet).
+ProgressOutput ProgressOutputFor(const CliOptions& options, CliEnvironment& environment);
 
 }  // namespace flashtool

@@ -181,7 +181,7 @@ std::string CheckLine(const RunEnding& ending, std::string_view drive, std::stri
     return EndingLine(ending, drive, before, before, build);
 }
 
-std::string SummaryLine(const std::vector<RunEnding>& endings) {
+std::string SummaryLine(const std::vector<RunEnding>& endings, size_t otherModels) {
     // In the order an operator reads them: what went well first.
     constexpr std::array kinds{RunEndingKind::Updated,    RunEndingKind::WouldUpdate,
                                RunEndingKind::UpToDate,   RunEndingKind::NotConfirmed,
@@ -197,6 +197,10 @@ std::string SummaryLine(const std::vector<RunEnding>& endings) {
             line += (line.empty() ? "" : ", ") + std::to_string(count) + " " +
                     (kind == RunEndingKind::NothingSent ? "not started" : EndingName(kind));
         }
+    }
+    if (otherModels > 0) {
+        line +=
+            (line.empty() ? "" : ", ") + std::to_string(otherModels) + " not this build's model";
     }
     return line.empty() ? "no drive" : line;
 }

@@ -35,7 +35,8 @@ std::string EndingLine(const RunEnding& ending, std::string_view drive, std::str
 std::string CheckLine(const RunEnding& ending, std::string_view drive, std::string_view before,
                       std::string_view build);
 
-// --all's last line: "2 updated, 1 up to date, 1 failed".
-std::string SummaryLine(const std::vector<RunEnding>& endings);
+// --all's last line: "2 updated, 1 up to date, 1 failed", and last the drives it left alone
+// for their model ("1 not this build's model").
+std::string SummaryLine(const std::vector<RunEnding>& endings, size_t otherModels = 0);
 
 }  // namespace flashtool

@@ -183,7 +183,7 @@ int RecordDrives(const std::string& file, std::optional<std::string> drive,
     if (drive) {
         const std::optional<uint8_t> row = FindDrive(session.dialog, *drive);
         if (!row) {
-            return fail("no drive '" + *drive + "' (--list shows the drives)");
+            return fail(NoSuchDrive(*drive));
         }
         rows.push_back(*row);
     } else {
@@ -249,7 +249,7 @@ int RecordDrives(const std::string& file, std::optional<std::string> drive,
     environment.out.Write(
         FormatText("%zu drive%s recorded to ", recorded.size(), recorded.size() == 1 ? "" : "s") +
         file + (recorded.size() == 1 ? "; replay it" : "; replay them") +
-        " with: flashtool-emulated --drives " + file + "\n");
+        " with: " + environment.emulatedProgram + " --drives " + file + "\n");
     return leftOut ? kExitUsage : kExitUpdated;
 }
 

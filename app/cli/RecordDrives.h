@@ -1,8 +1,8 @@
 #pragma once
 
 // --record=FILE [DRIVE]: a scenario file of the drives as they are, for support, written
-// from commands that only read (drive/ReadOnlyCommands.h) and replayed by
-// `flashtool-emulated --drives FILE`.
+// from commands that only read (drive/ReadOnlyCommands.h) and replayed by the build's
+// emulated program, `<package>-emulated --drives FILE`, which its package installs too.
 
 #include <optional>
 #include <string>

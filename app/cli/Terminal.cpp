@@ -1,6 +1,7 @@
 #include "app/cli/Terminal.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,11 @@
 
 namespace flashtool {
 
+namespace {
+// A COLUMNS beyond any screen is no width to trust.
+constexpr unsigned long kMaxColumns = 10000;
+}  // namespace
+
 bool ProcessTerminal::Interactive() const {
     return isatty(STDIN_FILENO) == 1;
 }
@@ -20,6 +26,23 @@ bool ProcessTerminal::DrawsProgress() const {
     const char* term = std::getenv("TERM");
     return mayDraw && isatty(STDOUT_FILENO) == 1 && term != nullptr && *term != '\0' &&
            std::string_view(term) != "dumb";
+}
+
+unsigned ProcessTerminal::Columns() const {
+    struct winsize size {};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    // A terminal that does not say (or output that is no terminal): what the shell says.
+    const char* columns = std::getenv("COLUMNS");
+    if (columns != nullptr) {
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(columns, &end, 10);
+        if (end != columns && *end == '\0' && value > 0 && value <= kMaxColumns) {
+            return static_cast<unsigned>(value);
+        }
+    }
+    return kDefaultColumns;
 }
 
 std::optional<std::string> ProcessTerminal::ReadLine() {

@@ -20,6 +20,9 @@ public:
     virtual bool Interactive() const = 0;
     // Standard output is a terminal: progress may be rewritten in place.
     virtual bool DrawsProgress() const = 0;
+    // How many characters a line of standard output's terminal holds.
+    virtual unsigned Columns() const { return kDefaultColumns; }
+    static constexpr unsigned kDefaultColumns = 80;
     // The next line typed, without its line feed; none at the end of input.
     virtual std::optional<std::string> ReadLine() = 0;
     // Standard output is the terminal the answers are typed on: a question written there
@@ -37,6 +40,8 @@ public:
     explicit ProcessTerminal(bool mayDraw = true) : mayDraw(mayDraw) {}
     bool Interactive() const override;
     bool DrawsProgress() const override;
+    // The terminal's own width (asked each time: it may be resized), else COLUMNS, else 80.
+    unsigned Columns() const override;
     std::optional<std::string> ReadLine() override;
     bool OutputIsAnswerTerminal() const override;
     // Standard input's terminal; standard error if that cannot be opened.

@@ -26,6 +26,11 @@ TerminalWindow::TerminalWindow(Prompter& prompterIn, DiagnosticSink* outIn,
                                DiagnosticSink& questionsIn)
     : prompter(prompterIn), out(outIn), questions(questionsIn) {}
 
+void TerminalWindow::SetOutput(DiagnosticSink* newOut) {
+    std::lock_guard lock(mutex);
+    out = newOut;
+}
+
 void TerminalWindow::Print(std::string_view line) {
     logLines.emplace_back(line);
     if (out != nullptr && !declinedByRule) {

@@ -22,6 +22,9 @@ public:
     // them for the report instead).
     TerminalWindow(Prompter& prompter, DiagnosticSink* out, DiagnosticSink& questions);
 
+    // Where log lines and messages are printed from now on (null: nowhere): the scan's go to
+    // standard error, a run's where the action prints.
+    void SetOutput(DiagnosticSink* newOut);
     // Selects the n-th drive of the tree as a click would; false when there is none.
     bool SelectDrive(size_t n);
     // Whether the n-th drive item is drawn in grey (this build cannot update it).

@@ -1,4 +1,5 @@
-// flashtool-emulated: the program over virtual drives. With no option they are the drives
+// The emulated program (the package's name and "-emulated": flashtool-emulated for the demo
+// build): the program over virtual drives. With no option they are the drives
 // the build names (the demo's: its target at an older revision and two drives it cannot
 // update);
 // `--drives FILE` reads them from a scenario file instead (scenarios/README.md). Every
@@ -13,6 +14,7 @@
 
 #include "app/cli/CliMain.h"
 #include "app/cli/InterruptGuard.h"
+#include "app/cli/LiveLine.h"
 #include "app/cli/Terminal.h"
 #include "app/cli/TraceOutput.h"
 #include "app/qt/FlashToolApplication.h"
@@ -32,8 +34,9 @@ constexpr int kBadScenario = 1;
 
 int main(int argc, char* argv[]) {
     using namespace flashtool;
+    const std::string program = ProgramName(ProgramKind::Emulated);
     const std::string version = BuildVersionText();
-    const CliStart start = ReadCliOptions(argc, argv, "flashtool-emulated", true, version.c_str());
+    const CliStart start = ReadCliOptions(argc, argv, program, true, version.c_str());
     if (start.exitStatus) {
         return *start.exitStatus;
     }
@@ -50,29 +53,28 @@ int main(int argc, char* argv[]) {
         LoadEmulatedDrives(start.options.drivesFile, EmbeddedDriveScenario(),
                            config ? std::string(config->NewRevision()) : "", &driveClock);
     if (!loaded.error.empty()) {
-        std::fprintf(stderr, "flashtool-emulated: %s\n", loaded.error.c_str());
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), loaded.error.c_str());
         return kBadScenario;
     }
     std::vector<std::shared_ptr<VirtualDrive>> drives = std::move(loaded.drives);
 
     // With --json standard output carries only JSON: the restart's and the keep-awake
-    // lock's lines go to standard error with the trace.
-    StdoutDiagnostics stdoutLines;
-    StderrDiagnostics stderrLines;
+    // lock's lines go to standard error with the trace. Either way around the command
+    // line's status line.
     DiagnosticSink& diagnostics =
-        start.options.json ? static_cast<DiagnosticSink&>(stderrLines) : stdoutLines;
+        start.options.json ? ProcessStandardError() : ProcessStandardOutput();
     EmulatedRestart restart(diagnostics);
     EmulatedInhibitor inhibitor(diagnostics);
     if (start.options.action != CliAction::Window) {
         return RunCommandLineMain(
-            start.options, "flashtool-emulated",
+            start.options, program,
             [&drives](DiagnosticSink& trace) {
                 return std::make_unique<EmulatedBackend>(drives, trace);
             },
             restart, inhibitor, false);
     }
     // With --trace the window's trace lines go there instead of standard output.
-    const TraceOutput trace = OpenTraceOutput(start.options.trace, "flashtool-emulated");
+    const TraceOutput trace = OpenTraceOutput(start.options.trace, program);
     if (!trace.error.empty()) {
         std::fprintf(stderr, "%s\n", trace.error.c_str());
         return kExitUsage;
@@ -85,12 +87,12 @@ int main(int argc, char* argv[]) {
     // where FLASHTOOL_HISTORY_DIR names its place.
     std::optional<HistoryStore> history;
     if (std::getenv("FLASHTOOL_HISTORY_DIR") != nullptr) {
-        history = HistoryStore::ForThisProcess("flashtool-emulated");
+        history = HistoryStore::ForThisProcess(program);
     }
     // No lock: the virtual drives are this process's own, and demos and test runs may
     // run side by side.
     return RunFlashTool(
-        qtArgc, qtArgv, false,
+        qtArgc, qtArgv, program, false,
         [&] { return std::make_unique<EmulatedBackend>(drives, traceLines); }, restart, inhibitor,
         diagnostics,
         [&restart, &history](FlashDialog& dialog) {

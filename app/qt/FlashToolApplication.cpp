@@ -1,7 +1,6 @@
 #include "app/qt/FlashToolApplication.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -69,11 +68,10 @@ std::optional<std::string> MissingDisplay(std::string_view program,
            "WAYLAND_DISPLAY is set); --list, --check, --update and --help work without one";
 }
 
-int RunFlashTool(int argc, char* argv[], bool singleInstance,
+int RunFlashTool(int argc, char* argv[], const std::string& program, bool singleInstance,
                  const std::function<std::unique_ptr<PassThroughBackend>()>& makeBackend,
                  SystemRestart& restart, SleepInhibitor& inhibitor, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire) {
-    const std::string program = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toStdString();
 #ifdef Q_OS_LINUX
     if (const auto missing =
             MissingDisplay(program, [](const char* name) { return std::getenv(name); })) {
@@ -82,6 +80,8 @@ int RunFlashTool(int argc, char* argv[], bool singleInstance,
     }
 #endif
     QApplication application(argc, argv);
+    // Message boxes are titled with it.
+    QApplication::setApplicationName(QString::fromStdString(program));
     // The program ends when the dialog does, never because a message box was the last
     // window open.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -91,6 +91,9 @@ int RunFlashTool(int argc, char* argv[], bool singleInstance,
     if (singleInstance) {
         const QString name = QString::fromStdString(program);
         lock = InstanceLock::Acquire(program);
+        for (const std::string& notice : lock ? lock->Notices() : std::vector<std::string>{}) {
+            std::fprintf(stderr, "%s: %s\n", program.c_str(), notice.c_str());
+        }
         if (!lock) {
             std::fprintf(stderr, "%s\n", std::string(kAnotherCopyRunning).c_str());
             std::fflush(stderr);

@@ -40,8 +40,10 @@ private:
 std::optional<std::string> MissingDisplay(std::string_view program,
                                           const std::function<const char*(const char*)>& variable);
 
-// What both executables' main() do once the back-end and the restart are chosen. With
-// `singleInstance` the program's lock is taken first, and a second copy ends there with
+// What both executables' main() do once the back-end and the restart are chosen. `program`
+// is the program's name (data/BuildIdentity.h's ProgramName): its lines, message boxes and
+// lock say it, whatever the file was renamed to. With `singleInstance` the program's lock is
+// taken first, and a second copy ends there with
 // exit 1. Interrupting signals are read on a thread of their own (InterruptGuard): main must
 // have blocked them before any thread started. From a run's first drive-changing command
 // until its ending is shown and recorded, neither a signal nor the toolkit's own exit (a
@@ -49,7 +51,7 @@ std::optional<std::string> MissingDisplay(std::string_view program,
 // `makeBackend` runs only after that, so that a refused copy opens nothing (a
 // --trace file stays as the first copy writes it); when it gives nothing (it said why on
 // standard error) the program ends with exit 1.
-int RunFlashTool(int argc, char* argv[], bool singleInstance,
+int RunFlashTool(int argc, char* argv[], const std::string& program, bool singleInstance,
                  const std::function<std::unique_ptr<PassThroughBackend>()>& makeBackend,
                  SystemRestart& restart, SleepInhibitor& inhibitor, DiagnosticSink& diagnostics,
                  const std::function<void(FlashDialog&)>& wire = {});

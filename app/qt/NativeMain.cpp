@@ -1,4 +1,5 @@
-// flashtool: the product, over the system's own pass-through (SG_IO on Linux).
+// The product (named after the build's package: flashtool for the demo build), over the
+// system's own pass-through (SG_IO on Linux).
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -18,8 +19,9 @@ int main(int argc, char* argv[]) {
     using namespace flashtool;
     // The options are read before any toolkit exists, so that every option works without a
     // display (in a terminal over ssh, in a package test, on a system with no desktop).
+    const std::string program = ProgramName(ProgramKind::Native);
     const std::string version = BuildVersionText();
-    const CliStart start = ReadCliOptions(argc, argv, "flashtool", false, version.c_str());
+    const CliStart start = ReadCliOptions(argc, argv, program, false, version.c_str());
     if (start.exitStatus) {
         return *start.exitStatus;
     }
@@ -42,14 +44,13 @@ int main(int argc, char* argv[]) {
         // The login manager is asked over D-Bus, which wants an application object; a core
         // one opens no display.
         QCoreApplication core(argc, argv);
-        return RunCommandLineMain(start.options, "flashtool", makeBackend, restart, inhibitor,
-                                  true);
+        return RunCommandLineMain(start.options, program, makeBackend, restart, inhibitor, true);
     }
     StdoutDiagnostics diagnostics;
     // Opened once the lock is held: a second copy must leave the first one's file alone.
     std::optional<TraceOutput> trace;
     auto openBackend = [&]() -> std::unique_ptr<PassThroughBackend> {
-        trace = OpenTraceOutput(start.options.trace, "flashtool");
+        trace = OpenTraceOutput(start.options.trace, program);
         if (!trace->error.empty()) {
             std::fprintf(stderr, "%s\n", trace->error.c_str());
             return nullptr;
@@ -57,8 +58,8 @@ int main(int argc, char* argv[]) {
         return makeBackend(trace->sink ? *trace->sink : diagnostics);
     };
     // The window keeps the same history as the command line, and settles it at start-up.
-    const std::optional<HistoryStore> history = HistoryStore::ForThisProcess("flashtool");
-    return RunFlashTool(argc, argv, true, openBackend, restart, inhibitor, diagnostics,
+    const std::optional<HistoryStore> history = HistoryStore::ForThisProcess(program);
+    return RunFlashTool(argc, argv, program, true, openBackend, restart, inhibitor, diagnostics,
                         [&history](FlashDialog& dialog) {
                             dialog.KeepHistory(history ? &*history : nullptr,
                                                std::string(ThisBuild().programVersion), true);

@@ -1,9 +1,9 @@
-// flashtool-emulated.exe: the Windows program over the virtual drives of the Linux
-// flashtool-emulated. With no option they are the build's own (the demo's three in the
-// demo build); `--drives FILE` reads them
-// from a scenario file instead (scenarios/README.md), and a wrong file stops the program
-// before its window with one line on standard error. Every command's trace line goes to
-// standard output, exactly as there; a restart is only reported, never carried out.
+// <package>-emulated.exe (flashtool-emulated.exe for the demo build): the Windows program
+// over the virtual drives of the Linux emulated program. With no option they are the build's own
+// (the demo's three in the demo build); `--drives FILE` reads them from a scenario file instead
+// (scenarios/README.md), and a wrong file stops the program before its window with one line on
+// standard error. Every command's trace line goes to standard output, exactly as there; a restart
+// is only reported, never carried out.
 
 #include <fcntl.h>
 #include <io.h>
@@ -38,19 +38,20 @@ int main(int argc, char* argv[]) {
     // drive takes an image with no header of this project's synthetic firmware (a real one)
     // at the revision this build installs.
     static SystemClock driveClock;
+    const std::string program = ProgramName(ProgramKind::Emulated);
     std::optional<std::string> file;
     if (argc == 3 && std::string_view(argv[1]) == "--drives") {
         file = argv[2];
     } else if (argc != 1) {
-        std::fprintf(stderr, "usage: flashtool-emulated [--drives FILE]\n");
+        std::fprintf(stderr, "usage: %s [--drives FILE]\n", program.c_str());
         return kUsageOrBadScenario;
     }
     const auto config = BuildConfig::FromBytes(EmbeddedStoredRegion());
-    EmulatedDrives loaded = LoadEmulatedDrives(
-        file, EmbeddedDriveScenario(), config ? std::string(config->NewRevision()) : "",
-        &driveClock);
+    EmulatedDrives loaded =
+        LoadEmulatedDrives(file, EmbeddedDriveScenario(),
+                           config ? std::string(config->NewRevision()) : "", &driveClock);
     if (!loaded.error.empty()) {
-        std::fprintf(stderr, "flashtool-emulated: %s\n", loaded.error.c_str());
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), loaded.error.c_str());
         return kUsageOrBadScenario;
     }
     std::vector<std::shared_ptr<VirtualDrive>> drives = std::move(loaded.drives);
@@ -62,8 +63,8 @@ int main(int argc, char* argv[]) {
     // No lock: the virtual drives are this process's own, and demos and test runs may
     // run side by side.
     return win32::RunFlashTool(
-        false, [&] { return std::make_unique<EmulatedBackend>(drives, diagnostics); }, restart,
-        inhibitor, clock, diagnostics,
+        program, false, [&] { return std::make_unique<EmulatedBackend>(drives, diagnostics); },
+        restart, inhibitor, clock, diagnostics,
         [&restart](FlashDialog& dialog) {
             restart.SetLog([&dialog](std::string_view line) { dialog.AppendLog(line); });
         });

@@ -1,5 +1,5 @@
-// flashtool.exe: the product, over the system's SCSI pass-through (SPTI) or the ASPI
-// library, restarting Windows when the upgrade asks for it.
+// The product (<package>.exe, flashtool.exe for the demo build), over the system's SCSI
+// pass-through (SPTI) or the ASPI library, restarting Windows when the upgrade asks for it.
 
 #include <optional>
 #include <string>
@@ -13,6 +13,7 @@
 
 int main() {
     using namespace flashtool;
+    const std::string program = ProgramName(ProgramKind::Native);
     StdoutDiagnostics diagnostics;
     WindowsRestart restart(MakeSystemRestartApi());
     win32::ExecutionStateInhibitor inhibitor;
@@ -20,10 +21,11 @@ int main() {
     // The same history as the Linux program keeps, under %LOCALAPPDATA%, settled at
     // start-up: a run whose drive showed its new revision only after the restart is
     // verified by the next start.
-    const std::optional<HistoryStore> history = HistoryStore::ForThisProcess("flashtool");
+    const std::optional<HistoryStore> history = HistoryStore::ForThisProcess(program);
     return win32::RunFlashTool(
-        true, [&clock] { return MakeWindowsBackend(MakeSystemWin32Api(), clock); }, restart,
-        inhibitor, clock, diagnostics, [&history](FlashDialog& dialog) {
+        program, true, [&clock] { return MakeWindowsBackend(MakeSystemWin32Api(), clock); },
+        restart, inhibitor, clock, diagnostics,
+        [&history](FlashDialog& dialog) {
             dialog.KeepHistory(history ? &*history : nullptr,
                                std::string(ThisBuild().programVersion), true);
         });

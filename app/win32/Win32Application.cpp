@@ -25,15 +25,7 @@ constexpr int kIconResource = 1;
 
 // Like the Linux program's application name: the executable's name without ".exe"; it
 // captions the boxes that have no caption of their own.
-std::u16string ApplicationTitle() {
-    std::array<wchar_t, MAX_PATH> path{};
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
-    std::u16string name(reinterpret_cast<const char16_t*>(path.data()), length);
-    name.erase(0, name.find_last_of(u"\\/") + 1);
-    if (const size_t dot = name.rfind(u'.'); dot != std::u16string::npos) {
-        name.erase(dot);
-    }
-    return name;
+return name;
 }
 
 // The trace goes to standard output byte for byte, as on Linux: in the C library's text
@@ -61,16 +53,16 @@ private:
 
 }  // namespace
 
-int RunFlashTool(bool singleInstance,
+int RunFlashTool(std::string_view program, bool singleInstance,
                  const std::function<std::unique_ptr<PassThroughBackend>()>& makeBackend,
                  SystemRestart& restart, SleepInhibitor& inhibitor, Clock& clock,
                  DiagnosticSink& diagnostics, const std::function<void(FlashDialog&)>& wire) {
     PrepareStandardOutput();
     // One copy per session of the product; the emulated one touches no drive.
-    const std::u16string title = ApplicationTitle();
+    const std::u16string title = WidenBytes(program);
     std::unique_ptr<InstanceLock> lock;
     if (singleInstance) {
-        lock = InstanceLock::Acquire(std::string(title.begin(), title.end()));
+        lock = InstanceLock::Acquire(program);
         if (!lock) {
             std::fprintf(stderr, "%s\n", std::string(kAnotherCopyRunning).c_str());
             std::fflush(stderr);
@@ -86,7 +78,7 @@ int RunFlashTool(bool singleInstance,
                                                                           ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconResource));
-    Win32DialogWindow window(ApplicationTitle(), icon);
+    Win32DialogWindow window(title, icon);
     FlashDialog dialog(FlashDialogParts{window, makeBackend(), EmbeddedStoredRegion(), restart,
                                         clock, diagnostics, inhibitor});
     window.SetHandlers(&dialog);

@@ -19,9 +19,10 @@ package_packages=(dpkg-dev file librsvg2-bin)
 # menu entry, the software-centre description and the package; man for the manual page.
 desktop_packages=(dbus-daemon dbus-bin python3-dbusmock desktop-file-utils appstream lintian man-db)
 # The Windows build: cross compiler, zlib for it, wine to run its tests, GoogleTest sources,
-# the JSON headers (the same for every target; the build copies them), and zip for the
-# portable package.
-windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest nlohmann-json3-dev zip)
+# the JSON headers (the same for every target; the build copies them), zip for the portable
+# package (and unzip to list it), and the renderer of a build's own icon.
+windows_packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest nlohmann-json3-dev zip
+    unzip librsvg2-bin)
 # The Windows program's session test under wine: a private X server, input and window
 # tools, the dialog's font, and a screenshot tool.
 session_packages=(xvfb xauth xdotool x11-utils fonts-liberation imagemagick)

@@ -40,11 +40,37 @@ TEST(DriveTree, ListsEveryDriveUnderTheRootInDiscoveryOrder) {
     EXPECT_EQ(rig.dialog->Transport().Selected(), 0);
 }
 
-TEST(DriveTree, NeverHoldsMoreDrivesThanTheDeviceTable) {
-    std::vector<VirtualDriveSetup> many(10, Drive(kTarget));
-    DialogHarness rig(ConfigFields{}, many);
-    rig.Started();
-    EXPECT_EQ(rig.window.drives.size(), ScsiTransport::kMaxDevices);
+// A tower's drives are all shown, and each selects its own row; past the rows a drive number
+// holds, the tree stops with a box that says so, never without a word.
+TEST(DriveTree, ShowsEveryDriveOfATowerAndSaysWhenThereAreMoreThanItTakes) {
+    struct Case {
+        size_t drives;
+        size_t shown;
+        bool told;
+    };
+    for (const Case c : {Case{32, 32, false}, Case{255, 255, false}, Case{257, 255, true}}) {
+        SCOPED_TRACE(c.drives);
+        std::vector<VirtualDriveSetup> many(c.drives, Drive(kTarget));
+        many.back().revision = "1.0c";
+        DialogHarness rig(ConfigFields{}, many);
+        rig.Started();
+        ASSERT_EQ(rig.window.drives.size(), c.shown);
+        EXPECT_EQ(rig.dialog->Transport().DeviceCount(), c.shown);
+        EXPECT_EQ(rig.window.drives.back().text,
+                  kTarget + (c.told ? std::string("1.0d") : std::string("1.0c")));
+        const bool told =
+            std::any_of(rig.window.boxes.begin(), rig.window.boxes.end(), [](const ShownBox& box) {
+                return box.request.text.starts_with("More drives were found than the 255");
+            });
+        EXPECT_EQ(told, c.told);
+        EXPECT_EQ(rig.dialog->Transport().ScanMissedDrives(), c.told);
+        // Nothing was sent to a drive past the last row.
+        for (size_t n = c.shown; n < c.drives; ++n) {
+            EXPECT_TRUE(rig.drives[n]->Trace().empty()) << n;
+        }
+        rig.Select(static_cast<int>(c.shown) - 1);
+        EXPECT_EQ(rig.dialog->SelectedIndex(), c.shown - 1);
+    }
 }
 
 struct GreyCase {

@@ -120,8 +120,12 @@ TEST(Startup, NoDriveShowsNoDeviceFoundAndLeavesOnlyTheRoot) {
     EXPECT_TRUE(rig.Started().started);
 
     ASSERT_EQ(rig.window.boxes.size(), 2u);
+    // The box says where to look, in the terms of the back-end that found nothing.
     EXPECT_EQ(rig.window.boxes[1].request,
-              (MessageBoxRequest{"No Device found!", std::nullopt, BoxButtons::Ok, BoxIcon::None}));
+              (MessageBoxRequest{"No Device found!", std::nullopt, BoxButtons::Ok, BoxIcon::None,
+                                 QuestionKind::None,
+                                 "The virtual drives' scenario has no drive: give one with "
+                                 "drives (--drives FILE)."}));
     EXPECT_EQ(rig.window.computer, "My Computer");
     EXPECT_TRUE(rig.window.drives.empty());
     EXPECT_FALSE(rig.window.enabled[DialogButton::Upgrade]);

@@ -21,30 +21,41 @@ TEST(CliOptions, GoodCombinationsGiveTheirAction) {
     struct Case {
         std::vector<std::string> words;
         CliAction action;
-        std::string drive;
+        std::vector<std::string> drives;
     };
     const std::vector<Case> cases = {
-        {{}, CliAction::Window, ""},
-        {{"--list", "--json"}, CliAction::List, ""},
+        {{}, CliAction::Window, {}},
+        {{"--list", "--json"}, CliAction::List, {}},
         {{"--update", "/dev/sr0", "--yes", "--allow-reinstall", "--restart"},
          CliAction::Update,
-         "/dev/sr0"},
-        {{"--update=2"}, CliAction::Update, "2"},
-        {{"--json", "--all", "--yes"}, CliAction::All, ""},
-        {{"--help"}, CliAction::Help, ""},
-        {{"--check"}, CliAction::Check, ""},
-        {{"--check", "--all", "--json"}, CliAction::Check, ""},
-        {{"--all", "--check"}, CliAction::Check, ""},
-        {{"--check", "/dev/sg1", "--allow-reinstall"}, CliAction::Check, "/dev/sg1"},
-        {{"--check=2"}, CliAction::Check, "2"},
-        {{"--version"}, CliAction::Version, ""},
+         {"/dev/sr0"}},
+        {{"--update=2"}, CliAction::Update, {"2"}},
+        // Several drives, wherever the options are; a drive named twice is sorted out once
+        // the drives are known (a row and a node may name the same one).
+        {{"--update", "0", "3", "--yes", "/dev/sg5", "0"},
+         CliAction::Update,
+         {"0", "3", "/dev/sg5", "0"}},
+        {{"--update=1", "2"}, CliAction::Update, {"1", "2"}},
+        // An option after --update is an option, and "--" ends the options.
+        {{"--update", "-y", "0"}, CliAction::Update, {"0"}},
+        {{"--update", "--", "0"}, CliAction::Update, {"0"}},
+        {{"--update", "--", "-odd-node", "1"}, CliAction::Update, {"-odd-node", "1"}},
+        {{"--json", "--all", "--yes"}, CliAction::All, {}},
+        {{"--help"}, CliAction::Help, {}},
+        {{"--check"}, CliAction::Check, {}},
+        {{"--check", "--all", "--json"}, CliAction::Check, {}},
+        {{"--all", "--check"}, CliAction::Check, {}},
+        {{"--check", "/dev/sg1", "--allow-reinstall"}, CliAction::Check, {"/dev/sg1"}},
+        {{"--check=2"}, CliAction::Check, {"2"}},
+        {{"--version"}, CliAction::Version, {}},
     };
     for (const Case& c : cases) {
         const CliParse parse = Parse(c.words);
         EXPECT_EQ(parse.error, "") << c.words.size();
         EXPECT_EQ(parse.options.action, c.action);
-        EXPECT_EQ(parse.options.drive, c.drive);
+        EXPECT_EQ(parse.options.drives, c.drives);
     }
+    EXPECT_TRUE(Parse({"--update", "-y", "0"}).options.yes);
     const CliParse all = Parse(
         {"--update", "0", "--yes", "--allow-reinstall", "--allow-older", "--restart", "--json"});
     EXPECT_TRUE(all.options.yes && all.options.allowReinstall && all.options.allowOlder &&
@@ -63,7 +74,7 @@ TEST(CliOptions, ShortFormsAndTheEndOfOptions) {
     // After "--" a word is the drive, even one that looks like an option.
     const CliParse ended = Parse({"--check", "--", "-odd-node"});
     EXPECT_EQ(ended.error, "");
-    EXPECT_EQ(ended.options.drive, "-odd-node");
+    EXPECT_EQ(ended.options.drives, std::vector<std::string>{"-odd-node"});
     EXPECT_EQ(Parse({"--check", "--", "1", "2"}).error, "unexpected argument '2'");
 }
 
@@ -76,8 +87,15 @@ TEST(CliOptions, MisuseIsRefusedWithItsReason) {
         {{"--list", "0"}, "unexpected argument '0'"},
         {{"--json=yes", "--list"}, "--json takes no value"},
         {{"--list", "-q", "-v"}, "--quiet and --verbose cannot be combined"},
-        {{"--update", "0", "1"}, "unexpected argument '1'"},
         {{"--update"}, "--update needs a drive"},
+        // An option is never taken for the drive.
+        {{"--update", "-y"}, "--update needs a drive"},
+        {{"--update", "--yes", "--"}, "--update needs a drive"},
+        {{"--update="}, "--update= needs a drive"},
+        {{"--check="}, "--check= needs a drive"},
+        {{"--check", "0", "1"}, "unexpected argument '1'"},
+        {{"--record=f.json", "0", "1"}, "unexpected argument '1'"},
+        {{"--all", "--check", "0"}, "--check takes a drive or --all, not both"},
         {{"--list", "--all"},
          "--list, --update, --all, --check, --record, --history, --help and --version cannot be "
          "combined"},

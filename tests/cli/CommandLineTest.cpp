@@ -8,113 +8,16 @@
 #include <deque>
 #include <nlohmann/json.hpp>
 
-#include "app/cli/CommandLine.h"
 #include "emulator/DemoDrives.h"
-#include "emulator/Scenario.h"
-#include "support/DialogHarness.h"
+#include "history/PendingRuns.h"
+#include "tests/cli/CliRig.h"
 #include "tests/history/HistoryFixtures.h"
-#include "transport/ForwardingBackend.h"
 
 namespace flashtool::testing {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-class ScriptedTerminal final : public Terminal {
-public:
-    bool interactive = false;
-    bool outputIsTerminal = true;  // false: standard output goes to a file
-    std::deque<std::string> typed;
-    std::string shown;  // what was written on the terminal itself
-    bool Interactive() const override { return interactive; }
-    bool DrawsProgress() const override { return draws; }
-    bool draws = false;
-    bool OutputIsAnswerTerminal() const override { return outputIsTerminal; }
-    void WriteToAnswerTerminal(std::string_view text) override { shown += text; }
-    std::optional<std::string> ReadLine() override {
-        if (typed.empty()) {
-            return std::nullopt;
-        }
-        std::string line = typed.front();
-        typed.pop_front();
-        return line;
-    }
-};
-
-std::vector<std::shared_ptr<VirtualDrive>> Shipped(const std::string& name, FakeClock& clock) {
-    const ScenarioReading reading =
-        LoadScenarioFile(std::string(FLASHTOOL_SCENARIO_DIR) + "/" + name);
-    EXPECT_TRUE(reading.Ok()) << reading.error;
-    return BuildDrives(reading.drives, &clock);
-}
-
-// Drives that exist but that the scan could not open, as a system that refuses access
-// reports them.
-class RefusingSomeBackend final : public ForwardingBackend {
-public:
-    using ForwardingBackend::ForwardingBackend;
-    void EndDiscovery(UserNotifier& notifier) override {
-        notifier.ShowMessage("/dev/sg9: this program was not allowed to open the drive.");
-    }
-    bool DiscoveryMissedDrives() const override { return true; }
-};
-
-// The program's command line without its main(): scripted terminal, captured output.
-struct CliRig {
-    explicit CliRig(std::vector<std::shared_ptr<VirtualDrive>> built)
-        : drives(std::move(built)), region(ThisBuildRegion()) {}
-
-    int Run(std::vector<std::string> words) {
-        std::vector<char*> argv;
-        for (std::string& word : words) {
-            argv.push_back(word.data());
-        }
-        const CliParse parse = ParseCommandLine(argv, false);
-        EXPECT_EQ(parse.error, "");
-        CliEnvironment environment{
-            [this](DiagnosticSink& trace) {
-                auto backend = std::make_unique<EmulatedBackend>(drives, trace);
-                return refuseSome ? std::make_unique<RefusingSomeBackend>(std::move(backend))
-                                  : std::unique_ptr<PassThroughBackend>(std::move(backend));
-            },
-            region,
-            restart,
-            inhibitor,
-            clock,
-            out,
-            err,
-            terminal,
-            "flashtool",
-            history ? &*history : nullptr,
-            "0.1"};
-        return RunCommandLine(parse.options, environment);
-    }
-    // The trace lines written, in order.
-    std::vector<std::string> TraceLines(const std::string& prefix = "") const {
-        std::vector<std::string> lines;
-        const std::string text = out.Text();
-        for (size_t at = 0; at < text.size();) {
-            const size_t end = text.find('\n', at);
-            const std::string line = text.substr(at, end - at);
-            if (line.starts_with(prefix + "vdrive ")) {
-                lines.push_back(line.substr(prefix.size()));
-            }
-            at = end + 1;
-        }
-        return lines;
-    }
-
-    std::vector<std::shared_ptr<VirtualDrive>> drives;
-    bool refuseSome = false;              // the scan also finds a drive it may not open
-    std::optional<HistoryStore> history;  // none: no history kept
-    std::vector<uint8_t> region;
-    CapturedDiagnostics out, err;
-    FakeClock clock;
-    FakeRestart restart;
-    FakeInhibitor inhibitor;
-    ScriptedTerminal terminal;
-};
 
 // How many lines of `text` are exactly `line`.
 size_t CountLines(const std::string& text, const std::string& line) {
@@ -210,9 +113,10 @@ TEST(CommandLineList, TheShippedScenarioWithADriveThatDoesNotAnswer) {
     FakeClock jsonClock;
     CliRig json(Shipped("unidentified-drive.json", jsonClock));
     EXPECT_EQ(json.Run({"--list", "--json"}), 1);
-    EXPECT_THAT(json.out.Text(),
-                HasSubstr("\"summary\": \"1 can update\", \"exitStatus\": 1, \"error\": "
-                          "\"the list is incomplete: 1 drive(s) did not answer the identification\"}"));
+    EXPECT_THAT(
+        json.out.Text(),
+        HasSubstr("\"summary\": \"1 can update\", \"exitStatus\": 1, \"error\": "
+                  "\"the list is incomplete: 1 drive(s) did not answer the identification\"}"));
 }
 
 // No drive at all is an honest, empty list, with what to check on standard error.
@@ -220,8 +124,23 @@ TEST(CommandLineList, NoDriveIsAnEmptyListAndSaysWhatToCheck) {
     CliRig rig(MakeDrives({}));
     EXPECT_EQ(rig.Run({"--list", "--json"}), 0);
     EXPECT_THAT(rig.out.Text(), HasSubstr("\"drives\": [],\n\"summary\": \"no drive\""));
-    EXPECT_THAT(rig.err.Text(), HasSubstr("flashtool: no drive found: check that the drive is "
-                                          "connected, that the sg module is loaded"));
+    EXPECT_THAT(rig.err.Text(), HasSubstr("No Device found!\nflashtool: no drive found. The "
+                                          "virtual drives' scenario has no drive"));
+}
+
+// Every action says that no drive was found, and what to check, on standard error alone.
+TEST(CommandLineList, NoDriveIsSaidOnStandardErrorByEveryAction) {
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"--list"}, {"--check"}, {"--check", "0"}, {"--update", "0"},
+          {"--update", "0", "1", "--yes"}, {"--all", "--yes"}}) {
+        SCOPED_TRACE(words.front() + " " + (words.size() > 1 ? words[1] : ""));
+        CliRig rig(MakeDrives({}));
+        rig.terminal.interactive = true;
+        rig.terminal.typed = {"y", "y"};
+        EXPECT_EQ(rig.Run(words), words.front() == "--list" ? 0 : 1);
+        EXPECT_THAT(rig.err.Text(), HasSubstr("No Device found!\nflashtool: no drive found. "));
+        EXPECT_THAT(rig.out.Text(), Not(HasSubstr("No Device found!")));
+    }
 }
 
 // The list says what an update would do to each drive the build may update, by revision.
@@ -235,8 +154,7 @@ TEST(CommandLineList, EachDriveSaysWhatThisBuildWouldDo) {
     CliRig json(MakeDrives({TargetAt("1.0d"), TargetAt("1.0e"), TargetAt("1.0f")}));
     EXPECT_EQ(json.Run({"--list", "--json"}), 0);
     EXPECT_THAT(json.out.Text(), HasSubstr("\"state\": \"upToDate\", \"installs\": \"1.0e\""));
-    EXPECT_THAT(json.out.Text(),
-                HasSubstr("\"summary\": \"1 can update, 1 up to date, 1 newer\""));
+    EXPECT_THAT(json.out.Text(), HasSubstr("\"summary\": \"1 can update, 1 up to date, 1 newer\""));
 }
 
 TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {
@@ -254,8 +172,9 @@ TEST(CommandLineList, EightDrivesAsJsonWithOnlyTheTargetUpdatable) {
         << text;
     EXPECT_THAT(text, HasSubstr("{\"row\": 7, \"identification\": \"WREN    DVD-ROM W-160   \", "
                                 "\"revision\": \"B001\", \"nodes\": [], \"updatable\": false, "));
-    EXPECT_TRUE(text.ends_with("\n],\n\"summary\": \"1 can update, 7 cannot update\", "
-                               "\"exitStatus\": 0, \"error\": null}\n"))
+    EXPECT_TRUE(
+        text.ends_with("\n],\n\"summary\": \"1 can update, 7 cannot update\", "
+                       "\"exitStatus\": 0, \"error\": null}\n"))
         << text;
     // Standard output is JSON alone: the scan's trace went to standard error.
     EXPECT_THAT(rig.err.Text(), HasSubstr("vdrive 7: 12 "));
@@ -421,11 +340,20 @@ TEST(CommandLineUpdate, QuestionsAreAskedOnTheTerminalAndOnlyYesGoesOn) {
     EXPECT_EQ(accepted.Run({"--update", "0", "--restart"}), 0);
     EXPECT_EQ(accepted.restart.requests, 1);
 
-    // The end of input is no answer: Cancel, before any drive is touched.
+    // The end of input is no answer: Cancel. The drive was found before the question (a
+    // drive that is not there is said before anything is asked): its identification alone
+    // was read.
     CliRig ended(MakeDemoDrives());
     ended.terminal.interactive = true;
     EXPECT_EQ(ended.Run({"--update", "0"}), 12);
-    EXPECT_TRUE(ended.drives[0]->Trace().empty());
+    ASSERT_EQ(ended.drives[0]->Trace().size(), 1u);
+    EXPECT_EQ(ended.drives[0]->Trace()[0].cdb[0], 0x12);
+    CliRig missing(MakeDemoDrives());
+    missing.terminal.interactive = true;
+    EXPECT_EQ(missing.Run({"--update", "5"}), 1);
+    EXPECT_THAT(missing.err.Text(), HasSubstr("flashtool: no drive '5' (--list shows the drives)"));
+    EXPECT_TRUE(missing.terminal.shown.empty());
+    EXPECT_THAT(missing.out.Text(), Not(HasSubstr("[y/N]")));
 }
 
 TEST(CommandLineUpdate, WithOutputInAFileQuestionsAreAskedOnTheTerminalAndRecorded) {
@@ -506,18 +434,31 @@ TEST(CommandLineJson, EveryInvocationPrintsExactlyOneDocument) {
     const std::vector<Case> cases = {
         {{"--update", "0", "--yes", "--json"}, {TargetAt("1.0d")}, 0, 1, "1 updated", false},
         {{"--update", "0", "--json"}, {TargetAt("1.0d")}, 12, 0, "cancelled", false},
-        {{"--update", "7", "--yes", "--json"}, {TargetAt("1.0d")}, 1, 0, "", true},
+        {{"--update", "7", "--yes", "--json"}, {TargetAt("1.0d")}, 1, 0, "not started", true},
         {{"--update", "0", "--yes", "--json"}, {TargetAt("1.0e")}, 3, 1, "1 up to date", false},
         {{"--all", "--yes", "--json"},
          {TargetAt("1.0d"), other, disc},
          19,
          2,
+         "1 updated, 1 refused, 1 not this build's model",
+         false},
+        {{"--update", "0", "2", "--yes", "--json"},
+         {TargetAt("1.0d"), other, disc},
+         19,
+         2,
          "1 updated, 1 refused",
          false},
+        {{"--update", "0", "9", "--yes", "--json"}, {TargetAt("1.0d")}, 1, 0, "not started", true},
         {{"--all", "--json"}, {TargetAt("1.0d")}, 12, 0, "cancelled", false},
-        {{"--all", "--yes", "--json"}, {other}, 1, 0, "", true},
-        {{"--update", "0", "--yes", "--json"}, {}, 1, 0, "", true},  // no drive at all
-        {{"--check", "--json"}, {TargetAt("1.0d"), other}, 17, 2, "1 can update, 1 refused", false},
+        {{"--all", "--yes", "--json"}, {other}, 1, 0, "not started", true},
+        {{"--update", "0", "--yes", "--json"}, {}, 1, 0, "not started", true},  // no drive at all
+        {{"--check", "--json"},
+         {TargetAt("1.0d"), other},
+         0,
+         1,
+         "1 can update, 1 not this build's model",
+         false},
+        {{"--check", "4", "--json"}, {TargetAt("1.0d")}, 1, 0, "not started", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.words.front() + " " + c.words[1]);
@@ -530,7 +471,7 @@ TEST(CommandLineJson, EveryInvocationPrintsExactlyOneDocument) {
         EXPECT_EQ(document.at("summary"), c.summary);
         EXPECT_EQ(document.at("error").is_string(), c.error);
         if (c.setups.empty()) {
-            EXPECT_THAT(rig.err.Text(), HasSubstr("sudo modprobe sg"));
+            EXPECT_THAT(rig.err.Text(), HasSubstr("scenario has no drive"));
         }
     }
 }
@@ -678,6 +619,133 @@ TEST(CommandLineHistory, APendingRunIsSettledByTheNextStart) {
         const std::string history = after.out.Text();
         EXPECT_THAT(history, HasSubstr(c.shown));
         EXPECT_THAT(history, Not(HasSubstr("(pending)")));
+    }
+}
+
+// Two drives of this model, told apart only by their serial numbers (the emulated drives
+// have no node names), updated together with --all: neither confirms the end of its
+// transfer. Each keeps its own pending run. At the next start they come in the other order,
+// one at the new revision and one at the old: each run is settled against its own drive.
+TEST(CommandLineHistory, TwoDrivesOfOneModelKeepTheirOwnRunsAcrossTwoStarts) {
+    testing::TempFolder folder;
+    const HistoryPlace place{folder.path, false};
+    const auto two = [](const char* first, const char* second) {
+        std::vector<std::shared_ptr<VirtualDrive>> drives =
+            MakeDrives({TargetAt(first), TargetAt(second)});
+        drives[0]->SetSerial("QV5A0D4G1203");
+        drives[1]->SetSerial("QV5A0D4G1288");
+        return drives;
+    };
+    CliRig first(two("1.0d", "1.0d"));
+    first.history.emplace(place);
+    first.region[4] = '3';
+    ResealRegion(first.region, kVariantOrin7250);
+    first.drives[0]->AddFault(Fault{0xF2, 0x04, 1, FaultKind::TimeOut, {}});
+    first.drives[1]->AddFault(Fault{0xF2, 0x04, 1, FaultKind::Busy, {}});
+    EXPECT_EQ(first.Run({"--all", "--yes"}), 20);
+
+    CliRig look(MakeDrives({}));
+    look.history.emplace(place);
+    EXPECT_EQ(look.Run({"--history"}), 0);
+    const std::string shown = look.out.Text();
+    for (const char* serial : {"QV5A0D4G1203", "QV5A0D4G1288"}) {
+        EXPECT_THAT(shown,
+                    HasSubstr("serial " + std::string(serial) +
+                              "  1.0d -> 1.0e  notConfirmed, still reports 1.0d  (pending)"));
+    }
+    EXPECT_THAT(shown, Not(HasSubstr("never ended")));
+
+    // The computer restarted: the drives are found the other way round, and only the first
+    // one took its firmware.
+    CliRig next(two("1.0e", "1.0d"));
+    std::swap(next.drives[0], next.drives[1]);
+    next.history.emplace(place);
+    EXPECT_EQ(next.Run({"--list"}), 0);
+    // The line that names a serial number, whatever order the runs were recorded in.
+    const auto lineOf = [text = next.err.Text()](const std::string& serial) {
+        const size_t at = text.find("(serial number " + serial + ")");
+        if (at == std::string::npos) {
+            return std::string();
+        }
+        const size_t start =
+            text.rfind('\n', at) == std::string::npos ? 0 : text.rfind('\n', at) + 1;
+        return text.substr(start, text.find('\n', at) - start);
+    };
+    EXPECT_THAT(lineOf("QV5A0D4G1203"),
+                HasSubstr(" from 1.0d to 1.0e: it now reports 1.0e: verified."));
+    EXPECT_THAT(lineOf("QV5A0D4G1288"),
+                HasSubstr(" from 1.0d to 1.0e: it still reports 1.0d: the update FAILED; run it "
+                          "again."));
+    const HistoryContents contents = HistoryStore(place).ReadAll();
+    ASSERT_EQ(contents.records.size(), 6u);
+    EXPECT_TRUE(PendingRuns(contents.records).empty());
+}
+
+// --list while another copy writes a drive: the other copy's mark is not a run cut short,
+// and nothing is settled until it has ended. Then the history tells the run as it ended.
+TEST(CommandLineHistory, AListDuringAnotherCopysRunSettlesNothing) {
+    testing::TempFolder folder;
+    const HistoryPlace place{folder.path, false};
+    CliRig writer(MakeDrives({TargetAt("1.0d")}));
+    writer.history.emplace(place);
+    CliRig lister({});
+    lister.drives = writer.drives;  // the same drive, seen by a second copy
+    lister.history.emplace(place);
+    int listed = -1;
+    writer.inhibitor.onAcquire = [&] { listed = lister.Run({"--list"}); };
+    EXPECT_EQ(writer.Run({"--update", "0", "--yes"}), 0);
+    EXPECT_EQ(listed, 0);
+    EXPECT_THAT(lister.err.Text(),
+                HasSubstr("another copy of the program is updating a drive now; the runs still "
+                          "pending are settled at a later start."));
+    EXPECT_THAT(lister.err.Text(), Not(HasSubstr("FAILED")));
+
+    CliRig after(MakeDrives({}));
+    after.history.emplace(place);
+    EXPECT_EQ(after.Run({"--history"}), 0);
+    EXPECT_THAT(after.out.Text(), HasSubstr("updated, verified: reports 1.0e"));
+    EXPECT_THAT(after.out.Text(), Not(HasSubstr("resolved")));
+    EXPECT_THAT(after.out.Text(), Not(HasSubstr("(pending)")));
+}
+
+// --history --json prints its one document whatever happens, an error included.
+TEST(CommandLineHistory, HistoryJsonIsOneDocumentAlsoWithoutAHistory) {
+    testing::TempFolder folder;
+    CliRig kept(MakeDrives({TargetAt("1.0d")}));
+    kept.history.emplace(HistoryPlace{folder.path, false});
+    EXPECT_EQ(kept.Run({"--update", "0", "--yes"}), 0);
+    CliRig shown(MakeDrives({}));
+    shown.history.emplace(HistoryPlace{folder.path, false});
+    EXPECT_EQ(shown.Run({"--history", "--json"}), 0);
+    const nlohmann::json document = nlohmann::json::parse(shown.out.Text());
+    EXPECT_EQ(document["action"], "history");
+    ASSERT_EQ(document["records"].size(), 1u);
+    EXPECT_EQ(document["records"][0]["ending"], "updated");
+    EXPECT_EQ(document["records"][0]["place"], "vdrive 0");
+    EXPECT_EQ(document["exitStatus"], 0);
+    EXPECT_TRUE(document["error"].is_null());
+
+    CliRig none(MakeDrives({}));
+    EXPECT_EQ(none.Run({"--history", "--json"}), 1);
+    const nlohmann::json failed = nlohmann::json::parse(none.out.Text());
+    EXPECT_EQ(failed["records"].size(), 0u);
+    EXPECT_EQ(failed["exitStatus"], 1);
+    EXPECT_THAT(failed["error"].get<std::string>(), HasSubstr("no history is kept here"));
+}
+
+// What a drive reports reaches the terminal with its control bytes escaped.
+TEST(CommandLineList, ADrivesTextsAreShownWithTheirControlBytesEscaped) {
+    VirtualDriveSetup crafted = TargetAt("1.0d");
+    crafted.identification =
+        "ORIN\x1b[2J\x1b]0;x\x07 QV55\x9b"
+        "31m ";
+    crafted.revision = "1\r\nd";
+    CliRig rig(MakeDrives({crafted}));
+    EXPECT_EQ(rig.Run({"--list"}), 0);
+    EXPECT_THAT(rig.out.Text(),
+                HasSubstr("0  \"ORIN\\x1B[2J\\x1B]0;x\\x07 QV55\\x9B31m \"  1\\x0D\\x0Ad  -  "));
+    for (const char c : rig.out.Text()) {
+        EXPECT_TRUE(c == '\n' || (c >= 0x20 && c <= 0x7E)) << static_cast<int>(c);
     }
 }
 

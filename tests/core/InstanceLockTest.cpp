@@ -99,6 +99,42 @@ TEST_F(InstanceLockTest, OnlyAFolderNoOneElseMayChangeIsUsed) {
     }
 }
 
+// A folder that is not this user's alone is refused out loud, with the reason, and the lock
+// goes to the next safe one: another user who made it first must not switch the lock off
+// in silence.
+TEST_F(InstanceLockTest, AFolderOthersMayChangeIsRefusedWithItsReason) {
+    const std::string open = Folder("open", 0777);
+    const std::string readable = Folder("readable", 0755);
+    const std::string good = Folder("good", 0700);
+    const LockFolderChoice choice =
+        ChooseLockFolder({{"", false}, {open, false}, {readable, false}, {good, true}});
+    EXPECT_EQ(choice.folder, good);
+    EXPECT_EQ(choice.refused, (std::vector<std::string>{open + ": other users may change it",
+                                                        readable + ": other users may enter it"}));
+    const LockFolderChoice none = ChooseLockFolder({{open, true}});
+    EXPECT_EQ(none.folder, std::nullopt);
+    EXPECT_EQ(none.refused.size(), 1u);
+
+    // The runtime folder itself open to all: the program says where the lock went instead.
+    setenv("XDG_RUNTIME_DIR", open.c_str(), 1);
+    auto lock = InstanceLock::Acquire("lock-test-refused");
+    ASSERT_NE(lock, nullptr);
+    ASSERT_FALSE(lock->Notices().empty());
+    const std::string told = lock->Notices()[0];
+    const std::string refused =
+        "the single-instance lock is not kept in " + open + ": other users may change it";
+    const std::string kept = "; it is kept in ";
+    EXPECT_TRUE(told.starts_with(refused + kept)) << told;
+    EXPECT_TRUE(told.ends_with(" instead")) << told;
+    EXPECT_TRUE(lock->Guarding());
+    EXPECT_FALSE(fs::exists(open + "/lock-test-refused.lock"));
+    const size_t from = refused.size() + kept.size();
+    const std::string used = told.substr(from, told.size() - from - std::string(" instead").size());
+    EXPECT_TRUE(fs::exists(used + "/lock-test-refused.lock")) << used;
+    lock.reset();
+    fs::remove(used + "/lock-test-refused.lock");
+}
+
 TEST_F(InstanceLockTest, TheLastCandidateIsMadePrivateWhenMissing) {
     const std::string missing = root + "/made";
     umask(0);  // the folder's mode must not depend on the umask the program got
@@ -122,6 +158,8 @@ TEST_F(InstanceLockTest, AnotherUsersFolderIsNotUsed) {
     // When it is the last, it is not taken over either: the lock then guards nothing, and
     // the program still starts.
     EXPECT_EQ(PrivateLockFolder({theirs}), std::nullopt);
+    EXPECT_EQ(ChooseLockFolder({{theirs, true}}).refused,
+              std::vector<std::string>{theirs + ": it belongs to another user"});
 }
 
 }  // namespace

@@ -57,10 +57,11 @@ TEST_F(FirmwareSourcesTest, RefusesWhatCannotBeInstalledWholeNamingFileLineAndFi
     Write("part-page.bin", std::string(16384 + 100, '\1'));
     Write("too-large.bin", std::string(2097152 + 16384, '\1'));
     Write("bad-recipe.txt", "revision \"2.0b\"\nlength lots\n");
+    Write("huge-recipe.txt", std::string(65537, '#'));
     const struct {
         std::string field, path, error;
     } cases[] = {
-        {"image-a", "missing.bin", "build.txt:9: image-a \"missing.bin\": cannot read the file"},
+        {"image-a", "missing.bin", "build.txt:9: image-a \"missing.bin\": no such file"},
         {"image-a", "empty.bin", "build.txt:9: image-a \"empty.bin\": the file is empty"},
         {"image-a", "part-page.bin",
          "build.txt:9: image-a \"part-page.bin\": the file has 16484 bytes, not a whole number "
@@ -69,7 +70,10 @@ TEST_F(FirmwareSourcesTest, RefusesWhatCannotBeInstalledWholeNamingFileLineAndFi
          "build.txt:9: image-a \"too-large.bin\": the file has 2113536 bytes, more than the "
          "2097152 the drive's buffer holds"},
         {"synthetic-a", "bad-recipe.txt", "build.txt:9: synthetic-a \"bad-recipe.txt\": "},
-        {"image-a", ".", "build.txt:9: image-a \".\": cannot read the file"},
+        {"image-a", ".", "build.txt:9: image-a \".\": not a regular file"},
+        {"synthetic-a", "huge-recipe.txt",
+         "build.txt:9: synthetic-a \"huge-recipe.txt\": the file has 65537 bytes, more than "
+         "the 65536 a recipe may have"},
     };
     for (const auto& c : cases) {
         const LoadedFirmware loaded = Load(c.field, c.path);

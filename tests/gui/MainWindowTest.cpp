@@ -113,18 +113,20 @@ TEST(MainWindow, IsLaidOutFromTheTemplateInDialogUnitsOfItsFont) {
     EXPECT_EQ(order, (std::vector<int>{2, 1002, 1009, 1014, 2}));
 }
 
+// A duplicator tower's 32 drives are all in the tree, each reached by scrolling.
 TEST(MainWindow, ShowsEveryDriveEvenWhenTheyDoNotFitTheTree) {
+    constexpr int kTower = 32;
     std::vector<std::shared_ptr<VirtualDrive>> drives;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < kTower; ++i) {
         drives.push_back(std::make_shared<VirtualDrive>());
     }
     GuiRig rig(drives);
     ASSERT_TRUE(rig.StartShown());
     CTreeCtrlEx* tree = rig.Window().Tree();
     QTreeWidgetItem* root = tree->topLevelItem(0);
-    ASSERT_EQ(root->childCount(), 8);
+    ASSERT_EQ(root->childCount(), kTower);
     EXPECT_GT(tree->verticalScrollBar()->maximum(), 0);
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < kTower; ++i) {
         tree->scrollToItem(root->child(i));
         EXPECT_TRUE(tree->viewport()->rect().contains(tree->visualItemRect(root->child(i))))
             << "drive " << i;

@@ -45,8 +45,11 @@ TEST(HistoryRecordTest, EveryKindOfRecordReadsBackAsWritten) {
     HistoryRecord odd = UpdatedRun("\\\\.\\CdRom0", RevisionAfterRun::Other);
     odd.identification = std::string("A\0\"\\\n\r\t\x7f\x80\xff", 10) + "z";
     odd.revisionBefore = std::string("\x01\x02\xfe", 3);
+    HistoryRecord known = UpdatedRun("/dev/sg1", RevisionAfterRun::Old);
+    known.serial = "QV55A0001";
+    known.place = "pci0000:00/0000:00:1f.2/ata2 0:0:0";
     for (const HistoryRecord& record :
-         {UpdatedRun("/dev/sg1", RevisionAfterRun::Old), failed, resolution, odd}) {
+         {UpdatedRun("/dev/sg1", RevisionAfterRun::Old), failed, resolution, odd, known}) {
         const std::string line = HistoryLine(record);
         EXPECT_EQ(line.find('\n'), line.size() - 1) << "one record, one line";
         EXPECT_EQ(ParseHistoryLine(WithoutNewline(line)), record) << line;
@@ -68,6 +71,27 @@ TEST(HistoryRecordTest, ALineOfTheFirstVersionStillReads) {
     const std::string line = kGoodBody + R"(,"crc32":"e920096b"})";
     EXPECT_EQ(HistoryLine(UpdatedRun("/dev/sg1", RevisionAfterRun::Old)), line + "\n");
     EXPECT_EQ(ParseHistoryLine(line), UpdatedRun("/dev/sg1", RevisionAfterRun::Old));
+}
+
+// A line with the drive's serial number and place still reads in a program that knows
+// neither: its reader takes the members it knows and passes over the others, as the first
+// version's parser does here.
+TEST(HistoryRecordTest, ALineWithTheDrivesLastingMarksKeepsTheFirstVersionsMembers) {
+    HistoryRecord record = UpdatedRun("/dev/sg1", RevisionAfterRun::Old);
+    record.serial = "QV55A0001";
+    record.place = "vdrive 0";
+    const std::string line = WithoutNewline(HistoryLine(record));
+    EXPECT_NE(line.find(R"("node":"/dev/sg1","serial":"QV55A0001","place":"vdrive 0",)"),
+              std::string::npos)
+        << line;
+    const std::optional<FlatJsonObject> object =
+        ParseFlatJsonObject(line.substr(0, line.rfind(",\"crc32\"")) + "}");
+    ASSERT_TRUE(object.has_value());
+    for (const char* name : {"v", "kind", "time", "program", "firmware", "identification", "node",
+                             "before", "ending", "code", "after", "revisionAfter"}) {
+        EXPECT_TRUE(object->contains(name)) << name;
+    }
+    EXPECT_EQ(object->at("v").number, 1);
 }
 
 TEST(HistoryRecordTest, ALineThatIsNotAWholeRecordIsNone) {
@@ -99,6 +123,10 @@ TEST(HistoryRecordTest, ALineThatIsNotAWholeRecordIsNone) {
         {"a raw control byte", replaced("/dev/sg1", "a\x01z")},
         {"no closing quote", WithCheck(R"({"v":1,"kind":"run)")},
         {"not an object", WithCheck(R"(["v",1)")},
+        {"a serial number that is not text",
+         replaced("\"node\":\"/dev/sg1\"", "\"node\":\"/dev/sg1\",\"serial\":5")},
+        {"a place that is null",
+         replaced("\"node\":\"/dev/sg1\"", "\"node\":\"/dev/sg1\",\"place\":null")},
     };
     for (const auto& [name, line] : cases) {
         EXPECT_EQ(ParseHistoryLine(line), std::nullopt) << name;

@@ -168,5 +168,37 @@ TEST(HistoryStoreTest, AppendsFromManyThreadsAtOnceStayWhole) {
     }
 }
 
+// Years of runs: the history is read whole, a block at a time, however long it grows. The
+// run left pending at its very start is still found, and nothing is taken for damage.
+TEST(HistoryStoreTest, AHistoryBeyondSixteenMebibytesIsReadWhole) {
+    TempFolder folder;
+    HistoryRecord first = UpdatedRun("/dev/sg1", RevisionAfterRun::Old, "2020-01-01T00:00:00Z");
+    std::string bytes = HistoryLine(first);
+    uint64_t written = 1;
+    const std::string filler = HistoryLine(UpdatedRun("/dev/sg2", RevisionAfterRun::New));
+    for (; bytes.size() <= 17 * 1024 * 1024; ++written) {
+        bytes += filler;
+    }
+    testing::WriteBytes(folder.path / kHistoryFileName, bytes);
+    uint64_t seen = 0;
+    std::optional<HistoryRecord> oldest;
+    const HistoryReading reading = StoreIn(folder.path).Read([&](const HistoryRecord& record) {
+        if (seen++ == 0) {
+            oldest = record;
+        }
+    });
+    EXPECT_EQ(reading.error, "");
+    EXPECT_EQ(reading.skipped, 0u);
+    EXPECT_EQ(reading.records, written);
+    EXPECT_EQ(reading.end, bytes.size());
+    EXPECT_EQ(oldest, first);
+    // A second reading up to where the first ended sees the same, whatever was appended since.
+    ASSERT_EQ(StoreIn(folder.path).Append(first), std::nullopt);
+    uint64_t again = 0;
+    EXPECT_EQ(StoreIn(folder.path).Read([&](const HistoryRecord&) { ++again; }, reading.end).end,
+              reading.end);
+    EXPECT_EQ(again, reading.records);
+}
+
 }  // namespace
 }  // namespace flashtool

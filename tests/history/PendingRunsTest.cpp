@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "history/PendingRuns.h"
+#include "history/RecordedDrive.h"
 #include "tests/history/HistoryFixtures.h"
 
 namespace flashtool {
@@ -82,6 +83,76 @@ TEST(PendingRunsTest, ARunsMarkIsPendingUntilItsRunOrAResolutionFollows) {
     EXPECT_EQ(PendingRuns(Records{mark, refused}), Records{});
     EXPECT_EQ(PendingRuns(Records{mark, resolution}), Records{});
     EXPECT_EQ(PendingRuns(Records{mark, otherDrive}), (Records{mark}));
+}
+
+// Which two records are of one drive: by serial number where both have one, else by place
+// where both have one, else (records written before either was kept) by node.
+TEST(PendingRunsTest, TheSameDriveIsKnownBySerialThenPlaceThenNode) {
+    const auto drive = [](std::string node, std::string serial, std::string place) {
+        HistoryRecord record = UpdatedRun(std::move(node), RevisionAfterRun::Old);
+        record.serial = std::move(serial);
+        record.place = std::move(place);
+        return record;
+    };
+    struct Case {
+        const char* what;
+        HistoryRecord a;
+        HistoryRecord b;
+        bool same;
+    };
+    const Case cases[] = {
+        {"one serial number, moved to another port and node", drive("/dev/sg1", "A1", "ata1"),
+         drive("/dev/sg4", "A1", "ata3"), true},
+        {"two serial numbers at the same node after a restart", drive("/dev/sg1", "A1", "ata1"),
+         drive("/dev/sg1", "B2", "ata1"), false},
+        {"no serial number: one place", drive("/dev/sg1", "", "ata1"),
+         drive("/dev/sg2", "", "ata1"), true},
+        {"no serial number: two places at one node", drive("/dev/sg1", "", "ata1"),
+         drive("/dev/sg1", "", "ata2"), false},
+        {"a serial number on one side only: the places", drive("", "A1", "vdrive 0"),
+         drive("", "", "vdrive 0"), true},
+        {"no node and two serial numbers", drive("", "A1", ""), drive("", "B2", ""), false},
+        {"an older record: the node", drive("/dev/sg1", "", ""), drive("/dev/sg1", "A1", "ata1"),
+         true},
+        {"an older record: another node", drive("/dev/sg1", "", ""),
+         drive("/dev/sg2", "A1", "ata1"), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SameRecordedDrive(c.a, c.b), c.same) << c.what;
+        EXPECT_EQ(SameRecordedDrive(c.b, c.a), c.same) << c.what;
+    }
+    HistoryRecord otherModel = drive("/dev/sg1", "A1", "ata1");
+    otherModel.identification = "ORIN    DVD RW QV-5520A ";
+    EXPECT_FALSE(SameRecordedDrive(otherModel, drive("/dev/sg1", "A1", "ata1")));
+}
+
+// --all on two drives of one model where the system names no node: both marks, then both
+// runs' records. Each drive's records settle only its own: the first drive's unconfirmed run
+// stays pending, the second's mark is ended by its own run's record.
+TEST(PendingRunsTest, TwoDrivesOfOneModelWithoutNodesKeepTheirOwnRuns) {
+    const auto of = [](HistoryRecord record, std::string serial, HistoryRecordKind kind) {
+        record.serial = std::move(serial);
+        record.kind = kind;
+        return record;
+    };
+    HistoryRecord unconfirmed = UpdatedRun("", RevisionAfterRun::Old);
+    unconfirmed.ending = RunEndingKind::NotConfirmed;
+    const HistoryRecord verified = UpdatedRun("", RevisionAfterRun::New);
+    HistoryRecord mark = UpdatedRun("", RevisionAfterRun::NotRead);
+    mark.ending = RunEndingKind::NothingSent;
+    mark.revisionAfter = "";
+    const std::vector<HistoryRecord> records{
+        of(mark, "A1", HistoryRecordKind::Begun), of(mark, "B2", HistoryRecordKind::Begun),
+        of(unconfirmed, "A1", HistoryRecordKind::Run), of(verified, "B2", HistoryRecordKind::Run)};
+    PendingTracker tracker;
+    for (const HistoryRecord& record : records) {
+        tracker.Add(record);
+    }
+    EXPECT_EQ(tracker.Pending(), std::vector<HistoryRecord>{records[2]});
+    EXPECT_FALSE(tracker.IsUnendedMark(0));
+    EXPECT_FALSE(tracker.IsUnendedMark(1));
+    EXPECT_TRUE(tracker.IsPending(2));
+    EXPECT_FALSE(tracker.IsPending(3));
 }
 
 }  // namespace

@@ -84,9 +84,12 @@ cat > "$out/handshake-refused.json" <<'JSON'
 {"drives": [{"identification": "ORIN    DVD RW QV-5500A ", "revision": "1.0d",
   "faults": [{"opcode": "FD", "result": "check-condition", "sense": "05/20/00"}]}]}
 JSON
+# The emulated drives carry the serial numbers of the rig's (faults.json): both programs read
+# a drive's serial number as a run leaves its mark, and the traces compare whole.
 cat > "$out/time-out.json" <<'JSON'
 {"drives": [{"identification": "ORIN    DVD RW QV-5500A ", "revision": "1.0d",
-  "oemTag": "ORIN      QZ   ", "faults": [{"opcode": "FD", "result": "timeout", "delayMs": 0}]}]}
+  "oemTag": "ORIN      QZ   ", "serial": "QV5A0D4G1209",
+  "faults": [{"opcode": "FD", "result": "timeout", "delayMs": 0}]}]}
 JSON
 scenarios="$(dirname "$0")/../../scenarios"
 

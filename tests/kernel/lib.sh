@@ -4,9 +4,19 @@ out=$1
 build=$(cat "$out/build-dir")
 native_scan="$build/tools/native-scan/native-scan"
 flashtool="$build/app/qt/flashtool"
-emulated="$build/app/qt/flashtool-emulated"
+emulated=emulated_program
 backend_trace="$out/backend-trace.txt"
 failures=0
+
+# Both programs keep a history, as the product does on any computer, and so both read a
+# drive's serial number at a run's mark: the product in the guest's memory (the host's
+# /var/lib is read-only here), the emulated program in a new folder at each start, as its
+# drives are new at each start. Their commands then stay the same, line for line.
+export FLASHTOOL_HISTORY_DIR=/run/flashtool-history
+emulated_program() {
+    FLASHTOOL_HISTORY_DIR=$(mktemp -d -p /run emulated-history.XXXXXX) \
+        "$build/app/qt/flashtool-emulated" "$@"
+}
 
 # check NAME COMMAND...: one named check, PASS or FAIL on its own line.
 check() {

@@ -3,6 +3,7 @@
 // A keep-awake lock for tests: counts what was taken and released, and can refuse.
 
 #include <atomic>
+#include <functional>
 
 #include "core/SleepInhibitor.h"
 
@@ -13,8 +14,13 @@ public:
     std::atomic<bool> refuse{false};
     std::atomic<int> acquired{0};
     std::atomic<int> held{0};
+    // Called as the lock is asked for: a run's first drive-changing command is next.
+    std::function<void()> onAcquire;
 
     std::unique_ptr<Lock> Acquire(std::string_view, std::string_view) override {
+        if (onAcquire) {
+            onAcquire();
+        }
         if (refuse) {
             return nullptr;
         }

@@ -34,6 +34,8 @@ public:
     std::vector<std::intptr_t> closed;
     // The node names of a candidate, by handle; none where not given.
     std::map<std::intptr_t, std::vector<std::string>> nodeNames;
+    // The place of a candidate, by handle; "" where not given.
+    std::map<std::intptr_t, std::string> places;
     bool loadResult = true;
     bool unloaded = false;
 
@@ -67,6 +69,10 @@ public:
     std::vector<std::string> NodeNames(const DeviceAddress& device) const override {
         const auto names = nodeNames.find(device.handle);
         return names != nodeNames.end() ? names->second : std::vector<std::string>{};
+    }
+    std::string DrivePlace(const DeviceAddress& device) const override {
+        const auto place = places.find(device.handle);
+        return place != places.end() ? place->second : std::string();
     }
     void Unload() override { unloaded = true; }
 

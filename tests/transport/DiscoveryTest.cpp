@@ -116,9 +116,9 @@ TEST(DiscoveryTest, EachDriveThatDoesNotAnswerIsKeptWithItsNameAndWhatFailed) {
             UnansweredDrive{"host adapter 1, target 3", "it timed out"},
             UnansweredDrive{"drive 4 of the scan", "the host adapter or its driver failed it"},
             // The system names its own error, in its own words on each platform.
-            UnansweredDrive{"drive 5 of the scan",
-                            "the system refused to pass it on: " +
-                                std::system_category().message(13) + " (error 13)"},
+            UnansweredDrive{"drive 5 of the scan", "the system refused to pass it on: " +
+                                                       std::system_category().message(13) +
+                                                       " (error 13)"},
             UnansweredDrive{"drive 6 of the scan", "it ended with SCSI status 18h"}));
     // Nobody was told: the window's tree simply leaves them out, as before.
     EXPECT_TRUE(notifier.messages.empty());
@@ -136,17 +136,36 @@ TEST(DiscoveryTest, AZeroByteInsideTheIdentificationEndsTheDescription) {
     EXPECT_EQ(rig.Describe(0), "ORIN1.0d");
 }
 
-TEST(DiscoveryTest, NineDrivesGiveEightRowsAndTheNinthIsNeverOpened) {
-    std::vector<VirtualDriveSetup> setups;
-    for (int i = 0; i < 9; ++i) {
-        setups.push_back(Drive("KESTREL DVD-ROM KD-1650 ", "000" + std::to_string(i)));
+// Rows are numbered in 8 bits: a system with more drives gets the first 255, and is told
+// that the others were left alone (nothing sent to them); with exactly 255 nothing is said.
+TEST(DiscoveryTest, MoreDrivesThanTheRowsTakeAreLeftAloneAndTheUserIsTold) {
+    for (const size_t count : {size_t{255}, size_t{258}}) {
+        SCOPED_TRACE(count);
+        std::vector<VirtualDriveSetup> setups;
+        for (size_t i = 0; i < count; ++i) {
+            setups.push_back(Drive("KESTREL DVD-ROM KD-1650 ", std::to_string(1000 + i)));
+        }
+        Rig rig(setups);
+        rig.Build();
+        EXPECT_EQ(rig.transport->ScanDevices(), 255);
+        EXPECT_EQ(rig.Describe(254), "KESTREL DVD-ROM KD-1650 1254");
+        EXPECT_EQ(rig.backend->OpenDevices(), 255u);
+        for (size_t i = 255; i < count; ++i) {
+            EXPECT_TRUE(rig.drives[i]->Trace().empty()) << i;
+        }
+        const bool more = count > 255;
+        EXPECT_EQ(rig.transport->DrivesLeftOut(), more);
+        EXPECT_EQ(rig.transport->ScanMissedDrives(), more);
+        ASSERT_EQ(rig.notifier.messages.size(), more ? 1u : 0u);
+        if (more) {
+            EXPECT_THAT(rig.notifier.messages[0],
+                        ::testing::StartsWith("More drives were found than the 255 this program "
+                                              "can use at once"));
+        }
+        // The rows past the last hold nothing, and nothing is sent to them.
+        EXPECT_EQ(rig.transport->Device(255).handle, 0);
+        EXPECT_FALSE(rig.transport->DeviceAt(255).has_value());
     }
-    Rig rig(setups);
-    rig.Build();
-    EXPECT_EQ(rig.transport->ScanDevices(), 8);
-    EXPECT_EQ(rig.Describe(7), "KESTREL DVD-ROM KD-1650 0007");
-    EXPECT_TRUE(rig.drives[8]->Trace().empty());
-    EXPECT_EQ(rig.backend->OpenDevices(), 8u);
 }
 
 TEST(DiscoveryTest, ASecondScanClosesTheHandlesOfTheFirst) {

@@ -82,6 +82,30 @@ public:
                    const std::string& model = "DVD-ROM KD-1650 ", const std::string& rev = "0113") {
         const std::filesystem::path device = root / "class" / "scsi_device" / address / "device";
         std::filesystem::create_directories(device);
+        Fill(device, type, sg, sr, vendor, model, rev);
+    }
+
+    // A SCSI device as the kernel lays it out: its folder under devices/<parent>/hostH/
+    // targetH:C:T/<address>, and class/scsi_device/<address>/device a link to it.
+    void AddDeviceUnder(const std::string& parent, const std::string& address,
+                        const std::string& sg, const std::string& sr) {
+        const std::string host = address.substr(0, address.find(':'));
+        const std::string target = address.substr(0, address.rfind(':'));
+        const std::filesystem::path device =
+            root / "devices" / parent / ("host" + host) / ("target" + target) / address;
+        std::filesystem::create_directories(device);
+        Fill(device, "5", sg, sr, "KESTREL ", "DVD-ROM KD-1650 ", "0113");
+        const std::filesystem::path entry = root / "class" / "scsi_device" / address;
+        std::filesystem::create_directories(entry);
+        std::filesystem::create_directory_symlink(device, entry / "device");
+    }
+
+    std::filesystem::path root;
+
+private:
+    static void Fill(const std::filesystem::path& device, const std::string& type,
+                     const std::string& sg, const std::string& sr, const std::string& vendor,
+                     const std::string& model, const std::string& rev) {
         Write(device / "type", type + "\n");
         Write(device / "vendor", vendor + "\n");
         Write(device / "model", model + "\n");
@@ -93,10 +117,6 @@ public:
             std::filesystem::create_directories(device / "block" / sr);
         }
     }
-
-    std::filesystem::path root;
-
-private:
     static void Write(const std::filesystem::path& file, const std::string& text) {
         std::ofstream(file, std::ios::binary) << text;
     }

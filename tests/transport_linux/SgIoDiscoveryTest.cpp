@@ -81,6 +81,33 @@ TEST(SgIoDiscoveryTest, LimitedToOneNodeTheOthersAreNotEvenOpened) {
     EXPECT_THAT(rig.system->opened, ElementsAre("/dev/sg3", "/dev/sr2"));
 }
 
+// A drive's place names the port it hangs off and its unit there, not the host adapter's
+// number, which the system gives out in the order drivers start: after a restart that
+// numbered the two ports' adapters the other way round, each drive is where it was.
+TEST(SgIoDiscoveryTest, ADrivesPlaceOutlastsTheNumberingOfHostAdapters) {
+    const std::string controller = "pci0000:00/0000:00:1f.2";
+    const auto places = [&](const char* first, const char* second) {
+        Rig rig;
+        rig.sysfs.AddDeviceUnder(controller + "/ata1", first, "sg0", "sr0");
+        rig.sysfs.AddDeviceUnder(controller + "/ata2", second, "sg1", "sr1");
+        rig.sysfs.AddDevice("7:0:3:0", "5", "sg7", "sr7");  // sysfs leads nowhere else
+        rig.system->openResults = {{"/dev/sg0", 20}, {"/dev/sg1", 21}, {"/dev/sg7", 27}};
+        std::map<std::string, std::string> byNode;
+        rig.backend->BeginDiscovery();
+        while (const std::optional<DeviceAddress> candidate = rig.backend->NextCandidate()) {
+            byNode[rig.backend->NodeNames(*candidate).at(0)] = rig.backend->DrivePlace(*candidate);
+        }
+        return byNode;
+    };
+    const std::map<std::string, std::string> expected{
+        {"/dev/sg0", controller + "/ata1 0:0:0"},
+        {"/dev/sg1", controller + "/ata2 0:0:0"},
+        {"/dev/sg7", "scsi 7:0:3:0"},
+    };
+    EXPECT_EQ(places("0:0:0:0", "1:0:0:0"), expected);
+    EXPECT_EQ(places("1:0:0:0", "0:0:0:0"), expected);
+}
+
 TEST(SgIoDiscoveryTest, AMissingTreeFindsNothingAndSaysNothing) {
     Rig rig;
     EXPECT_TRUE(rig.Scan().empty());

@@ -142,6 +142,8 @@ TEST(DialogTemplate, EachControlKindIsItsWin32ClassWithItsStyles) {
     EXPECT_EQ(item(ControlId::Exit).style & 0xF, kBsPushButton);
     const uint32_t tree = kTvsHasButtons | kTvsHasLines | kTvsLinesAtRoot | kTvsShowSelAlways;
     EXPECT_EQ(item(ControlId::DriveTree).style & tree, tree);
+    // Without TVS_NOSCROLL (0x2000): a tower's drives scroll in the tree.
+    EXPECT_EQ(item(ControlId::DriveTree).style & 0x2000u, 0u);
     const uint32_t log = kEsMultiline | kEsReadOnly | kWsVScroll;
     EXPECT_EQ(item(ControlId::Log).style & log, log);
 }

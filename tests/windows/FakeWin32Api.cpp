@@ -14,6 +14,7 @@ namespace flashtool::testing {
 namespace {
 
 constexpr Win32Module kAspiModule = 0x7A000;
+constexpr Win32DeviceList kInterfaceList = 0x7B000;
 constexpr uint8_t kSsInvalidHa = 0x81;
 constexpr uint8_t kSsNoDevice = 0x82;
 constexpr uint8_t kHaStatSelectionTimeout = 0x11;
@@ -77,6 +78,14 @@ Win32Handle FakeWin32Api::CreateFileA(const std::string& name, uint32_t access, 
                                       uint32_t disposition) {
     calls.push_back(
         FormatText("CreateFileA %s %08X %u %u", name.c_str(), access, share, disposition));
+    for (const FakeInterface& entry : cdromInterfaces) {
+        if (entry.path == name) {
+            const Win32Handle handle = nextHandle++;
+            interfaceHandles[handle] = entry.deviceNumber;
+            openHandles.insert(handle);
+            return handle;
+        }
+    }
     const bool volumeName = name.size() == 6 && name.starts_with("\\\\.\\") && name[5] == ':';
     if (!volumeName || volumes.count(name[4]) == 0) {
         return kInvalidHandleValue;
@@ -99,6 +108,9 @@ bool FakeWin32Api::DeviceIoControl(Win32Handle device, uint32_t code, void* /*in
         FormatText("DeviceIoControl %s %X %u %u", Hex(device).c_str(), code, inSize, outSize));
     if (code == kIoctlScsiGetCapabilities) {
         return AnswerCapabilities(device, out, outSize, returned);
+    }
+    if (code == kIoctlStorageGetDeviceNumber) {
+        return AnswerDeviceNumber(device, out, outSize, returned);
     }
     auto* block = static_cast<uint8_t*>(out);
     const SptiLayout& layout = kNativeSptiLayout;
@@ -166,6 +178,53 @@ bool FakeWin32Api::AnswerCapabilities(Win32Handle device, void* out, uint32_t ou
     StoreLittleEndian32(reply, kCapabilitiesAlignmentMaskOffset, *drive->alignmentMask);
     returned = kScsiCapabilitiesSize;
     return true;
+}
+
+bool FakeWin32Api::AnswerDeviceNumber(Win32Handle device, void* out, uint32_t outSize,
+                                      uint32_t& returned) {
+    std::optional<uint32_t> number;
+    if (const auto volume = volumeHandles.find(device); volume != volumeHandles.end()) {
+        number = volumes[volume->second].deviceNumber;
+    } else if (const auto entry = interfaceHandles.find(device); entry != interfaceHandles.end()) {
+        number = entry->second;
+    }
+    if (!number || outSize < kStorageDeviceNumberSize) {
+        lastError = kErrorInvalidFunction;
+        return false;
+    }
+    const std::span<uint8_t> reply(static_cast<uint8_t*>(out), outSize);
+    std::fill(reply.begin(), reply.end(), uint8_t{0});
+    constexpr uint32_t kFileDeviceCdRom = 2;
+    StoreLittleEndian32(reply, 0, kFileDeviceCdRom);
+    StoreLittleEndian32(reply, 4, *number);
+    StoreLittleEndian32(reply, 8, 0xFFFFFFFF);  // no partition
+    returned = kStorageDeviceNumberSize;
+    return true;
+}
+
+Win32DeviceList FakeWin32Api::GetCdromInterfaces() {
+    calls.push_back("GetCdromInterfaces");
+    if (interfaceListFails) {
+        return 0;
+    }
+    ++openLists;
+    return kInterfaceList;
+}
+
+std::optional<Win32DeviceInterface> FakeWin32Api::CdromInterfaceAt(Win32DeviceList list,
+                                                                   uint32_t index) {
+    calls.push_back(FormatText("CdromInterfaceAt %u", index));
+    if (list != kInterfaceList || index >= cdromInterfaces.size()) {
+        return std::nullopt;
+    }
+    return Win32DeviceInterface{cdromInterfaces[index].path, cdromInterfaces[index].instanceId};
+}
+
+void FakeWin32Api::DestroyDeviceList(Win32DeviceList list) {
+    calls.push_back("DestroyDeviceList");
+    if (list == kInterfaceList) {
+        --openLists;
+    }
 }
 
 bool FakeWin32Api::CloseHandle(Win32Handle handle) {

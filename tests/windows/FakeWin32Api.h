@@ -25,6 +25,16 @@ struct FakeVolume {
     DriveText description;  // empty: every pass-through ioctl fails
     // What the capabilities ioctl reports as AlignmentMask; nothing: the ioctl fails.
     std::optional<uint32_t> alignmentMask = 0x3;
+    // Its number among CD-ROM devices (IOCTL_STORAGE_GET_DEVICE_NUMBER); nothing: the ioctl
+    // fails.
+    std::optional<uint32_t> deviceNumber = std::nullopt;
+};
+
+// A CD-ROM device interface, as SetupAPI lists it.
+struct FakeInterface {
+    std::string path;
+    std::string instanceId;
+    uint32_t deviceNumber = 0;
 };
 
 // The next pass-through ioctl's answer, in place of the volume's own.
@@ -125,13 +135,16 @@ public:
     std::vector<FakeAdapter> adapters;
     std::deque<AspiAnswer> aspiAnswers;
     bool eventsAvailable = true;
+    std::vector<FakeInterface> cdromInterfaces;
+    bool interfaceListFails = false;
 
     // What happened.
     std::vector<std::string> calls;
     std::vector<IoctlCall> ioctls;                    // pass-through only
     std::vector<Win32Handle> capabilityQueries;       // the volumes asked for their capabilities
     std::vector<std::vector<uint8_t>> requestBlocks;  // every ASPI block as it was sent
-    std::set<Win32Handle> openHandles;                // volumes and events not closed yet
+    std::set<Win32Handle> openHandles;  // volumes, interfaces and events not closed yet
+    int openLists = 0;                  // interface lists not destroyed yet
     bool libraryLoaded = false;
 
     // The ASPI layer finishes the request it left pending.
@@ -151,11 +164,16 @@ public:
     Win32Module LoadLibraryA(const std::string& path) override;
     Win32Proc GetProcAddress(Win32Module module, const char* name) override;
     bool FreeLibrary(Win32Module module) override;
+    Win32DeviceList GetCdromInterfaces() override;
+    std::optional<Win32DeviceInterface> CdromInterfaceAt(Win32DeviceList list,
+                                                         uint32_t index) override;
+    void DestroyDeviceList(Win32DeviceList list) override;
     Win32Handle CreateEventA(bool manualReset, bool initialState) override;
     uint32_t WaitForSingleObject(Win32Handle handle, uint32_t milliseconds) override;
 
 private:
     bool AnswerCapabilities(Win32Handle device, void* out, uint32_t outSize, uint32_t& returned);
+    bool AnswerDeviceNumber(Win32Handle device, void* out, uint32_t outSize, uint32_t& returned);
     uint32_t ExecAspi(uint8_t* block);
     void FinishExec(uint8_t* block, const AspiAnswer& answer);
     const FakeTarget* TargetAt(uint8_t adapter, uint8_t target) const;
@@ -163,6 +181,7 @@ private:
     uint32_t lastError = 0;
     Win32Handle nextHandle = 0x100;
     std::map<Win32Handle, char> volumeHandles;
+    std::map<Win32Handle, uint32_t> interfaceHandles;  // the device number behind each
     uint8_t* pendingBlock = nullptr;
     AspiAnswer pendingAnswer;
 };

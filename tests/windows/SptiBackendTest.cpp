@@ -82,15 +82,16 @@ TEST(SptiScanTest, ProbesLettersCToZAndKeepsOnlyCdDrivesThatAnswer) {
     EXPECT_THAT(rig.api->openHandles, IsEmpty());
 }
 
-TEST(SptiScanTest, FillsAtMostEightRowsAndLeavesTheRestUnopened) {
+// A tower's drives each have a letter: every one is a row, none is left out.
+TEST(SptiScanTest, EveryOpticalDriveLetterIsARow) {
     SptiRig rig;
-    for (char letter = 'c'; letter <= 'l'; ++letter) {
+    for (char letter = 'c'; letter <= 'z'; ++letter) {
         rig.api->volumes[letter] = FakeVolume{5, kDriveD};
     }
     ASSERT_TRUE(rig.Load());
-    EXPECT_EQ(rig.transport->ScanDevices(), 8);
-    EXPECT_EQ(rig.CallsTo("CreateFileA").back(), VolumeOpen('j'));
-    EXPECT_EQ(rig.api->openHandles.size(), 8u);
+    EXPECT_EQ(rig.transport->ScanDevices(), 24);
+    EXPECT_EQ(rig.CallsTo("CreateFileA").back(), VolumeOpen('z'));
+    EXPECT_EQ(rig.api->openHandles.size(), 24u);
     rig.transport.reset();
     EXPECT_THAT(rig.api->openHandles, IsEmpty()) << "destruction closes every handle";
 }
@@ -245,6 +246,35 @@ TEST_F(SptiFixture, ShortReplyLeavesTheRestOfTheBufferZero) {
     ASSERT_EQ(Send(readBuffer, DataDirection::In), ExecResult::Ok);
     EXPECT_EQ(std::count(buffer.begin(), buffer.begin() + 20, 0x5C), 20);
     EXPECT_EQ(std::count(buffer.begin() + 20, buffer.end(), 0), 44);
+}
+
+// A drive letter may name another drive after a restart; the device instance path names
+// the drive at its port. It is found by the device number the volume and a CD-ROM interface
+// share, asked of the system only when wanted, and once per volume.
+TEST(SptiPlaceTest, AVolumesPlaceIsItsDrivesDeviceInstancePath) {
+    const std::string kestrel = "SCSI\\CDROM&VEN_KESTREL&PROD_DVD-RW_KR-2280\\4&1C2D&0&000100";
+    const std::string pallas = "IDE\\CDROMPALLAS_CD-RW_PX-52\\5&3A8F&0&1.0.0";
+    SptiRig rig;
+    rig.api->volumes['d'] = FakeVolume{5, kDriveD, 0x3, 1};
+    rig.api->volumes['e'] = FakeVolume{5, kDriveD, 0x3, std::nullopt};
+    rig.api->volumes['z'] = FakeVolume{5, kDriveZ, 0x3, 0};
+    rig.api->cdromInterfaces = {{"\\\\?\\ide#cdrompallas", pallas, 0},
+                                {"\\\\?\\scsi#cdrom&ven_kestrel", kestrel, 1}};
+    ASSERT_TRUE(rig.Load());
+    ASSERT_EQ(rig.transport->ScanDevices(), 3);
+    EXPECT_THAT(rig.CallsTo("GetCdromInterfaces"), IsEmpty()) << "nothing asked during the scan";
+
+    EXPECT_EQ(rig.transport->PlaceOf(0), kestrel);
+    EXPECT_EQ(rig.transport->PlaceOf(1), "") << "a volume whose device number is unknown";
+    EXPECT_EQ(rig.transport->PlaceOf(2), pallas);
+    EXPECT_EQ(rig.transport->PlaceOf(0), kestrel);
+    EXPECT_EQ(rig.CallsTo("GetCdromInterfaces").size(), 2u);
+    EXPECT_EQ(rig.api->openLists, 0);
+    // The interfaces opened to ask their numbers are closed again; the volumes stay open.
+    EXPECT_EQ(rig.api->openHandles.size(), 3u);
+    rig.api->interfaceListFails = true;
+    rig.transport->ScanDevices();
+    EXPECT_EQ(rig.transport->PlaceOf(0), "");
 }
 
 }  // namespace

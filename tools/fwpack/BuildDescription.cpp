@@ -187,7 +187,12 @@ std::string ReadFields(const std::vector<TextRecord>& records, std::string_view 
                                                             {"separator-tag", &d.separatorTag},
                                                             {"package", &d.package},
                                                             {"model", &d.model},
-                                                            {"drives", &d.drives}};
+                                                            {"drives", &d.drives},
+                                                            {"vendor", &d.vendor},
+                                                            {"maintainer", &d.maintainer},
+                                                            {"homepage", &d.homepage},
+                                                            {"icon", &d.icon},
+                                                            {"release-notes", &d.releaseNotes}};
     for (const TextRecord& record : records) {
         if (record.columns.size() != 2) {
             return RecordError(fileName, record.line, "expected a name and one value");
@@ -250,6 +255,7 @@ ParsedBuildDescription ParseBuildDescription(std::string_view text, std::string_
         return result;
     }
     d.layout = layout == "dual" ? RegionLayout::Dual : RegionLayout::Single;
+    d.lines.insert(seen.begin(), seen.end());
     std::string error = ValidateBuildDescription(d);
     if (error.empty()) {
         error = CheckProgramTakes(d);

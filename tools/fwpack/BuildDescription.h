@@ -24,8 +24,17 @@
 //   package        "flashtool-qv-5500a"         the Debian package and the program's name
 //   model          "ORIN DVD RW QV-5500A"       the model the product names
 //   drives         "drives.json"                the emulated program's drives (a scenario)
+//
+// and what a vendor gives of their own (tools/fwpack/ProductFields.h checks them):
+//
+//   vendor         "Orin Storage"               who makes the build
+//   maintainer     "Name <mail@example.org>"    the package's maintainer
+//   homepage       "https://example.org/qv"     where the build is published
+//   icon           "icon.svg"                   the program's icon, an SVG picture
+//   release-notes  "notes.txt"                  the release's date and notes
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +71,13 @@ struct BuildDescription {
     std::string package;
     std::string model;
     std::string drives;
+    std::string vendor;
+    std::string maintainer;
+    std::string homepage;
+    std::string icon;
+    std::string releaseNotes;
+    // The line of every field read from a file, for messages that name it.
+    std::map<std::string, size_t, std::less<>> lines;
 };
 
 struct ParsedBuildDescription {

@@ -74,6 +74,9 @@ std::string CheckFirmwareImage(std::string_view name, const std::vector<uint8_t>
 
 namespace {
 
+// A recipe is a handful of short lines.
+constexpr uint64_t kMaxRecipeSize = 64 * 1024;
+
 std::string LoadOne(const std::optional<FirmwareSource>& source, char payload,
                     std::string_view fileName, const std::string& folder,
                     std::vector<uint8_t>& image) {
@@ -84,23 +87,21 @@ std::string LoadOne(const std::optional<FirmwareSource>& source, char payload,
     const std::string where =
         RecordError(fileName, source->line, source->field + " \"" + source->path + "\"");
     const std::string path = (std::filesystem::path(folder) / source->path).string();
-    std::error_code error;
-    std::optional<std::vector<uint8_t>> bytes;
-    if (!std::filesystem::is_directory(path, error)) {
-        bytes = ReadWholeFile(path);
-    }
-    if (!bytes) {
-        return where + ": cannot read the file";
+    FileRead read = source->synthetic
+                        ? ReadRegularFile(path, kMaxRecipeSize, "a recipe may have")
+                        : ReadRegularFile(path, kImageBufferSize, "the drive's buffer holds");
+    if (!read.error.empty()) {
+        return where + ": " + read.error;
     }
     if (source->synthetic) {
         const SyntheticRecipe recipe =
-            ParseSyntheticRecipe(std::string(bytes->begin(), bytes->end()), path);
+            ParseSyntheticRecipe(std::string(read.bytes.begin(), read.bytes.end()), path);
         if (!recipe.parameters) {
             return where + ": " + recipe.error;
         }
-        bytes = GenerateSyntheticFirmware(*recipe.parameters);
+        read.bytes = GenerateSyntheticFirmware(*recipe.parameters);
     }
-    image = std::move(*bytes);
+    image = std::move(read.bytes);
     return CheckFirmwareImage(where, image);
 }
 

@@ -143,7 +143,8 @@ std::string PackPayload(std::string_view name, std::span<const uint8_t> image,
 }  // namespace
 
 PackResult PackRegion(const BuildDescription& description, std::span<const uint8_t> imageA,
-                      std::span<const uint8_t> imageB) {
+                      std::span<const uint8_t> imageB, std::string_view nameA,
+                      std::string_view nameB) {
     PackResult result;
     result.error = ValidateBuildDescription(description);
     if (!result.error.empty()) {
@@ -152,10 +153,10 @@ PackResult PackRegion(const BuildDescription& description, std::span<const uint8
     const bool dual = description.layout == RegionLayout::Dual;
     std::vector<uint8_t> payloadA;
     std::vector<uint8_t> payloadB;
-    result.error = PackPayload("image A", imageA, description.payloadSizeA, payloadA,
-                               result.payloadA.streamSize);
+    result.error =
+        PackPayload(nameA, imageA, description.payloadSizeA, payloadA, result.payloadA.streamSize);
     if (result.error.empty() && dual) {
-        result.error = PackPayload("image B", imageB, description.payloadSizeB, payloadB,
+        result.error = PackPayload(nameB, imageB, description.payloadSizeB, payloadB,
                                    result.payloadB.streamSize);
     }
     if (!result.error.empty()) {

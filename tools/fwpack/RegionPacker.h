@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/fwpack/BuildDescription.h"
@@ -52,8 +53,10 @@ struct PackResult {
 // Checks the description and the raw images (B only in the dual layout), compresses them
 // and lays out the region. Refuses an image that is empty or larger than 2,097,152 bytes,
 // a stream that does not fit its payload size, a payload larger than a buffer, and a dual
-// region longer than the check accepts.
+// region longer than the check accepts. A refusal begins with `nameA` or `nameB`, what
+// names the image to its reader (the description's field and line, or the file).
 PackResult PackRegion(const BuildDescription& description, std::span<const uint8_t> imageA,
-                      std::span<const uint8_t> imageB);
+                      std::span<const uint8_t> imageB, std::string_view nameA = "image A",
+                      std::string_view nameB = "image B");
 
 }  // namespace flashtool

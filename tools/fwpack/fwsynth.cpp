@@ -26,12 +26,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string path = argv[1];
-    const auto bytes = ReadWholeFile(path);
-    if (!bytes) {
-        return Fail(path + ": cannot read the file");
+    const FileRead read = ReadRegularFile(path, 64 * 1024, "a recipe may have");
+    if (!read.error.empty()) {
+        return Fail(path + ": " + read.error);
     }
     const SyntheticRecipe recipe =
-        ParseSyntheticRecipe(std::string(bytes->begin(), bytes->end()), path);
+        ParseSyntheticRecipe(std::string(read.bytes.begin(), read.bytes.end()), path);
     if (!recipe.parameters) {
         return Fail(recipe.error);
     }

@@ -89,8 +89,8 @@ std::optional<DeviceAddress> SgIoBackend::OpenDrive(const OpticalDrive& drive) {
                                   : (deviceRoot / drive.blockNode).string();
     DeviceAddress address;
     address.handle = ++lastHandle;
-    open[address.handle] =
-        OpenNode{fd, drive.name, problem.where, other, problem.viaBlockNode, false, false};
+    open[address.handle] = OpenNode{fd,          drive.name,           problem.where, other,
+                                    drive.place, problem.viaBlockNode, false,         false};
     return address;
 }
 
@@ -209,6 +209,11 @@ std::vector<std::string> SgIoBackend::NodeNames(const DeviceAddress& device) con
         names.push_back(node->second.otherPath);
     }
     return names;
+}
+
+std::string SgIoBackend::DrivePlace(const DeviceAddress& device) const {
+    const auto node = open.find(device.handle);
+    return node == open.end() ? std::string() : node->second.place;
 }
 
 void SgIoBackend::Unload() {

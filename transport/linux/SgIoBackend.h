@@ -43,6 +43,10 @@ public:
     uint8_t InquiryLength() const override { return kInquiryLength; }
     static constexpr uint8_t kInquiryLength = 36;
 
+    std::string NoDriveHint() const override {
+        return "Check that the drive is connected, that the sg module is loaded (sudo modprobe "
+               "sg), and that you may open /dev/sg* (the cdrom group, or the seat's access).";
+    }
     void BeginDiscovery() override;
     bool DiscoveryMissedDrives() const override { return missedDrives; }
     // The sg driver refuses every open of a node another descriptor holds with O_EXCL (and
@@ -56,6 +60,8 @@ public:
     void CloseDevice(const DeviceAddress& device) override;
     // The node the drive was opened through, then its other node if it has one.
     std::vector<std::string> NodeNames(const DeviceAddress& device) const override;
+    // Where sysfs puts the drive (OpticalDrive::place).
+    std::string DrivePlace(const DeviceAddress& device) const override;
     // The generic node opened again with O_EXCL: the sg driver then refuses every other
     // open of it until the run releases it. A block node offers nothing of the kind. A
     // second claim of a held drive changes nothing; so does a release of one not held.
@@ -73,6 +79,7 @@ private:
         std::string drive;
         std::string path;
         std::string otherPath;  // the node not used: the block node beside a generic one
+        std::string place;      // OpticalDrive::place
         bool viaBlockNode = false;
         bool refusalReported = false;
         bool exclusive = false;  // fd was opened with O_EXCL

@@ -85,7 +85,36 @@ std::string DriveName(const std::filesystem::path& device) {
     return name;
 }
 
-std::optional<OpticalDrive> ReadDrive(const std::filesystem::path& entry) {
+bool IsHostFolder(const std::string& name) {
+    return name.size() > 4 && name.starts_with("host") &&
+           std::all_of(name.begin() + 4, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string PlaceOf(const std::filesystem::path& sysfsRoot, const std::filesystem::path& device,
+                    const ScsiAddress& address, const std::string& addressText) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(device, error);
+    const std::filesystem::path devices = std::filesystem::canonical(sysfsRoot / "devices", error);
+    if (!error && !real.empty()) {
+        std::string path;
+        const std::filesystem::path relative = real.lexically_relative(devices);
+        for (const std::filesystem::path& part : relative) {
+            const std::string name = part.string();
+            if (name == ".." || name == ".") {
+                break;
+            }
+            if (IsHostFolder(name)) {
+                return path + " " + std::to_string(address.channel) + ":" +
+                       std::to_string(address.target) + ":" + std::to_string(address.lun);
+            }
+            path += (path.empty() ? "" : "/") + name;
+        }
+    }
+    return "scsi " + addressText;
+}
+
+std::optional<OpticalDrive> ReadDrive(const std::filesystem::path& sysfsRoot,
+                                      const std::filesystem::path& entry) {
     const std::string addressText = entry.filename().string();
     const std::optional<ScsiAddress> address = ParseScsiAddress(addressText);
     const std::filesystem::path device = entry / "device";
@@ -93,8 +122,12 @@ std::optional<OpticalDrive> ReadDrive(const std::filesystem::path& entry) {
     if (!address || !type || ParseNumber(*type) != std::optional<uint64_t>(kOpticalDeviceType)) {
         return std::nullopt;
     }
-    return OpticalDrive{*address, addressText, DriveName(device), NodeIn(device / "scsi_generic"),
-                        NodeIn(device / "block")};
+    return OpticalDrive{*address,
+                        addressText,
+                        DriveName(device),
+                        NodeIn(device / "scsi_generic"),
+                        NodeIn(device / "block"),
+                        PlaceOf(sysfsRoot, device, *address, addressText)};
 }
 
 }  // namespace
@@ -121,7 +154,7 @@ std::vector<OpticalDrive> FindOpticalDrives(const std::filesystem::path& sysfsRo
     std::error_code error;
     for (std::filesystem::directory_iterator it(sysfsRoot / "class" / "scsi_device", error), end;
          !error && it != end; it.increment(error)) {
-        if (std::optional<OpticalDrive> drive = ReadDrive(it->path())) {
+        if (std::optional<OpticalDrive> drive = ReadDrive(sysfsRoot, it->path())) {
             drives.push_back(std::move(*drive));
         }
     }

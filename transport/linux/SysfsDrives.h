@@ -28,6 +28,12 @@ struct OpticalDrive {
     std::string name;         // vendor, model and revision from sysfs, blanks trimmed
     std::string genericNode;  // "sgN", empty when the sg driver has not bound the drive
     std::string blockNode;    // "srN", empty when there is none
+    // Where it sits, the same across restarts while it stays plugged in where it is: the path
+    // of its SCSI device under <root>/devices up to its host adapter, then its channel,
+    // target and unit ("pci0000:00/0000:00:1f.2/ata2 0:0:0"). The host adapter's own number
+    // is left out, as the system numbers adapters in the order their drivers happen to
+    // start. "scsi H:C:T:L" where sysfs does not lead there.
+    std::string place;
 };
 
 // "H:C:T:L" with four decimal numbers; nothing for anything else.

@@ -36,6 +36,10 @@ public:
     bool Start(UserNotifier& notifier) override;
     std::string LoadFailureMessage() const override { return kAspiLoadFailure; }
     uint8_t InquiryLength() const override { return kAspiInquiryLength; }
+    std::string NoDriveHint() const override {
+        return "Check that the drive is connected and that the ASPI layer lists it on an "
+               "adapter.";
+    }
 
     void BeginDiscovery() override;
     std::optional<DeviceAddress> NextCandidate() override;

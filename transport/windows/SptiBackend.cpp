@@ -108,9 +108,62 @@ PassThroughOutcome SptiBackend::Send(const DeviceAddress& device, const ScsiRequ
     return outcome;
 }
 
+std::optional<std::pair<uint32_t, uint32_t>> SptiBackend::DeviceNumberOf(Win32Handle handle) const {
+    std::array<uint8_t, kStorageDeviceNumberSize> reply{};
+    uint32_t returned = 0;
+    if (!api->DeviceIoControl(handle, kIoctlStorageGetDeviceNumber, nullptr, 0, reply.data(),
+                              static_cast<uint32_t>(reply.size()), returned) ||
+        returned < 8) {
+        return std::nullopt;
+    }
+    return std::pair{LittleEndian32At(reply, 0).value_or(0),
+                     LittleEndian32At(reply, 4).value_or(0)};
+}
+
+std::string SptiBackend::FindInstancePath(Win32Handle volume) const {
+    const auto number = DeviceNumberOf(volume);
+    const Win32DeviceList list = number ? api->GetCdromInterfaces() : 0;
+    if (list == 0) {
+        return "";
+    }
+    // No computer has more CD-ROM interfaces than this; a list that never ends is a fault.
+    constexpr uint32_t kMostInterfaces = 64;
+    std::string found;
+    for (uint32_t index = 0; index < kMostInterfaces && found.empty(); ++index) {
+        const std::optional<Win32DeviceInterface> entry = api->CdromInterfaceAt(list, index);
+        if (!entry) {
+            break;
+        }
+        // Opened for no access at all: only the device's number is asked.
+        const Win32Handle device =
+            api->CreateFileA(entry->path, 0, kFileShareRead | kFileShareWrite, kOpenExisting);
+        if (device == kInvalidHandleValue || device == 0) {
+            continue;
+        }
+        if (DeviceNumberOf(device) == number) {
+            found = entry->instanceId;
+        }
+        api->CloseHandle(device);
+    }
+    api->DestroyDeviceList(list);
+    return found;
+}
+
+std::string SptiBackend::DrivePlace(const DeviceAddress& device) const {
+    if (alignmentMasks.count(device.handle) == 0) {
+        return "";  // not a volume this back-end opened
+    }
+    const auto known = places.find(device.handle);
+    if (known != places.end()) {
+        return known->second;
+    }
+    return places[device.handle] = FindInstancePath(device.handle);
+}
+
 void SptiBackend::CloseDevice(const DeviceAddress& device) {
     if (device.handle != 0 && device.handle != kInvalidHandleValue) {
         alignmentMasks.erase(device.handle);
+        places.erase(device.handle);
         api->CloseHandle(device.handle);
     }
 }

@@ -6,9 +6,11 @@
 #include <windows.h>
 // windows.h first: the device control and SCSI headers rely on its types.
 #include <ntddscsi.h>
+#include <setupapi.h>
 #include <winioctl.h>
 
 #include <cstddef>
+#include <vector>
 
 #include "transport/windows/SptiBuffer.h"
 #include "transport/windows/SptiRequest.h"
@@ -22,6 +24,9 @@ static_assert(kIoctlScsiPassThroughDirect == IOCTL_SCSI_PASS_THROUGH_DIRECT);
 static_assert(kIoctlScsiGetCapabilities == IOCTL_SCSI_GET_CAPABILITIES);
 static_assert(kScsiCapabilitiesSize == sizeof(IO_SCSI_CAPABILITIES));
 static_assert(kCapabilitiesAlignmentMaskOffset == offsetof(IO_SCSI_CAPABILITIES, AlignmentMask));
+static_assert(kIoctlStorageGetDeviceNumber == IOCTL_STORAGE_GET_DEVICE_NUMBER);
+static_assert(kStorageDeviceNumberSize == sizeof(STORAGE_DEVICE_NUMBER));
+static_assert(offsetof(STORAGE_DEVICE_NUMBER, DeviceNumber) == 4);
 static_assert(kGenericRead == GENERIC_READ && kGenericWrite == GENERIC_WRITE);
 static_assert(kFileShareRead == FILE_SHARE_READ && kFileShareWrite == FILE_SHARE_WRITE);
 static_assert(kOpenExisting == OPEN_EXISTING && kDriveCdrom == DRIVE_CDROM);
@@ -62,6 +67,14 @@ Win32Handle FromHandle(HANDLE handle) {
 HMODULE AsModule(Win32Module module) {
     return reinterpret_cast<HMODULE>(module);
 }
+HDEVINFO AsDeviceList(Win32DeviceList list) {
+    return reinterpret_cast<HDEVINFO>(list);
+}
+
+// GUID_DEVINTERFACE_CDROM ({53F56308-B6BF-11D0-94F2-00A0C91EFB8B}), spelled out: the header
+// that names it defines it only where one translation unit asks for its storage.
+const GUID kCdromInterface = {
+    0x53f56308, 0xb6bf, 0x11d0, {0x94, 0xf2, 0x00, 0xa0, 0xc9, 0x1e, 0xfb, 0x8b}};
 
 }  // namespace
 
@@ -129,6 +142,48 @@ public:
 
     bool FreeLibrary(Win32Module module) override {
         return ::FreeLibrary(AsModule(module)) != FALSE;
+    }
+
+    Win32DeviceList GetCdromInterfaces() override {
+        const HDEVINFO list = ::SetupDiGetClassDevsA(&kCdromInterface, nullptr, nullptr,
+                                                     DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+        return list == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<Win32DeviceList>(list);
+    }
+
+    std::optional<Win32DeviceInterface> CdromInterfaceAt(Win32DeviceList list,
+                                                         uint32_t index) override {
+        SP_DEVICE_INTERFACE_DATA entry{};
+        entry.cbSize = sizeof(entry);
+        if (!::SetupDiEnumDeviceInterfaces(AsDeviceList(list), nullptr, &kCdromInterface, index,
+                                           &entry)) {
+            return std::nullopt;
+        }
+        DWORD required = 0;
+        ::SetupDiGetDeviceInterfaceDetailA(AsDeviceList(list), &entry, nullptr, 0, &required,
+                                           nullptr);
+        if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) || required > 64 * 1024) {
+            return std::nullopt;
+        }
+        // DWORDs, for the structure's alignment.
+        std::vector<DWORD> storage((required + sizeof(DWORD) - 1) / sizeof(DWORD) + 1, 0);
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage.data());
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+        SP_DEVINFO_DATA device{};
+        device.cbSize = sizeof(device);
+        if (!::SetupDiGetDeviceInterfaceDetailA(AsDeviceList(list), &entry, detail, required,
+                                                nullptr, &device)) {
+            return std::nullopt;
+        }
+        char instance[512] = {};
+        if (!::SetupDiGetDeviceInstanceIdA(AsDeviceList(list), &device, instance,
+                                           sizeof(instance) - 1, nullptr)) {
+            return std::nullopt;
+        }
+        return Win32DeviceInterface{detail->DevicePath, instance};
+    }
+
+    void DestroyDeviceList(Win32DeviceList list) override {
+        ::SetupDiDestroyDeviceInfoList(AsDeviceList(list));
     }
 
     Win32Handle CreateEventA(bool manualReset, bool initialState) override {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "transport/windows/Win32Types.h"
@@ -31,6 +32,19 @@ constexpr uint32_t kWaitObject0 = 0;
 constexpr uint32_t kWaitTimeout = 0x102;
 constexpr uint32_t kIoctlScsiPassThroughDirect = 0x4D014;
 constexpr uint32_t kIoctlScsiGetCapabilities = 0x41010;
+constexpr uint32_t kIoctlStorageGetDeviceNumber = 0x2D1080;
+// STORAGE_DEVICE_NUMBER: the device's type, its number among devices of that type, and the
+// partition, each a little-endian DWORD.
+constexpr uint32_t kStorageDeviceNumberSize = 12;
+
+// A list of device interfaces (HDEVINFO); 0 = none.
+using Win32DeviceList = std::intptr_t;
+
+// One CD-ROM device interface of such a list.
+struct Win32DeviceInterface {
+    std::string path;        // to open with CreateFileA
+    std::string instanceId;  // its device's instance path ("SCSI\CDROM&VEN_...\4&...&000100")
+};
 
 class Win32Api {
 public:
@@ -57,6 +71,17 @@ public:
     virtual Win32Module LoadLibraryA(const std::string& path) = 0;
     virtual Win32Proc GetProcAddress(Win32Module module, const char* name) = 0;
     virtual bool FreeLibrary(Win32Module module) = 0;
+
+    // SetupDiGetClassDevsA for the present CD-ROM device interfaces (GUID_DEVINTERFACE_CDROM,
+    // DIGCF_PRESENT | DIGCF_DEVICEINTERFACE); 0 on failure.
+    virtual Win32DeviceList GetCdromInterfaces() = 0;
+    // The list's interface at `index`: SetupDiEnumDeviceInterfaces, then
+    // SetupDiGetDeviceInterfaceDetailA for its path and SetupDiGetDeviceInstanceIdA for its
+    // device. None past the last one, or when one of the calls fails.
+    virtual std::optional<Win32DeviceInterface> CdromInterfaceAt(Win32DeviceList list,
+                                                                 uint32_t index) = 0;
+    // SetupDiDestroyDeviceInfoList.
+    virtual void DestroyDeviceList(Win32DeviceList list) = 0;
 
     // An unnamed event with default security; 0 on failure.
     virtual Win32Handle CreateEventA(bool manualReset, bool initialState) = 0;
