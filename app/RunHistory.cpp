@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "history/FlatJson.h"
+#include "history/JsonBounds.h"
 #include "history/PendingRuns.h"
 #include "history/RecordedDrive.h"
 #include "transport/UnitSerial.h"

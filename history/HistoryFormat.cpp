@@ -1,7 +1,7 @@
 #include "history/HistoryFormat.h"
 
 #include "core/Format.h"
-#include "history/FlatJson.h"
+#include "history/ByteJson.h"
 
 namespace flashtool {
 
@@ -99,22 +99,26 @@ std::string HistoryJsonObject(const HistoryRecord& record, uint64_t index,
     if (!Shown(record, index, tracker)) {
         return "";
     }
-    const bool run = record.kind != HistoryRecordKind::Resolution;
-    return "{\"kind\": " + JsonQuoted(KindName(record.kind)) +
-           ", \"time\": " + JsonQuoted(record.time) +
-           ", \"program\": " + JsonQuoted(record.programVersion) +
-           ", \"firmware\": " + JsonQuoted(record.firmwareRevision) +
-           ", \"identification\": " + JsonQuoted(record.identification) +
-           ", \"node\": " + JsonQuoted(record.node) + ", \"serial\": " + JsonQuoted(record.serial) +
-           ", \"place\": " + JsonQuoted(record.place) +
-           ", \"revisionBefore\": " + JsonQuoted(record.revisionBefore) +
-           ", \"ending\": " + JsonQuoted(EndingFileName(record.ending)) + ", \"code\": " +
-           (record.code ? std::to_string(static_cast<int>(*record.code)) : "null") +
-           ", \"after\": " + JsonQuoted(AfterFileName(record.after)) +
-           ", \"revisionAfter\": " + JsonQuoted(record.revisionAfter) +
-           (run ? std::string(", \"pending\": ") + (tracker.IsPending(index) ? "true" : "false")
-                : ", \"resolution\": " + JsonQuoted(ResolutionName(record))) +
-           "}";
+    JsonValue object = {
+        {"kind", KindName(record.kind)},
+        {"time", record.time},
+        {"program", record.programVersion},
+        {"firmware", record.firmwareRevision},
+        {"identification", record.identification},
+        {"node", record.node},
+        {"serial", record.serial},
+        {"place", record.place},
+        {"revisionBefore", record.revisionBefore},
+        {"ending", EndingFileName(record.ending)},
+        {"code", record.code ? JsonValue(static_cast<int>(*record.code)) : JsonValue()},
+        {"after", AfterFileName(record.after)},
+        {"revisionAfter", record.revisionAfter}};
+    if (record.kind != HistoryRecordKind::Resolution) {
+        object["pending"] = tracker.IsPending(index);
+    } else {
+        object["resolution"] = ResolutionName(record);
+    }
+    return JsonLine(object, JsonSpacing::Spaced);
 }
 
 std::string_view ResolutionName(const HistoryRecord& resolution) {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "core/Format.h"
-#include "history/FlatJson.h"
+#include "history/ByteJson.h"
 
 namespace flashtool {
 
@@ -63,12 +63,7 @@ auto ValueIn(const Table& table, std::string_view name) -> std::optional<decltyp
 // A text field as written: no longer than the reader takes (a node's name, a version; the
 // drive's own texts are far shorter), so that a record written always reads back.
 std::string Field(std::string_view text) {
-    return JsonQuoted(text.substr(0, kMaxJsonStringLength));
-}
-
-// A member written only where the record knows it: `,"name":"text"`, or nothing.
-std::string OptionalField(std::string_view name, std::string_view text) {
-    return text.empty() ? std::string() : ",\"" + std::string(name) + "\":" + Field(text);
+    return std::string(text.substr(0, kMaxJsonStringLength));
 }
 
 uint32_t Crc32(std::string_view bytes) {
@@ -76,19 +71,19 @@ uint32_t Crc32(std::string_view bytes) {
         crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
-// The member `name` when it has the kind asked for; null when it is missing or of another kind.
-const FlatJsonValue* Member(const FlatJsonObject& object, std::string_view name,
-                            FlatJsonValue::Kind kind) {
+// The member `name` when it is what `is` asks for; null when it is missing or something else.
+const JsonValue* Member(const JsonValue& object, std::string_view name,
+                        bool (JsonValue::*is)() const noexcept) {
     const auto found = object.find(name);
-    return found != object.end() && found->second.kind == kind ? &found->second : nullptr;
+    return found != object.end() && ((*found).*is)() ? &*found : nullptr;
 }
 
-bool ReadString(const FlatJsonObject& object, std::string_view name, std::string& out) {
-    const FlatJsonValue* value = Member(object, name, FlatJsonValue::Kind::String);
+bool ReadString(const JsonValue& object, std::string_view name, std::string& out) {
+    const JsonValue* value = Member(object, name, &JsonValue::is_string);
     if (value == nullptr) {
         return false;
     }
-    out = value->text;
+    out = value->get_ref<const std::string&>();
     return true;
 }
 
@@ -102,18 +97,29 @@ std::string_view AfterFileName(RevisionAfterRun after) {
 }
 
 std::string HistoryLine(const HistoryRecord& record) {
-    std::string body =
-        FormatText("{\"v\":%d,\"kind\":", kFormatVersion) +
-        JsonQuoted(NameIn(kKinds, record.kind)) + ",\"time\":" + Field(record.time) +
-        ",\"program\":" + Field(record.programVersion) +
-        ",\"firmware\":" + Field(record.firmwareRevision) +
-        ",\"identification\":" + Field(record.identification) + ",\"node\":" + Field(record.node) +
-        OptionalField("serial", record.serial) + OptionalField("place", record.place) +
-        ",\"before\":" + Field(record.revisionBefore) +
-        ",\"ending\":" + JsonQuoted(EndingFileName(record.ending)) +
-        ",\"code\":" + (record.code ? std::to_string(static_cast<int32_t>(*record.code)) : "null") +
-        ",\"after\":" + JsonQuoted(AfterFileName(record.after)) +
-        ",\"revisionAfter\":" + Field(record.revisionAfter);
+    JsonValue line = {{"v", kFormatVersion},
+                      {"kind", NameIn(kKinds, record.kind)},
+                      {"time", Field(record.time)},
+                      {"program", Field(record.programVersion)},
+                      {"firmware", Field(record.firmwareRevision)},
+                      {"identification", Field(record.identification)},
+                      {"node", Field(record.node)}};
+    // Written only where known, so that a line without them is the first version's.
+    for (const auto& [name, text] :
+         {std::pair{"serial", &record.serial}, std::pair{"place", &record.place}}) {
+        if (!text->empty()) {
+            line[name] = Field(*text);
+        }
+    }
+    line["before"] = Field(record.revisionBefore);
+    line["ending"] = EndingFileName(record.ending);
+    line["code"] = record.code ? JsonValue(static_cast<int32_t>(*record.code)) : JsonValue();
+    line["after"] = AfterFileName(record.after);
+    line["revisionAfter"] = Field(record.revisionAfter);
+    // The check follows the last member, inside the object: the body is the text before the
+    // closing brace.
+    std::string body = JsonLine(line, JsonSpacing::Compact);
+    body.pop_back();
     return body + std::string(kCheckName) + FormatText("%08x\"}\n", Crc32(body));
 }
 
@@ -130,12 +136,12 @@ std::optional<HistoryRecord> ParseHistoryLine(std::string_view line) {
     }
     // The check holds: the line is as it was written. It is still read with every bound, since
     // another program's (or a later version's) line may carry a good check too.
-    const std::optional<FlatJsonObject> object = ParseFlatJsonObject(std::string(body) + "}");
+    const std::optional<JsonValue> object = ParseFlatJsonObject(std::string(body) + "}");
     if (!object) {
         return std::nullopt;
     }
-    const FlatJsonValue* version = Member(*object, "v", FlatJsonValue::Kind::Integer);
-    if (version == nullptr || version->number != kFormatVersion) {
+    const JsonValue* version = Member(*object, "v", &JsonValue::is_number_integer);
+    if (version == nullptr || version->get<int64_t>() != kFormatVersion) {
         return std::nullopt;
     }
     HistoryRecord record;
@@ -168,9 +174,9 @@ std::optional<HistoryRecord> ParseHistoryLine(std::string_view line) {
     record.kind = *recordKind;
     record.ending = *endingKind;
     record.after = *afterKind;
-    if (const FlatJsonValue* code = Member(*object, "code", FlatJsonValue::Kind::Integer)) {
-        record.code = static_cast<ResultCode>(code->number);
-    } else if (Member(*object, "code", FlatJsonValue::Kind::Null) == nullptr) {
+    if (const JsonValue* code = Member(*object, "code", &JsonValue::is_number_integer)) {
+        record.code = static_cast<ResultCode>(code->get<int64_t>());
+    } else if (Member(*object, "code", &JsonValue::is_null) == nullptr) {
         return std::nullopt;
     }
     return record;

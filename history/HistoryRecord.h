@@ -20,7 +20,7 @@
 #include <string_view>
 
 #include "flash/RunEnding.h"
-#include "history/FlatJson.h"
+#include "history/JsonBounds.h"
 
 namespace flashtool {
 

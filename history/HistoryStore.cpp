@@ -4,8 +4,8 @@
 #include <fstream>
 #include <mutex>
 
-#include "history/FlatJson.h"
 #include "history/HistoryFile.h"
+#include "history/JsonBounds.h"
 
 namespace flashtool {
 

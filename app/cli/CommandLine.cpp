@@ -179,41 +179,37 @@ std::string RevisionOf(FlashDialog& dialog, uint8_t row) {
     return FieldText(dialog.Transport().Device(row).revision, kRevisionLength);
 }
 
-std::string ReportJson(const DriveReport& report) {
+JsonValue ReportJson(const DriveReport& report) {
     const RunEnding& ending = report.ending;
     const int status = ExitStatusOf(ending);
     // The result code of a refusal or failure; 0 for an update; null when there is none.
-    const std::string code = status >= kExitResultBase && status < kExitNotConfirmed
-                                 ? std::to_string(status - kExitResultBase)
-                             : ending.kind == RunEndingKind::Updated ? "0"
-                                                                     : "null";
-    return FormatText("{\"row\": %d, \"identification\": ", report.row) +
-           JsonString(report.identification) +
-           ", \"revisionBefore\": " + JsonString(report.revisionBefore) +
-           // A drive that did not answer when read back reports nothing: not its old revision.
-           ", \"revisionAfter\": " +
-           (ending.after == RevisionAfterRun::Unreadable ? std::string("null")
-                                                         : JsonString(report.revisionAfter)) +
-           ", \"ending\": " + JsonString(EndingKey(ending.kind)) +
-           ", \"verified\": " + (ending.after == RevisionAfterRun::New ? "true" : "false") +
-           ", \"resultCode\": " + code + ", \"result\": " + JsonString(ResultName(ending)) +
-           FormatText(", \"exitStatus\": %d", status) + ", \"log\": " + JsonStrings(report.log) +
-           "}";
+    const JsonValue code = status >= kExitResultBase && status < kExitNotConfirmed
+                               ? JsonValue(status - kExitResultBase)
+                           : ending.kind == RunEndingKind::Updated ? JsonValue(0)
+                                                                   : JsonValue();
+    return {{"row", report.row},
+            {"identification", report.identification},
+            {"revisionBefore", report.revisionBefore},
+            // A drive that did not answer when read back reports nothing: not its old revision.
+            {"revisionAfter", ending.after == RevisionAfterRun::Unreadable
+                                  ? JsonValue()
+                                  : JsonValue(report.revisionAfter)},
+            {"ending", EndingKey(ending.kind)},
+            {"verified", ending.after == RevisionAfterRun::New},
+            {"resultCode", code},
+            {"result", ResultName(ending)},
+            {"exitStatus", status},
+            {"log", report.log}};
 }
 
 std::string DocumentJson(const RunDocument& document, const BuildConfig& config) {
-    std::string text =
-        "{\"action\": " + (document.action.empty() ? "null" : JsonString(document.action)) +
-        ", \"build\": {\"model\": " + JsonString(config.TargetId()) +
-        ", \"revision\": " + JsonString(config.NewRevision()) + "},\n\"drives\": [";
-    for (size_t n = 0; n < document.drives.size(); ++n) {
-        text += (n == 0 ? "\n  " : ",\n  ") + document.drives[n];
-    }
-    text += document.drives.empty() ? "]" : "\n]";
-    text += ",\n\"summary\": " + JsonString(document.summary) +
-            FormatText(", \"exitStatus\": %d", document.exitStatus) +
-            ", \"error\": " + (document.error ? JsonString(*document.error) : "null") + "}\n";
-    return text;
+    const JsonValue head = {
+        {"action", document.action.empty() ? JsonValue() : JsonValue(document.action)},
+        {"build", BuildJson(config.TargetId(), config.NewRevision())}};
+    const JsonValue tail = {{"summary", document.summary},
+                            {"exitStatus", document.exitStatus},
+                            {"error", document.error ? JsonValue(*document.error) : JsonValue()}};
+    return DocumentText(head, "drives", document.drives, tail);
 }
 
 namespace {

@@ -111,14 +111,14 @@ int List(const CliOptions& options, CliEnvironment& environment, RunDocument& do
         }
         const std::vector<std::string> names = dialog.Transport().NodeNames(row);
         if (options.json) {
-            document.drives.push_back(FormatText("{\"row\": %u, \"identification\": ", row) +
-                                      JsonString(IdentificationOf(dialog, row)) +
-                                      ", \"revision\": " + JsonString(RevisionOf(dialog, row)) +
-                                      ", \"nodes\": " + JsonStrings(names) +
-                                      ", \"updatable\": " + (greyed ? "false" : "true") +
-                                      ", \"reason\": " + (greyed ? JsonString(reason) : "null") +
-                                      ", \"state\": " + JsonString(state) + ", \"installs\": " +
-                                      JsonString(dialog.Config().NewRevision()) + "}");
+            document.drives.push_back({{"row", row},
+                                       {"identification", IdentificationOf(dialog, row)},
+                                       {"revision", RevisionOf(dialog, row)},
+                                       {"nodes", names},
+                                       {"updatable", !greyed},
+                                       {"reason", greyed ? JsonValue(reason) : JsonValue()},
+                                       {"state", state},
+                                       {"installs", dialog.Config().NewRevision()}});
         } else {
             // What the drive reported is shown escaped: its bytes must not drive the terminal.
             text += FormatText("%u  \"%s\"  %s  %s  ", row,

@@ -11,6 +11,7 @@
 #include "app/cli/Endings.h"
 #include "app/cli/ProgressDisplay.h"
 #include "app/cli/TerminalWindow.h"
+#include "history/ByteJson.h"
 
 namespace flashtool {
 
@@ -64,14 +65,14 @@ struct DriveReport {
     RunEnding ending;
     std::vector<std::string> log;
 };
-std::string ReportJson(const DriveReport& report);
+JsonValue ReportJson(const DriveReport& report);
 
 // The one JSON document an invocation prints with --json, whatever happened: the build, the
 // drives (each a JSON object), the summary line, the exit status, and the error that ended
 // it early (none: null).
 struct RunDocument {
     std::string action;  // "list", "update", "all", "check"
-    std::vector<std::string> drives;
+    std::vector<JsonValue> drives;
     std::string summary;
     int exitStatus = kExitUsage;
     std::optional<std::string> error;
@@ -113,8 +114,8 @@ int ShowHistory(const CliOptions& options, CliEnvironment& environment);
 // (HistoryJsonObject), how many damaged lines were skipped, the exit status and the error
 // that ended it (none: null). Its head and tail, for a document printed a record at a time.
 std::string HistoryDocumentHead(const BuildConfig& config);
-std::string HistoryDocumentTail(size_t skipped, int status,
-                                const std::optional<std::string>& error);
+std::string HistoryDocumentTail(size_t skipped, int status, const std::optional<std::string>& error,
+                                bool any);
 std::string HistoryDocumentJson(const std::vector<std::string>& records, size_t skipped, int status,
                                 const std::optional<std::string>& error, const BuildConfig& config);
 

@@ -43,13 +43,14 @@ private:
 struct Printed {
     size_t skipped = 0;
     std::string error;
+    bool any = false;  // whether a record was shown
 };
 
 Printed PrintRecords(const HistoryStore& store, bool json, BlockWriter& writer) {
     PendingTracker tracker;
     const HistoryReading first = store.Read([&](const HistoryRecord& r) { tracker.Add(r); });
     if (!first.error.empty()) {
-        return {first.skipped, first.error};
+        return {first.skipped, first.error, false};
     }
     uint64_t index = 0;
     bool any = false;
@@ -64,26 +65,26 @@ Printed PrintRecords(const HistoryStore& store, bool json, BlockWriter& writer) 
             }
         },
         first.end);
-    if (json && any) {
-        writer.Write("\n");
-    }
     if (!json && second.error.empty()) {
         writer.Write(HistoryTextEnd(second.records, second.skipped));
     }
-    return {second.skipped, second.error};
+    return {second.skipped, second.error, any};
 }
 
 }  // namespace
 
 std::string HistoryDocumentHead(const BuildConfig& config) {
-    return "{\"action\": \"history\", \"build\": {\"model\": " + JsonString(config.TargetId()) +
-           ", \"revision\": " + JsonString(config.NewRevision()) + "},\n\"records\": [";
+    return DocumentHead(
+        {{"action", "history"}, {"build", BuildJson(config.TargetId(), config.NewRevision())}},
+        "records");
 }
 
-std::string HistoryDocumentTail(size_t skipped, int status,
-                                const std::optional<std::string>& error) {
-    return FormatText("],\n\"skipped\": %zu, \"exitStatus\": %d", skipped, status) +
-           ", \"error\": " + (error ? JsonString(*error) : "null") + "}\n";
+std::string HistoryDocumentTail(size_t skipped, int status, const std::optional<std::string>& error,
+                                bool any) {
+    return DocumentTail({{"skipped", skipped},
+                         {"exitStatus", status},
+                         {"error", error ? JsonValue(*error) : JsonValue()}},
+                        any);
 }
 
 std::string HistoryDocumentJson(const std::vector<std::string>& records, size_t skipped, int status,
@@ -93,7 +94,7 @@ std::string HistoryDocumentJson(const std::vector<std::string>& records, size_t 
     for (size_t n = 0; n < records.size(); ++n) {
         text += (n == 0 ? "\n  " : ",\n  ") + records[n];
     }
-    return text + (records.empty() ? "" : "\n") + HistoryDocumentTail(skipped, status, error);
+    return text + HistoryDocumentTail(skipped, status, error, !records.empty());
 }
 
 int ShowHistory(const CliOptions& options, CliEnvironment& environment) {
@@ -116,7 +117,7 @@ int ShowHistory(const CliOptions& options, CliEnvironment& environment) {
         if (options.json) {
             writer.Write(HistoryDocumentTail(
                 printed.skipped, printed.error.empty() ? kExitUpdated : kExitUsage,
-                printed.error.empty() ? std::nullopt : std::optional(printed.error)));
+                printed.error.empty() ? std::nullopt : std::optional(printed.error), printed.any));
         }
     }
     if (!printed.error.empty()) {
