@@ -28,15 +28,20 @@ std::optional<std::string> ReadConsoleLine(HANDLE input) {
         wchar_t chunk[256];
         DWORD read = 0;
         if (!ReadConsoleW(input, chunk, static_cast<DWORD>(std::size(chunk)), &read, nullptr)) {
+            // A Ctrl+C aborts the read: it is no end of input, or the program would take it
+            // for an unanswered question while the guard decides.
+            if (GetLastError() == ERROR_OPERATION_ABORTED) {
+                continue;
+            }
             return std::nullopt;
         }
         line.append(chunk, read);
-        if (line.find(L'\n') != std::wstring::npos) {
-            break;
-        }
         // Ctrl+Z at the start of a line is the console's end of input.
         if (!line.empty() && line.front() == L'\x1a') {
             return std::nullopt;
+        }
+        if (line.find(L'\n') != std::wstring::npos) {
+            break;
         }
     }
     line.erase(line.find_first_of(L"\r\n"));

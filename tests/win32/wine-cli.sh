@@ -86,12 +86,13 @@ same)
     check "update-json: the document says updated" grep -q '"updated"' update-json.windows
     stderr=1 same usage --no-such-option
     same refused --drives disc-in-tray.json --update 0 --yes --json
-    # The history: a run recorded by each program in a folder of its own, then read back;
+    # The history: a run recorded by each program in a folder of its own (named in full: the
+    # Linux program takes no relative one), then read back;
     # the lines are the same but for the time.
-    FLASHTOOL_HISTORY_DIR=history-linux "$linux" --update 0 --yes --quiet </dev/null >/dev/null 2>&1
-    FLASHTOOL_HISTORY_DIR=history-linux "$linux" --history </dev/null >history.linux 2>&1
-    FLASHTOOL_HISTORY_DIR=history-windows "$wine" "$windows" --update 0 --yes --quiet </dev/null >/dev/null 2>&1
-    FLASHTOOL_HISTORY_DIR=history-windows "$wine" "$windows" --history </dev/null >history.windows 2>&1
+    FLASHTOOL_HISTORY_DIR="$scratch/history-linux" "$linux" --update 0 --yes --quiet </dev/null >/dev/null 2>&1
+    FLASHTOOL_HISTORY_DIR="$scratch/history-linux" "$linux" --history </dev/null >history.linux 2>&1
+    FLASHTOOL_HISTORY_DIR="$scratch/history-windows" "$wine" "$windows" --update 0 --yes --quiet </dev/null >/dev/null 2>&1
+    FLASHTOOL_HISTORY_DIR="$scratch/history-windows" "$wine" "$windows" --history </dev/null >history.windows 2>&1
     check "history: the run recorded and read back as on Linux" sh -c "
         grep -q '1.0d -> 1.0e  updated, verified' history.windows &&
         [ \"\$(cut -c22- history.linux)\" = \"\$(cut -c22- history.windows)\" ]"
