@@ -38,7 +38,8 @@ inline constexpr std::string_view kStopHeldOff =
 // Blocks the interrupting and stopping signals in the calling thread and ignores SIGPIPE, so
 // that a closed pipe or terminal is a failed write and never the program's end. Called by
 // main before any thread starts: every later thread inherits the mask, and only the guard's
-// own thread ever receives those signals.
+// own thread ever receives those signals. Nothing on Windows, whose console events come on
+// threads of their own.
 void BlockInterruptSignals();
 
 class InterruptGuard {
