@@ -75,10 +75,12 @@ elif [ "${field[apart]:-}" = yes ]; then
     check "flashtool --history: its own run, and not $package's" \
         test "$(grep -c " run .*-> 1.0e " "$scratch/demo-history.txt")" -eq 1 -a \
         "$(grep -c " run " "$scratch/demo-history.txt")" -eq 1
-    # The lock: another model's held lock keeps nobody out; its own does.
+    # The lock (which --check takes, --history not): another model's held lock keeps nobody
+    # out; its own does. No drive is found here, so it is the refusal that tells them apart.
+    as_user flock -n "$scratch/run/flashtool.lock" "$native" --check > "$scratch/beside.txt" 2>&1
     check "$package runs while flashtool's lock is held" \
-        as_user flock -n "$scratch/run/flashtool.lock" "$native" --history
-    as_user flock -n "$scratch/run/$package.lock" "$native" --history > "$scratch/locked.txt" 2>&1
+        sh -c "grep -q 'no drive found' '$scratch/beside.txt' && ! grep -q 'Another copy' '$scratch/beside.txt'"
+    as_user flock -n "$scratch/run/$package.lock" "$native" --check > "$scratch/locked.txt" 2>&1
     check "$package refuses while its own lock is held" test $? -eq 1
     check "$package: the refusal names it" grep -q "^$package: Another copy" "$scratch/locked.txt"
 fi
@@ -97,7 +99,9 @@ for page in "$package" "$package-emulated"; do
     text=${text//"$roff"/}
     text=${text//"${roff^^}"/}
     text=${text//"$app_id"/}
+    # The lock's fallback folders are every model's (the lock in them is named per program).
     text=${text//'/tmp/flashtool\-'/}
+    text=${text//'~/.cache/flashtool'/}
     text=${text//FLASHTOOL_HISTORY_DIR/}
     others=$(grep -i flashtool <<< "$text")
     check "man page $page.1: no other program's name${others:+: $others}" test -z "$others"

@@ -102,10 +102,10 @@ during)
     ;;
 after)
     # A transfer that fails at its 100th page, then the identification read again after the
-    # run takes 2 s: the interrupt finds the program there, past the keep-awake lock. The
+    # run (the fourth INQUIRY, as the mark reads the page list for a serial number) takes 2 s: the interrupt finds the program there, past the keep-awake lock. The
     # ending, its document and its record are the run's too: the interrupt is refused.
     export FLASHTOOL_HISTORY_DIR="$scratch/history"
-    scenario '{"opcode": "FA", "occurrence": 100, "result": "failed"}, '"$slow_pages"', {"opcode": "12", "occurrence": 3, "result": "delay", "delayMs": 2000}'
+    scenario '{"opcode": "FA", "occurrence": 100, "result": "failed"}, '"$slow_pages"', {"opcode": "12", "occurrence": 4, "result": "delay", "delayMs": 2000}'
     start --update 0 --json
     wait_for '^keep-awake: released' "$scratch/err.txt"
     kill -INT "$pid"
