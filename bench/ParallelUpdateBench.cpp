@@ -127,13 +127,15 @@ int main(int argc, char** argv) {
     flashtool::fast =
         std::erase_if(args, [](const char* arg) { return std::string_view(arg) == "--fast"; }) != 0;
     const int status = flashtool::RunBenchmarks(static_cast<int>(args.size()), args.data());
+    // Beside JSON or CSV for a tool, the ratios go to standard error.
+    FILE* const ratios = flashtool::ConsoleDisplay() ? stdout : stderr;
     if (!flashtool::fast && flashtool::secondsOne > 0 && flashtool::secondsEight > 0) {
-        std::printf("eight drives / one drive: %.3fx (goal: at most 1.25x)\n",
-                    flashtool::secondsEight / flashtool::secondsOne);
+        std::fprintf(ratios, "eight drives / one drive: %.3fx (goal: at most 1.25x)\n",
+                     flashtool::secondsEight / flashtool::secondsOne);
     }
     if (!flashtool::fast && flashtool::secondsOneAtOnce > 0 && flashtool::secondsThirtyTwo > 0) {
-        std::printf("32 drives / one drive, no latency: %.3fx (goal: at most 1.15x)\n",
-                    flashtool::secondsThirtyTwo / flashtool::secondsOneAtOnce);
+        std::fprintf(ratios, "32 drives / one drive, no latency: %.3fx (goal: at most 1.15x)\n",
+                     flashtool::secondsThirtyTwo / flashtool::secondsOneAtOnce);
     }
     return status;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "image/Checksums.h"
+
 namespace flashtool {
 
 // The drive's answer to the flash size query: its device code (reply bytes 2 and 3) and
@@ -41,6 +43,7 @@ struct TransferState {
     uint8_t pageCount = 0;
     uint16_t carriedLinear = 0;
     uint16_t carriedRotated = 0;
+    RunningSums receivedSums;  // of the pages so far
 
     // Block commands: the image so far, block after block.
     std::vector<uint8_t> blocks;

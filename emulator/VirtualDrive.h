@@ -117,6 +117,9 @@ public:
     }
     // Page commands carry each page's own sum where other drives take the rotated sum.
     void SetChecksPageSums(bool checks) { transfer.checksPageSums = checks; }
+    // The revision the drive reports, as if its firmware had been put back at the factory:
+    // a benchmark updates one drive again and again.
+    void SetRevision(std::string revisionIn) { revision = std::move(revisionIn); }
 
     const std::vector<TraceEntry>& Trace() const { return trace; }
     void ClearTrace() { trace.clear(); }

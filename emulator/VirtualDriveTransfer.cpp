@@ -154,17 +154,14 @@ private:
 // with this project's synthetic header installs at the header's revision, one without (a
 // real firmware file, opaque to the drive model) at the revision the scenario gives.
 bool TransferReceiver::Install(std::span<const uint8_t> received) {
-    std::vector<uint8_t> image;
-    if (ReadFirmwareHeader(received)) {
-        image.assign(received.begin(), received.end());
-    } else if (LooksLikeStoredForm(received)) {
-        auto expanded = ExpandStoredForm(received);
+    std::optional<std::vector<uint8_t>> expanded;
+    std::span<const uint8_t> image = received;
+    if (!ReadFirmwareHeader(received) && LooksLikeStoredForm(received)) {
+        expanded = ExpandStoredForm(received);
         if (!expanded) {
             return false;
         }
-        image = std::move(*expanded);
-    } else {
-        image.assign(received.begin(), received.end());
+        image = *expanded;
     }
     std::string installed;
     if (const auto header = ReadFirmwareHeader(image)) {
@@ -177,7 +174,12 @@ bool TransferReceiver::Install(std::span<const uint8_t> received) {
     } else {
         return false;
     }
-    state.installedImage = std::move(image);
+    if (expanded) {
+        state.installedImage = std::move(*expanded);
+    } else {
+        // Into the memory the last image took: a drive's flash is there already.
+        state.installedImage.assign(image.begin(), image.end());
+    }
     ++state.installs;
     revision = installed;
     return true;
@@ -189,24 +191,31 @@ PassThroughOutcome TransferReceiver::AcceptPage(const ScsiRequest& request,
         return Refuse(sense::kInvalidField);
     }
     if (page.index == 0) {  // a new image begins
+        // The page store is the drive's own memory, kept from one image to the next: the
+        // whole image the command announces is set aside at once, not grown page by page.
         state.pages.clear();
+        state.pages.reserve(size_t{page.count} * kPageBytes);
         state.pagesOpen = true;
         state.nextPage = 0;
         state.pageCount = page.count;
         state.carriedLinear = page.linear;
         state.carriedRotated = page.rotated;
+        state.receivedSums = {};
     } else if (!state.pagesOpen || page.index != state.nextPage || page.count != state.pageCount ||
                page.linear != state.carriedLinear || page.rotated != state.carriedRotated) {
         state.pagesOpen = false;
         return Refuse(kSequenceError);
     }
+    // Summed as it arrives, while the page is at hand.
     state.pages.insert(state.pages.end(), request.data, request.data + kPageBytes);
+    state.receivedSums.Add(std::span<const uint8_t>(request.data, kPageBytes));
     if (++state.nextPage < state.pageCount) {
         return PassThroughOutcome::Good();
     }
     state.pagesOpen = false;
-    const bool sumsMatch = LinearSum(state.pages) == state.carriedLinear &&
-                           (!page.checkRotated || RotatedSum(state.pages) == state.carriedRotated);
+    const bool sumsMatch =
+        state.receivedSums.Linear() == state.carriedLinear &&
+        (!page.checkRotated || state.receivedSums.Rotated() == state.carriedRotated);
     return sumsMatch && Install(state.pages) ? PassThroughOutcome::Good()
                                              : Refuse(kBadParameterData);
 }

@@ -42,11 +42,11 @@ bool QtDialogWindow::ControlEnabled(ControlId id) const {
 }
 
 void QtDialogWindow::EnableButton(DialogButton button, bool enabled) {
-    OnOwnerThread(calls, [&] { EnableControl(ControlOf(button), enabled); });
+    WithControls([&] { EnableControl(ControlOf(button), enabled); });
 }
 
 bool QtDialogWindow::IsButtonEnabled(DialogButton button) const {
-    return OnOwnerThread(calls, [&] { return ControlEnabled(ControlOf(button)); });
+    return WithControls([&] { return ControlEnabled(ControlOf(button)); });
 }
 
 void QtDialogWindow::GiveFocus(QWidget* widget) {
@@ -58,7 +58,7 @@ void QtDialogWindow::GiveFocus(QWidget* widget) {
 }
 
 void QtDialogWindow::ShowBusy(bool on) {
-    OnOwnerThread(calls, [&] {
+    WithControls([&] {
         if (on == busy) {
             return;
         }

@@ -13,7 +13,7 @@
 namespace flashtool {
 
 void QtDialogWindow::ShowDrives(std::string_view computer, std::span<const DriveItem> drives) {
-    OnOwnerThread(calls, [&] {
+    WithControls([&] {
         tree->clear();
         auto* root = new QTreeWidgetItem(QStringList{ToQString(computer)});
         root->setIcon(0, computerIcon);
@@ -25,8 +25,7 @@ void QtDialogWindow::ShowDrives(std::string_view computer, std::span<const Drive
             if (drive.greyed) {
                 tree->SetItemColor(item, kGreyedItemColor);
                 // Grey alone says nothing to a screen reader.
-                item->setData(0, Qt::AccessibleDescriptionRole,
-                              ToQString(kGreyedDriveDescription));
+                item->setData(0, Qt::AccessibleDescriptionRole, ToQString(kGreyedDriveDescription));
             }
         }
         root->setExpanded(true);
@@ -34,7 +33,7 @@ void QtDialogWindow::ShowDrives(std::string_view computer, std::span<const Drive
 }
 
 TreeSelection QtDialogWindow::Selection() const {
-    return OnOwnerThread(calls, [&] {
+    return WithControls([&] {
         const QList<QTreeWidgetItem*> selected = tree->selectedItems();
         if (selected.isEmpty()) {
             return TreeSelection{};
@@ -48,7 +47,7 @@ TreeSelection QtDialogWindow::Selection() const {
 }
 
 void QtDialogWindow::SetDriveText(size_t position, std::string_view text) {
-    OnOwnerThread(calls, [&] {
+    WithControls([&] {
         QTreeWidgetItem* root = tree->topLevelItem(0);
         if (root != nullptr && position < static_cast<size_t>(root->childCount())) {
             root->child(static_cast<int>(position))->setText(0, ToQString(text));
@@ -57,15 +56,15 @@ void QtDialogWindow::SetDriveText(size_t position, std::string_view text) {
 }
 
 void QtDialogWindow::SetProgress(int position) {
-    OnOwnerThread(calls, [&] { progress->setValue(position); });
+    WithControls([&] { progress->setValue(position); });
 }
 
 void QtDialogWindow::StepProgress() {
-    OnOwnerThread(calls, [&] { progress->setValue(SteppedProgress(progress->value())); });
+    WithControls([&] { progress->setValue(SteppedProgress(progress->value())); });
 }
 
 int QtDialogWindow::Progress() const {
-    return OnOwnerThread(calls, [&] { return progress->value(); });
+    return WithControls([&] { return progress->value(); });
 }
 
 void QtDialogWindow::StartProgressTimer() {

@@ -70,20 +70,42 @@ QtDialogWindow::QtDialogWindow(QString title)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       applicationTitle(title.isEmpty() ? QCoreApplication::applicationName() : std::move(title)) {
-    setFont(DialogFont());
-    units = UnitsOf(font());
+    // Only what the start-up notice takes from its owner, the icon; the rest waits until
+    // the notice has been answered (EnsureBuilt), so that the notice comes up as soon as a
+    // box on its own would.
     appIcon = style()->standardIcon(QStyle::SP_DriveCDIcon);
-    computerIcon = style()->standardIcon(QStyle::SP_ComputerIcon);
-    driveIcon = style()->standardIcon(QStyle::SP_DriveCDIcon);
     setWindowIcon(appIcon);
     setWindowTitle(ToQString(kMainCaption));
+}
+
+QtDialogWindow::~QtDialogWindow() = default;
+
+void QtDialogWindow::EnsureBuilt() const {
+    if (!built) {
+        // Building adds the controls the window always had; to its callers it is the same
+        // window, so a const look at it may do so.
+        const_cast<QtDialogWindow*>(this)->Build();
+    }
+}
+
+void QtDialogWindow::Build() {
+    built = true;
+    setFont(DialogFont());
+    units = UnitsOf(font());
+    computerIcon = style()->standardIcon(QStyle::SP_ComputerIcon);
+    driveIcon = style()->standardIcon(QStyle::SP_DriveCDIcon);
     setFixedSize(DluToPixelsX(kMainDialogWidth, units), DluToPixelsY(kMainDialogHeight, units));
     BuildControls();
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(about, &QShortcut::activated, this, [this] { OnSystemCommand(kAboutCommand); });
 }
 
-QtDialogWindow::~QtDialogWindow() = default;
+void QtDialogWindow::setVisible(bool visible) {
+    if (visible) {
+        EnsureBuilt();
+    }
+    QDialog::setVisible(visible);
+}
 
 void QtDialogWindow::Place(QWidget* widget, const DluRect& rect) const {
     const PixelRect pixels = ToPixels(rect, units);
@@ -169,6 +191,7 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& control) {
 }
 
 QWidget* QtDialogWindow::Control(ControlId id) const {
+    EnsureBuilt();
     switch (id) {
         case ControlId::Exit:
             return exitButton;
@@ -186,18 +209,25 @@ QWidget* QtDialogWindow::Control(ControlId id) const {
     return nullptr;
 }
 
-int QtDialogWindow::RunModal() {
-    ended = false;
-    // Centred on the screen before anything is shown, so that the start-up notice, whose
-    // owner is the dialog, appears in the middle too.
+void QtDialogWindow::CentreOnScreen() {
     if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
         QRect frame(QPoint(), size());
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+}
+
+int QtDialogWindow::RunModal() {
+    ended = false;
+    // Centred on the screen before anything is shown, so that the start-up notice, whose
+    // owner is the dialog, appears in the middle too; once more when the dialog has its
+    // controls and its size.
+    CentreOnScreen();
     if (handlers != nullptr && (!handlers->OnInitDialog() || ended)) {
         return endResult;
     }
+    EnsureBuilt();
+    CentreOnScreen();
     // The first control in tab order that can take the focus gets it (once the scan has
     // ended, when it runs still).
     for (const ControlTemplate& control : kMainControls) {
@@ -216,6 +246,7 @@ void QtDialogWindow::OnSystemCommand(uint32_t command) {
 }
 
 void QtDialogWindow::ShowAbout() {
+    EnsureBuilt();
     AboutBox about(appIcon, units, this);
     about.exec();
 }
@@ -267,7 +298,7 @@ void QtDialogWindow::RunOnWindowThread(const std::function<void()>& work) {
 }
 
 void QtDialogWindow::ShowTexts(const DialogTexts& texts) {
-    OnOwnerThread(calls, [&] {
+    WithControls([&] {
         setWindowTitle(ToQString(texts.caption));
         devicesLabel->setText(ToQString(texts.devicesLabel));
         tree->setAccessibleName(WithoutAccessKey(devicesLabel->text()));
@@ -295,14 +326,14 @@ void QtDialogWindow::SetLogText(std::string_view text) {
         logText.assign(text);
         return;
     }
-    OnOwnerThread(calls, [&] {
+    WithControls([&] {
         logText.assign(text);
         log->setPlainText(DisplayedLog(text));
     });
 }
 
 void QtDialogWindow::ScrollLogToEnd() {
-    OnOwnerThread(calls, [&] {
+    WithControls([&] {
         log->moveCursor(QTextCursor::End);
         log->ensureCursorVisible();
     });

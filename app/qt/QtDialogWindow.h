@@ -48,6 +48,9 @@ public:
     // Runs the start-up sequence, then the dialog modally unless the sequence ended it.
     // Returns the dialog's result.
     int RunModal();
+    // The controls are built by the first call that needs them (the start-up notice needs
+    // none of them, and comes first): this builds them now.
+    void EnsureBuilt() const;
 
     // The toolkit is ending the program while a run goes on (its display is gone): the
     // window shows nothing from now on. The run's log lines go to standard error, a message
@@ -59,9 +62,15 @@ public:
     void ShowAbout();
 
     QWidget* Control(ControlId id) const;
-    CTreeCtrlEx* Tree() const { return tree; }
+    CTreeCtrlEx* Tree() const {
+        EnsureBuilt();
+        return tree;
+    }
     const QIcon& AppIcon() const { return appIcon; }
-    DialogBaseUnits BaseUnits() const { return units; }
+    DialogBaseUnits BaseUnits() const {
+        EnsureBuilt();
+        return units;
+    }
     bool IsCloseCommandEnabled() const { return closeCommandEnabled; }
     // The progress timer while it runs, or none.
     const QTimer* ActiveProgressTimer() const;
@@ -87,6 +96,9 @@ public:
     void EnableCloseCommand(bool enabled) override;
     void EndDialog(int result) override;
 
+    // Shown (show(), exec()) only with its controls.
+    void setVisible(bool visible) override;
+
 public slots:
     // The cancel command (Exit, Escape, the title bar's close): the dialog decides.
     void reject() override;
@@ -96,6 +108,17 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Runs `work` on the user-interface thread with the controls built.
+    template <typename Work>
+    auto WithControls(Work&& work) const {
+        return OnOwnerThread(calls, [&] {
+            EnsureBuilt();
+            return work();
+        });
+    }
+    // The dialog font and its units, the size, the controls, and what goes with them.
+    void Build();
+    void CentreOnScreen();
     void BuildControls();
     QWidget* CreateControl(const ControlTemplate& control);
     void Place(QWidget* widget, const DluRect& rect) const;
@@ -111,6 +134,7 @@ private:
     mutable std::mutex detachedMutex;
     QString applicationTitle;
     DialogBaseUnits units;
+    bool built = false;
     QIcon appIcon;
     QIcon computerIcon;
     QIcon driveIcon;

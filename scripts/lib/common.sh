@@ -7,9 +7,10 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 base_packages=(cmake ninja-build g++ pkg-config zlib1g-dev qt6-base-dev libgl-dev
     nlohmann-json3-dev)
 # The window tests and the headless demo: a private X server, input and window tools, the
-# dialog's font (Liberation Sans has Arial's metrics), and a screenshot tool.
+# dialog's font (Liberation Sans has Arial's metrics), and a screenshot tool; xcb's DAMAGE
+# headers for bench/startup_bench, which sees the start-up notice drawn.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev xvfb xauth
-    xdotool x11-utils fonts-liberation)
+    xdotool x11-utils fonts-liberation libxcb-damage0-dev)
 demo_packages=(xvfb xauth xdotool x11-utils imagemagick fonts-liberation)
 # The Debian package (scripts/package): shlibdeps and the build flags, the file type
 # check shlibdeps relies on, and the icon's renderer.

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <iostream>
+#include <optional>
 
 #include "GuiRig.h"
 #include "app/controls/CTreeCtrlEx.h"
@@ -141,6 +142,23 @@ TEST(MainWindow, RunModalEndsAtOnceWhenTheNoticeIsDeclined) {
     ASSERT_EQ(rig.boxes.size(), 2u);
     EXPECT_EQ(rig.boxes[1].text, "User cancelled.");
     EXPECT_EQ(rig.diagnostics.Text(), "");  // no drive was touched
+}
+
+// The notice needs none of the window's controls, and they would only delay it.
+TEST(MainWindow, TheNoticeComesBeforeAnyControlIsBuilt) {
+    GuiRig rig;
+    std::optional<qsizetype> widgetsAtNotice;
+    rig.Window().SetMessageBoxProvider([&](const MessageBoxRequest& request) {
+        if (request.question == QuestionKind::StartupNotice) {
+            widgetsAtNotice = rig.Window().findChildren<QWidget*>().size();
+        }
+        return BoxAnswer::Ok;
+    });
+    ASSERT_TRUE(rig.StartShown());
+    EXPECT_EQ(widgetsAtNotice, 0);
+    // Once it is accepted, the window is whole.
+    EXPECT_EQ(ButtonText(rig.Window(), ControlId::Exit), "&Close");
+    EXPECT_EQ(rig.Window().Tree()->topLevelItem(0)->childCount(), 3);
 }
 
 TEST(MainWindow, RunModalShowsTheDialogUntilTheCancelCommand) {

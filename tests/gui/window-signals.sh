@@ -44,13 +44,16 @@ target='"identification": "ORIN    DVD RW QV-5500A ", "revision": "1.0d", "oemTa
 slow_pages='{"opcode": "FA", "occurrence": 0, "result": "delay", "delayMs": 25}'
 echo "{\"drives\": [{$target, \"faults\": [$slow_pages]}]}" > "$scratch/drives.json"
 
-# A private X server on the first free display.
-display=90
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+# A private X server on a display the server picks itself (-displayfd): its lock file is
+# taken atomically, so two copies of this script started at once never share one.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$scratch/display" > /dev/null 2>&1 &
 server=$!
+for _ in $(seq 1 100); do
+    [ -s "$scratch/display" ] && break
+    sleep 0.1
+done
+display=$(head -n 1 "$scratch/display")
+[ -n "$display" ] || { echo "FAIL: Xvfb gave no display"; exit 1; }
 export DISPLAY=":$display"
 for _ in $(seq 1 100); do
     xdotool getmouselocation > /dev/null 2>&1 && break
