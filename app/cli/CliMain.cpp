@@ -1,13 +1,12 @@
 #include "app/cli/CliMain.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
 #include "app/cli/InterruptGuard.h"
 #include "app/cli/LiveLine.h"
+#include "app/cli/Terminal.h"
 #include "app/cli/TraceOutput.h"
 #include "core/InstanceLock.h"
 #include "data/BuildIdentity.h"
@@ -106,7 +105,7 @@ int RunCommandLineMain(
     SystemClock clock;
     // Trace lines on standard error would tear a status line drawn in place on the same
     // terminal: they show the progress instead.
-    ProcessTerminal terminal(!(trace.toStandardError && isatty(STDERR_FILENO) == 1));
+    ProcessTerminal terminal(!(trace.toStandardError && StandardErrorIsTerminal()));
     // The product keeps its history in the user's place. The emulated program's drives are
     // new at every start, so a history across starts would settle runs against drives that
     // were never written: it keeps one only where FLASHTOOL_HISTORY_DIR names it.

@@ -10,6 +10,12 @@
 // terminal (SIGTTIN, SIGTTOU), are held off until the last write window closes, then stop
 // the program as they would have.
 //
+// On Windows the console's control events stand for the signals: Ctrl+C (SIGINT) and
+// Ctrl+Break are refused or end the program as SIGINT does; a closed console, a logoff and a
+// shutdown as SIGHUP does, except that a refused one holds the process until it has ended
+// by itself, since Windows kills it when the handler returns. There is no stopping a process
+// on Windows, so nothing is held off.
+//
 // The decision to end is taken under the write window's own lock, so no run can open its
 // window (and send a drive-changing command) once the program has decided to end.
 
@@ -32,7 +38,8 @@ inline constexpr std::string_view kStopHeldOff =
 // Blocks the interrupting and stopping signals in the calling thread and ignores SIGPIPE, so
 // that a closed pipe or terminal is a failed write and never the program's end. Called by
 // main before any thread starts: every later thread inherits the mask, and only the guard's
-// own thread ever receives those signals.
+// own thread ever receives those signals. Nothing on Windows, whose console events come on
+// threads of their own.
 void BlockInterruptSignals();
 
 class InterruptGuard {
@@ -49,10 +56,19 @@ public:
     // Runs right before the program ends on an interrupt, with the reason said (without the
     // program's name): the command line's JSON document, say. Must not wait for a run.
     void BeforeEnding(std::function<void(std::string_view reason)> last);
+#ifdef _WIN32
+    // A console's control event (CTRL_C_EVENT ...), on the thread the system starts for it;
+    // true when handled here. Windows ends the process once a close, logoff or shutdown
+    // event's handler returns, so inside a write window this one never returns: the process
+    // ends when main does, with the run's own ending, document and status.
+    bool ConsoleEvent(unsigned long event);
+#endif
 
 private:
     void Wait();
-    void Interrupted(int signal);
+    // Ends the program now (exit 130, a line naming `name`, the last words) unless a window
+    // is open; refuses with one line while one is.
+    void Interrupted(std::string_view name);
     void Stop(int signal);
     void ResumeHeldStop();
 

@@ -51,6 +51,12 @@ private:
     bool mayDraw;
 };
 
+// COLUMNS when it holds a width, else 80: for output whose terminal does not say.
+unsigned ColumnsFromEnvironment();
+// Standard error is a terminal (or a console): a line there follows whatever the user
+// typed (^C) or a status line drawn in place.
+bool StandardErrorIsTerminal();
+
 // Lines no one asked to see (--quiet): the run's and the back-end's detail.
 class DiscardedLines final : public DiagnosticSink {
 public:

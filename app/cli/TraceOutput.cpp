@@ -29,6 +29,14 @@ private:
     std::FILE* file;
 };
 
+// Not inherited by programs started meanwhile; on Windows also in binary mode, so that its
+// lines end as the Linux program's do.
+#ifdef _WIN32
+constexpr const char* kTraceFileMode = "wbN";
+#else
+constexpr const char* kTraceFileMode = "we";
+#endif
+
 }  // namespace
 
 TraceOutput OpenTraceOutput(const std::optional<std::string>& trace, const std::string& program) {
@@ -41,7 +49,7 @@ TraceOutput OpenTraceOutput(const std::optional<std::string>& trace, const std::
         output.toStandardError = true;
         return output;
     }
-    std::FILE* file = std::fopen(trace->c_str(), "we");
+    std::FILE* file = std::fopen(trace->c_str(), kTraceFileMode);
     if (file == nullptr) {
         output.error =
             program + ": cannot write the trace file " + *trace + ": " + std::strerror(errno);

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/win32/ConsoleHint.h"
 #include "app/win32/Win32Application.h"
 #include "data/BuildIdentity.h"
 #include "data/EmbeddedRegion.h"
@@ -26,7 +27,7 @@
 
 namespace {
 
-constexpr int kUsageOrBadScenario = 1;
+constexpr int kBadScenario = 1;
 
 }  // namespace
 
@@ -43,8 +44,8 @@ int main(int argc, char* argv[]) {
     if (argc == 3 && std::string_view(argv[1]) == "--drives") {
         file = argv[2];
     } else if (argc != 1) {
-        std::fprintf(stderr, "usage: %s [--drives FILE]\n", program.c_str());
-        return kUsageOrBadScenario;
+        // Every other option is the command line's, which is the console program's.
+        return win32::PointToConsoleProgram(program);
     }
     const auto config = BuildConfig::FromBytes(EmbeddedStoredRegion());
     EmulatedDrives loaded =
@@ -52,7 +53,7 @@ int main(int argc, char* argv[]) {
                            config ? std::string(config->NewRevision()) : "", &driveClock);
     if (!loaded.error.empty()) {
         std::fprintf(stderr, "%s: %s\n", program.c_str(), loaded.error.c_str());
-        return kUsageOrBadScenario;
+        return kBadScenario;
     }
     std::vector<std::shared_ptr<VirtualDrive>> drives = std::move(loaded.drives);
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "app/win32/ConsoleHint.h"
 #include "app/win32/ExecutionStateInhibitor.h"
 #include "app/win32/Win32Application.h"
 #include "app/windows/WindowsRestart.h"
@@ -11,9 +12,13 @@
 #include "history/HistoryStore.h"
 #include "transport/windows/WindowsBackend.h"
 
-int main() {
+int main(int argc, char* /*argv*/[]) {
     using namespace flashtool;
     const std::string program = ProgramName(ProgramKind::Native);
+    // Options are the command line's, which is the console program's.
+    if (argc > 1) {
+        return win32::PointToConsoleProgram(program);
+    }
     StdoutDiagnostics diagnostics;
     WindowsRestart restart(MakeSystemRestartApi());
     win32::ExecutionStateInhibitor inhibitor;

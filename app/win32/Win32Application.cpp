@@ -23,11 +23,6 @@ namespace {
 // The program's icon in its resources (flashtool.rc).
 constexpr int kIconResource = 1;
 
-// Like the Linux program's application name: the executable's name without ".exe"; it
-// captions the boxes that have no caption of their own.
-return name;
-}
-
 // The trace goes to standard output byte for byte, as on Linux: in the C library's text
 // mode each line feed would become CR LF. A program started from a desktop has no
 // standard output, and its lines go nowhere.
