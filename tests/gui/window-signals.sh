@@ -60,8 +60,12 @@ for _ in $(seq 1 100); do
     sleep 0.1
 done
 export FLASHTOOL_HISTORY_DIR="$scratch/history"
-# Every signal at its default, as a desktop starts a program.
-env --default-signal "$program" --drives "$scratch/drives.json" --trace="$scratch/trace.txt" \
+# Every signal at its default, as a desktop starts a program, and in a process group of its
+# own whose parent (this script) is in the same session: the kernel discards Ctrl+Z's stop
+# in an orphaned group (nobody could continue it), and this script's own group is orphaned
+# whenever whatever started it has ended.
+perl -e 'setpgrp(0, 0); exec @ARGV or die "$ARGV[0]: $!\n"' -- \
+    env --default-signal "$program" --drives "$scratch/drives.json" --trace="$scratch/trace.txt" \
     > "$scratch/out.txt" 2> "$scratch/err.txt" &
 pid=$!
 
